@@ -9,11 +9,14 @@ build=${DMW_BUILD_DIR:-$root/build-test}
 jobs=${DMW_JOBS:-$(nproc)}
 
 # Debian packages: the build, the tests, and the independent .mdb readers.
-packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libsqlite3-dev sqlite3 mdbtools nodejs npm)
+packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libsqlite3-dev sqlite3 mdbtools)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+# Node.js may come from another packaging that bundles npm: look for the commands.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" -eq 0 ]; then
     echo "test.sh: installing ${missing[*]}"
