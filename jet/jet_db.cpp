@@ -1,0 +1,44 @@
+#include "jet/jet_db.h"
+
+#include <cwctype>
+
+#include "jet/jet_err.h"
+#include "jet/jet_fmt4.h"
+
+bool jet_same_name(const std::u16string& a, const std::u16string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::towupper(wint_t(a[i])) != std::towupper(wint_t(b[i]))) return false;
+  return true;
+}
+
+jet_database::jet_database(const std::string& path, bool read_only)
+    : pager_(std::make_unique<jet_pager>(path, !read_only)) {
+  header_ = jet_read_header(pager_->read_prefix(jet4::page_size), path);
+  pager_->set_page_size(header_.page_size);
+  if (pager_->page_count() <= jet4::catalog_tdef_page) throw jet_corrupt(path, "file shorter than its catalog");
+  catalog_def_ = jet_read_tdef(*pager_, jet4::catalog_tdef_page);
+  catalog_ = jet_read_catalog(*pager_, catalog_def_);
+}
+
+std::vector<const jet_catalog_entry*> jet_database::tables() const {
+  std::vector<const jet_catalog_entry*> found;
+  for (const jet_catalog_entry& entry : catalog_)
+    if (entry.is_table()) found.push_back(&entry);
+  return found;
+}
+
+const jet_catalog_entry* jet_database::find_table(const std::u16string& name) const {
+  for (const jet_catalog_entry& entry : catalog_)
+    if (entry.is_table() && jet_same_name(entry.name, name)) return &entry;
+  return nullptr;
+}
+
+jet_table_def jet_database::table_def(const jet_catalog_entry& table) const {
+  if (!table.is_local_table()) throw jet_error(jet_dao_error::invalid_argument, "A linked table has no local definition.");
+  return jet_read_tdef(*pager_, table.tdef_page());
+}
+
+std::vector<jet_property_block> jet_database::properties(const jet_catalog_entry& entry) const {
+  return jet_decode_properties(entry.lv_prop, pager_->path());
+}

@@ -1,0 +1,68 @@
+#include "jet/jet_prop.h"
+
+#include "jet/jet_byte.h"
+#include "jet/jet_err.h"
+#include "jet/jet_fmt4.h"
+#include "jet/jet_text.h"
+
+const jet_property* jet_property_block::find(const std::u16string& property_name) const {
+  for (const jet_property& property : properties)
+    if (property.name == property_name) return &property;
+  return nullptr;
+}
+
+namespace {
+
+std::u16string read_name(const jet_view& view, size_t& at) {
+  uint16_t length = view.u16(at);
+  at += 2;
+  view.require(at, length, "property name outside its block");
+  std::u16string name = jet_decode_text(view.data() + at, length);
+  at += length;
+  return name;
+}
+
+}  // namespace
+
+std::vector<jet_property_block> jet_decode_properties(const std::vector<uint8_t>& stored, const std::string& file) {
+  std::vector<jet_property_block> blocks;
+  if (stored.empty()) return blocks;
+  jet_view view(stored, file);
+  if (view.u32(0) != jet4::prop_magic) throw jet_corrupt(file, "property block without its mark");
+
+  std::vector<std::u16string> names;
+  size_t at = 4;
+  while (at < view.size()) {
+    uint32_t chunk_length = view.u32(at);
+    uint16_t chunk_type = view.u16(at + 4);
+    if (chunk_length < 6) throw jet_corrupt(file, "property chunk too short");
+    jet_view chunk = view.sub(at, chunk_length, "property chunk outside its block");
+    size_t in = 6;
+    if (chunk_type == jet4::prop_chunk_names) {
+      while (in < chunk.size()) names.push_back(read_name(chunk, in));
+    } else if (chunk_type == jet4::prop_chunk_object || chunk_type == jet4::prop_chunk_column) {
+      jet_property_block block;
+      block.is_object = chunk_type == jet4::prop_chunk_object;
+      in += 4;  // the value block's own length
+      block.name = read_name(chunk, in);
+      while (in < chunk.size()) {
+        uint16_t entry_length = chunk.u16(in);
+        if (entry_length < 8) throw jet_corrupt(file, "property entry too short");
+        jet_view entry = chunk.sub(in, entry_length, "property entry outside its chunk");
+        jet_property property;
+        property.ddl = entry.u8(2);
+        property.type = entry.u8(3);
+        uint16_t name_index = entry.u16(4);
+        uint16_t value_length = entry.u16(6);
+        if (name_index >= names.size()) throw jet_corrupt(file, "property names a missing name");
+        property.name = names[name_index];
+        property.value = entry.bytes(8, value_length);
+        block.properties.push_back(std::move(property));
+        in += entry_length;
+      }
+      blocks.push_back(std::move(block));
+    }
+    at += chunk_length;
+  }
+  return blocks;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Property blocks (the LvProp column of the catalog): after "MR2\0", a chunk
+// of property names, then one chunk of values for the object itself and one
+// per column, each value naming its property by index into the names.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct jet_property {
+  std::u16string name;
+  uint8_t type = 0;        // DAO type code of the value
+  uint8_t ddl = 0;         // 1: a data-definition property
+  std::vector<uint8_t> value;  // stored bytes
+};
+
+struct jet_property_block {
+  std::u16string name;     // empty for the object itself, else a column name
+  bool is_object = false;
+  std::vector<jet_property> properties;
+
+  const jet_property* find(const std::u16string& property_name) const;
+};
+
+// Empty input gives no blocks. A block that does not parse raises 3049.
+std::vector<jet_property_block> jet_decode_properties(const std::vector<uint8_t>& stored, const std::string& file);

@@ -1,0 +1,15 @@
+#pragma once
+// Page usage maps: bitmaps of pages, stored in a row either inline (first page
+// number and bits) or as a list of whole bitmap pages (type 0x05).
+#include <cstdint>
+#include <vector>
+
+#include "jet/jet_byte.h"
+
+class jet_pager;
+
+// Pages whose bit is set, ascending. Pages past the end of the file are
+// reported as corrupt when the map is read, not when they are later used.
+std::vector<uint32_t> jet_decode_usage_map(const jet_pager& pager, const jet_view& map_row);
+// Reads the map row a pointer names and decodes it.
+std::vector<uint32_t> jet_read_usage_map(const jet_pager& pager, uint32_t pointer);

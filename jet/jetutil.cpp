@@ -1,0 +1,46 @@
+// jetutil: the engine's own command-line tool.
+//   jetutil dump FILE [--no-rows] [--no-system]   the database as JSON
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "jet/jet_db.h"
+#include "jet/jet_dump.h"
+#include "jet/jet_err.h"
+
+namespace {
+
+int usage() {
+  std::cerr << "usage: jetutil dump FILE [--no-rows] [--no-system]\n";
+  return 2;
+}
+
+int run_dump(int argc, char** argv) {
+  if (argc < 3) return usage();
+  jet_dump_options options;
+  for (int i = 3; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--no-rows") == 0) options.rows = false;
+    else if (std::strcmp(argv[i], "--no-system") == 0) options.system_tables = false;
+    else return usage();
+  }
+  jet_database db(argv[2], true);
+  jet_dump_json(db, std::cout, options);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return usage();
+  std::string command = argv[1];
+  try {
+    if (command == "dump") return run_dump(argc, argv);
+    return usage();
+  } catch (const jet_error& error) {
+    std::cerr << "jetutil: error " << error.number() << ": " << error.what() << '\n';
+    return 1;
+  } catch (const std::exception& error) {
+    std::cerr << "jetutil: " << error.what() << '\n';
+    return 1;
+  }
+}
