@@ -11,20 +11,22 @@ class tk_singleton {
   tk_singleton& operator=(const tk_singleton&) = delete;
 
   // The instance, or null when none exists.
-  static T* instance() { return instance_; }
+  static T* instance() { return static_cast<T*>(instance_); }
   // The instance; its absence is an internal error.
   static T& get() {
     if (!instance_) throw tk_mail_assertion("tk_singl", __LINE__);
-    return *instance_;
+    return *static_cast<T*>(instance_);
   }
 
  protected:
   tk_singleton() {
     if (instance_) throw tk_mail_assertion("tk_singl", __LINE__);
-    instance_ = static_cast<T*>(this);
+    // Kept as the base: T is not constructed yet, so casting to it here would
+    // be undefined (and a polymorphic T trips the sanitizer's type check).
+    instance_ = this;
   }
   ~tk_singleton() { instance_ = nullptr; }
 
  private:
-  static inline T* instance_ = nullptr;
+  static inline tk_singleton* instance_ = nullptr;
 };
