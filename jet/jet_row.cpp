@@ -9,7 +9,9 @@
 
 namespace {
 
-jet_value decode_fixed(const jet_column& column, const jet_view& bytes) {
+// A column's bytes, wherever the row keeps them: columns without the fixed
+// flag may be of any type, not only text and binary.
+jet_value decode_cell(const jet_pager& pager, const jet_column& column, const jet_view& bytes) {
   jet_value value;
   value.type = column.type;
   value.is_null = false;
@@ -21,30 +23,14 @@ jet_value decode_fixed(const jet_column& column, const jet_view& bytes) {
     case jet_type::single: value.real = bytes.f32(0); break;
     case jet_type::double_:
     case jet_type::date_time: value.real = bytes.f64(0); break;
-    default: value.bytes = bytes.bytes(0, bytes.size()); break;
-  }
-  return value;
-}
-
-jet_value decode_variable(const jet_pager& pager, const jet_column& column, const jet_view& bytes) {
-  jet_value value;
-  value.type = column.type;
-  value.is_null = false;
-  switch (column.type) {
-    case jet_type::text:
-      value.text = jet_decode_text(bytes.data(), bytes.size());
-      break;
+    case jet_type::text: value.text = jet_decode_text(bytes.data(), bytes.size()); break;
     case jet_type::memo: {
       std::vector<uint8_t> stored = jet_read_long_value(pager, bytes);
       value.text = jet_decode_text(stored.data(), stored.size());
       break;
     }
-    case jet_type::long_binary:
-      value.bytes = jet_read_long_value(pager, bytes);
-      break;
-    default:
-      value.bytes = bytes.bytes(0, bytes.size());
-      break;
+    case jet_type::long_binary: value.bytes = jet_read_long_value(pager, bytes); break;
+    default: value.bytes = bytes.bytes(0, bytes.size()); break;
   }
   return value;
 }
@@ -97,7 +83,7 @@ std::vector<jet_value> jet_decode_row(const jet_pager& pager, const jet_table_de
       uint32_t size = jet_type::fixed_size(column.type);
       if (size == 0) size = column.length;
       size_t start = jet4::row_col_count_size + size_t(column.fixed_offset);
-      values.push_back(decode_fixed(column, row.sub(start, size, "fixed column outside its row")));
+      values.push_back(decode_cell(pager, column, row.sub(start, size, "fixed column outside its row")));
     } else {
       if (column.var_index >= var_count) {
         values.push_back(jet_value::null(column.type));
@@ -105,7 +91,7 @@ std::vector<jet_value> jet_decode_row(const jet_pager& pager, const jet_table_de
       }
       uint32_t start = var_offsets[column.var_index];
       uint32_t end = var_offsets[column.var_index + 1];
-      values.push_back(decode_variable(pager, column, row.sub(start, end - start)));
+      values.push_back(decode_cell(pager, column, row.sub(start, end - start)));
     }
   }
   return values;

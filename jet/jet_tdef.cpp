@@ -1,5 +1,6 @@
 #include "jet/jet_tdef.h"
 
+#include <algorithm>
 #include <set>
 
 #include "jet/jet_byte.h"
@@ -116,6 +117,9 @@ jet_table_def jet_read_tdef(const jet_pager& pager, uint32_t page) {
     def.columns.push_back(std::move(column));
   }
   for (jet_column& column : def.columns) column.name = read_name(view, at);
+  // Definitions are stored in name order; fields are presented in column order.
+  std::stable_sort(def.columns.begin(), def.columns.end(),
+                   [](const jet_column& a, const jet_column& b) { return a.number < b.number; });
 
   for (jet_real_index& real : def.real_indexes) {
     view.require(at, jet4::real_index_entry_size, "index outside the table definition");

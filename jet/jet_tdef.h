@@ -71,7 +71,7 @@ struct jet_table_def {
   uint16_t var_column_count = 0;
   uint32_t owned_pages = 0;          // row pointer to the table's usage map
   uint32_t free_pages = 0;
-  std::vector<jet_column> columns;   // in stored order
+  std::vector<jet_column> columns;   // by column number, the order of the fields
   std::vector<jet_real_index> real_indexes;
   std::vector<jet_logical_index> indexes;
   std::vector<jet_column_map> column_maps;
