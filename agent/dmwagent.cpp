@@ -1,0 +1,36 @@
+// DMWAGENT: the console program for unattended conversions.
+#include <clocale>
+#include <exception>
+#include <optional>
+
+#include "TK/tk_excep.h"
+#include "TK/tk_trace.h"
+#include "agent/agt_cmdl.h"
+#include "agent/agt_dest.h"
+#include "agent/agt_usage.h"
+#include "common/dmw_conv.h"
+#include "common/err_hand.h"
+#include "common/err_text.h"
+
+int main(int argc, char** argv) {
+  // Narrow text follows the user's locale, as the ANSI code page would.
+  std::setlocale(LC_ALL, "");
+
+  tk_trace log("", false, 3, false);  // enabled by --logfile=
+  error_handler handler(dmw_oracle_error_text_count, dmw_oracle_error_texts);
+  handler.load_err_map(dmw_access_error_text_count, dmw_access_error_texts);
+
+  std::optional<dunmarrow_convertor> converter;
+  try {
+    converter.emplace(dmw_front_end::agent);
+    if (argc < 2 || !parse_cmd_line(argc, argv)) print_and_exit(agent_usage_text());
+    converter->connect_oracle_server(converter->source_name());
+    check_dest(converter->dest_name());
+    (*converter)();
+  } catch (const tk_exception& error) {
+    handler.handle(error, false);
+  } catch (const std::exception& error) {
+    print_and_exit(error.what());
+  }
+  return 0;
+}

@@ -1,0 +1,77 @@
+#pragma once
+// The converter: the one object per process that holds every conversion
+// setting, owns the Oracle connection through its Oracle part, and carries out
+// a run. The wizard's converter keeps its last settings in the registry; the
+// agent's never touches the registry and starts without a destination format.
+#include <string>
+#include <vector>
+
+#include "TK/tk_regk.h"
+#include "TK/tk_singl.h"
+#include "UDB/udb_conv.h"
+#include "common/ora_conv.h"
+
+// Where the settings of a front end come from.
+enum class dmw_front_end { wizard, agent };
+
+// The Access part of the settings: carried by profiles only, not used by a run.
+struct dmw_access_settings {
+  std::u16string workgroup_file;
+  std::u16string workgroup_user;
+  std::u16string workgroup_password;
+  std::u16string database_password;
+};
+
+class dunmarrow_convertor : public udb_converter,
+                            public oracle_converter_impl,
+                            public tk_singleton<dunmarrow_convertor> {
+ public:
+  static constexpr char registry_path[] = "Software\\Kestrova\\Dunmarrow";
+  static constexpr int format_not_given = -1;
+  static const char access_missing_message[];
+
+  explicit dunmarrow_convertor(dmw_front_end front_end);
+  ~dunmarrow_convertor() override;
+
+  // The run. Its outcome is in the error handler's state and the trace.
+  void operator()() override;
+  bool test_query(const std::u16string& select_text) override;
+
+  // The table names of the connected source; no connection is an internal
+  // error naming dmw_conv.
+  std::vector<std::u16string> get_all_tables() const;
+
+  // The registry form of the scalar settings: false loads, true stores.
+  // Silent when the key cannot be opened.
+  void serialize(bool store);
+
+  // Applies a profile file through every part of the settings; false when the
+  // file cannot be loaded (the settings are then unchanged).
+  bool load_profile_file(const std::u16string& path);
+  // Writes the settings as a profile file; a failure is not reported.
+  void store_profile_file(const std::u16string& path) const;
+
+  // 0 an Access 95/97 file, 1 an Access 2000 file; format_not_given in the
+  // agent until "--acc_ver=".
+  int destination_format() const { return destination_format_; }
+  void set_destination_format(int format) { destination_format_ = format; }
+
+  dmw_access_settings& access_settings() { return access_; }
+  const dmw_access_settings& access_settings() const { return access_; }
+
+  dmw_front_end front_end() const { return front_end_; }
+  // The text of a standard exception that ended the last run, for the wizard
+  // to show; empty when none did.
+  const std::string& run_failure() const { return run_failure_; }
+
+ private:
+  dmw_front_end front_end_;
+  tk_reg_key registry_;
+  int destination_format_ = 1;
+  dmw_access_settings access_;
+  std::string run_failure_;
+};
+
+// The checks a front end makes on a destination file name before a run; each
+// failure is a level-1 tk_exception with the user's message.
+void common_check_dest(const std::u16string& destination);

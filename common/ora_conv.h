@@ -1,0 +1,60 @@
+#pragma once
+// The converter's Oracle part: the connection settings the user gave, the
+// connection to the source database, and their profile form ("Oracle
+// settings"). This build carries no Oracle client binding, so every attempt to
+// connect fails with the message for a missing Oracle client.
+#include <string>
+
+class udb_profile;
+
+class oracle_converter_impl {
+ public:
+  oracle_converter_impl();
+  virtual ~oracle_converter_impl();
+  oracle_converter_impl(const oracle_converter_impl&) = delete;
+  oracle_converter_impl& operator=(const oracle_converter_impl&) = delete;
+
+  // An empty host is stored as "localhost".
+  void store_oracle_settings(const std::u16string& host, const std::u16string& user,
+                             const std::u16string& password, const std::u16string& port);
+
+  // Drops the current connection and connects to the database (service)
+  // with the stored settings; on success the name is kept. Failures are
+  // tk_exceptions and leave no connection.
+  void connect_oracle_server(const std::u16string& database_name);
+
+  // Whether the select text runs against the source, connecting first when
+  // needed. Never throws: any failure answers false.
+  bool test_oracle_query(const std::u16string& select_text);
+
+  // "Oracle settings": loading takes each value that is present and not
+  // empty; storing writes only the values that are not empty.
+  void load_profile(const udb_profile& profile);
+  void store_profile(udb_profile& profile) const;
+
+  const std::u16string& oracle_host() const { return host_; }
+  const std::u16string& oracle_port() const { return port_; }
+  const std::u16string& oracle_user() const { return user_; }
+  const std::u16string& oracle_password() const { return password_; }
+  const std::u16string& oracle_database_name() const { return database_name_; }
+
+  // The driver hands the skip-indexes setting to the Oracle side before a run.
+  void set_oracle_skip_indexes(bool on) { oracle_skip_indexes_ = on; }
+  bool oracle_skip_indexes() const { return oracle_skip_indexes_; }
+
+  // The failure text when no Oracle client can be used.
+  static const char missing_client_message[];
+
+ protected:
+  // Opens a session with a connect string; throws when it cannot.
+  [[noreturn]] void open_session(const std::u16string& connect_string, const std::u16string& user,
+                                 const std::u16string& password);
+
+  // The converter reads and writes these for its registry form.
+  bool oracle_skip_indexes_ = false;
+  std::u16string database_name_;  // service or SID name of the connection
+  std::u16string user_;
+  std::u16string password_;
+  std::u16string host_;
+  std::u16string port_ = u"1521";
+};
