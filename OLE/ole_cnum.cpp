@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -45,4 +46,14 @@ std::string ole_c_format(const char* format, ...) {
   std::vsnprintf(big.data(), big.size(), format, args);
   va_end(args);
   return std::string(big.data(), static_cast<size_t>(n));
+}
+
+int32_t ole_truncate_to_int32(double value) {
+  if (!(value > -2147483649.0 && value < 2147483648.0)) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+int64_t ole_truncate_to_int64(double value) {
+  if (!(value >= -9223372036854775808.0 && value < 9223372036854775808.0)) return INT64_MIN;
+  return static_cast<int64_t>(value);
 }
