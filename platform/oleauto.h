@@ -247,8 +247,28 @@ typedef struct tagSAFEARRAY {
 
 // ---- VARIANT ----------------------------------------------------------------
 
-struct IUnknown;
-struct IDispatch;
+typedef struct _GUID {
+  ULONG Data1;
+  USHORT Data2;
+  USHORT Data3;
+  BYTE Data4[8];
+} GUID, IID, CLSID;
+typedef const IID& REFIID;
+typedef const CLSID& REFCLSID;
+
+// The root COM interface: a VARIANT holding one owns a reference.
+struct IUnknown {
+  virtual HRESULT QueryInterface(REFIID riid, void** ppvObject) = 0;
+  virtual ULONG AddRef() = 0;
+  virtual ULONG Release() = 0;
+
+ protected:
+  ~IUnknown() = default;
+};
+struct IDispatch : IUnknown {
+ protected:
+  ~IDispatch() = default;
+};
 struct IRecordInfo;
 struct tagVARIANT;
 
