@@ -1,0 +1,197 @@
+// dmwagent run as a user runs it: standard output, standard error and the
+// exit code, byte for byte.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "agent/agt_usage.h"
+#include "agent_run.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+const std::string kUsage = agent_usage_text() + "\n";
+const std::string kMissingClient =
+    "The Oracle client and networking components were not found. "
+    "These components are supplied by the Oracle Corporation and "
+    "are part of the Oracle Version 7.3.4 (or later) client "
+    "software installation. You will be unable to use this program "
+    "until these components have been installed.";
+const std::string kConnectFailure = "Error:\n" + kMissingClient + "\n";
+const std::vector<std::string> kRequired = {"--dest=out", "--src=ORCL", "--acc_ver=1"};
+
+std::vector<std::string> with_required(std::vector<std::string> args) {
+  args.insert(args.end(), kRequired.begin(), kRequired.end());
+  return args;
+}
+
+void expect_run(const agent_run& run, const std::string& out, const std::string& err, int code) {
+  EXPECT_EQ(run.out, out);
+  EXPECT_EQ(run.err, err);
+  EXPECT_EQ(run.exit_code, code);
+}
+
+std::string decode_hex(const std::string& hex) {
+  std::string text;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    text += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return text;
+}
+
+class AgentCli : public ::testing::Test {
+ protected:
+  agent_run run(const std::vector<std::string>& args) { return run_agent(args, folder.path()); }
+  scratch_folder folder;
+};
+}  // namespace
+
+TEST_F(AgentCli, UsageTextForNoArgumentsHelpAndUnknownArguments) {
+  EXPECT_EQ(kUsage.substr(0, kUsage.find('\n') + 1),
+            "DMWAGENT v2.5, Copyright (c) Kestrova. All rights reserved.\n");
+  EXPECT_TRUE(kUsage.ends_with(
+      "\n      quotes (for example --dest=\"my database.mdb\")\n\n"));
+  expect_run(run({}), "", kUsage, 255);
+  expect_run(run({"--help"}), "", kUsage, 255);
+  expect_run(run(with_required({"--helpme"})), "", kUsage, 255);
+  // Without "=" the option matches nothing, even when everything else is fine.
+  expect_run(run(with_required({"--dest"})), "", kUsage, 255);
+  expect_run(run({"-h"}), "", kUsage, 255);
+}
+
+TEST_F(AgentCli, TwentyUnknownArgumentsGiveUsageTheTwentyFirstAnInternalError) {
+  std::vector<std::string> args;
+  for (int i = 0; i < 20; ++i) args.push_back("x" + std::to_string(i));
+  expect_run(run(args), "", kUsage, 255);
+
+  args.push_back("x20");
+  agent_run r = run(args);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.exit_code, 255);
+  const std::string prefix = "Internal error: Internal error: \ncode=";
+  ASSERT_EQ(r.out.rfind(prefix, 0), 0u) << r.out;
+  ASSERT_EQ(r.out.back(), '\n');
+  std::string location = decode_hex(r.out.substr(prefix.size(), r.out.size() - prefix.size() - 1));
+  EXPECT_EQ(location.rfind("tk_cmdli\\", 0), 0u) << location;
+}
+
+TEST_F(AgentCli, ModeMustBeExactlyZeroToThree) {
+  for (const char* bad : {"--mode=01", "--mode=+1", "--mode=1x", "--mode=4", "--mode=-1",
+                          "--mode=", "--mode= 1"}) {
+    SCOPED_TRACE(bad);
+    expect_run(run(with_required({bad})), "", "Invalid merge/overwrite mode\n", 255);
+  }
+  // An accepted mode lets the run go on to the connection.
+  expect_run(run(with_required({"--mode=1"})), kConnectFailure, "", 255);
+  expect_run(run(with_required({"--mode=0"})), kConnectFailure, "", 255);
+}
+
+TEST_F(AgentCli, RequiredSettingsAreAskedForInTheirOrder) {
+  expect_run(run({"--oraclh=", "--mode=2"}), "", "You should enter MS Access database name\n", 255);
+  expect_run(run({"--dest=out", "--oraclh="}), "", "You should enter Oracle database name\n", 255);
+  expect_run(run({"--dest=out", "--src=ORCL", "--oraclh="}), "",
+             "You should enter network name or IP address of Oracle server\n", 255);
+  expect_run(run({"--dest=out", "--src=ORCL"}), "",
+             "You should specify MS Access format version (use '--acc_ver' option)\n", 255);
+  // An empty destination does not become the program's own name.
+  expect_run(run({"--dest=", "--src=ORCL", "--acc_ver=0"}), "",
+             "You should enter MS Access database name\n", 255);
+  // Host and port have defaults; these three are all that is required.
+  expect_run(run(kRequired), kConnectFailure, "", 255);
+}
+
+TEST_F(AgentCli, SilentActsFromWhereItStands) {
+  expect_run(run(with_required({"--silent", "--mode=9"})), "", "", 255);
+  expect_run(run(with_required({"--mode=9", "--silent"})), "", "Invalid merge/overwrite mode\n", 255);
+  // The usage text comes after the whole line was read, so it is silent too.
+  expect_run(run({"--bogus", "--silent"}), "", "", 255);
+  expect_run(run({"--silent", "--dest=out"}), "", "", 255);
+  // Errors of the run are not shown either, and the exit code stays.
+  expect_run(run(with_required({"--silent"})), "", "", 255);
+}
+
+TEST_F(AgentCli, ProfileReplacesTheRequiredOptionsOnlyWhenItLoads) {
+  folder.write("p.dmw", "[Generic settings]\r\ndest=x.mdb\r\nsrc=ORCL\r\n\r\n");
+  folder.write("bom.dmw", "\xEF\xBB\xBF[Generic settings]\r\ndest=x.mdb\r\n");
+  expect_run(run({"--profile=p.dmw"}), kConnectFailure, "", 255);
+  // A profile given before other options still counts as loaded.
+  expect_run(run({"--profile=p.dmw", "--oraclh=srv", "--mode=3"}), kConnectFailure, "", 255);
+  expect_run(run({"--mode=3", "--profile=p.dmw"}), kConnectFailure, "", 255);
+  expect_run(run({"--profile=missing.dmw"}), "", "You should enter MS Access database name\n", 255);
+  expect_run(run({"--profile=bom.dmw", "--src=ORCL"}), "",
+             "You should enter MS Access database name\n", 255);
+  // A later profile that fails replaces the earlier success.
+  expect_run(run({"--profile=p.dmw", "--profile=missing.dmw"}), "",
+             "You should specify MS Access format version (use '--acc_ver' option)\n", 255);
+  expect_run(run({"--profile=p.dmw", "--mode=7"}), "", "Invalid merge/overwrite mode\n", 255);
+}
+
+TEST_F(AgentCli, TableNamesFile) {
+  folder.write("tables.txt", "\xEF\xBB\xBF" "EMP\r\n\r\nDEPT  \nBONUS");
+  folder.write("long.txt", "EMP\n" + std::string(255, 'T') + "\n");
+  expect_run(run(with_required({"--tab_file=tables.txt"})), kConnectFailure, "", 255);
+  expect_run(run(with_required({"--tab_file=missing.txt"})), "",
+             "Table names file does not exist.\nPlease verify the correct path/name was given.\n",
+             255);
+  expect_run(run(with_required({"--tab_file=."})), "",
+             "Table names file does not exist.\nPlease verify the correct path/name was given.\n",
+             255);
+  expect_run(run(with_required({"--tab_file=long.txt"})), "",
+             "Table names file holds a line longer than 254 characters.\n", 255);
+}
+
+TEST_F(AgentCli, LogFileHoldsMilestonesOnlyAndStartsAfreshEachRun) {
+  const fs::path log = folder / "run.log";
+  folder.write("run.log", "lines of an earlier run\r\n");
+  const std::string expected = "Error:\n" + std::string(
+      "The Oracle client and networking components were not found.\n"
+      "These components are supplied by the Oracle Corporation and\n"
+      "are part of the Oracle Version 7.3.4 (or later) client\n"
+      "software installation. You will be unable to use this program\n"
+      "until these components have been installed.") + "\r\n";
+  for (int i = 0; i < 2; ++i) {
+    expect_run(run(with_required({"--logfile=run.log"})), kConnectFailure, "", 255);
+    EXPECT_EQ(read_file(log), expected);
+  }
+  expect_run(run({"--logfile=run.log", "--mode=9"}), "", "Invalid merge/overwrite mode\n", 255);
+  EXPECT_EQ(read_file(log), "Invalid merge/overwrite mode\r\n");
+  // Messages of silent runs are still traced.
+  expect_run(run({"--logfile=run.log", "--silent", "--src=ORCL"}), "", "", 255);
+  EXPECT_EQ(read_file(log), "You should enter MS Access database name\r\n");
+  // A log file named after the failing option is never opened.
+  expect_run(run({"--mode=9", "--logfile=late.log"}), "", "Invalid merge/overwrite mode\n", 255);
+  EXPECT_FALSE(fs::exists(folder / "late.log"));
+  // Non-ASCII names are taken in the locale's character set (UTF-8 under C).
+  expect_run(run({"--logfile=j\xC3\xB6urnal.log", "--mode=9"}), "", "Invalid merge/overwrite mode\n",
+             255);
+  EXPECT_EQ(read_file(folder / "j\xC3\xB6urnal.log"), "Invalid merge/overwrite mode\r\n");
+}
+
+TEST_F(AgentCli, WithoutLogFileNoFileIsWritten) {
+  const fs::path own_log = fs::path(DMWAGENT_PATH).replace_extension(".log");
+  expect_run(run(kRequired), kConnectFailure, "", 255);
+  expect_run(run({"--mode=9"}), "", "Invalid merge/overwrite mode\n", 255);
+  EXPECT_TRUE(fs::is_empty(folder.path()));
+  EXPECT_FALSE(fs::exists(own_log));
+}
+
+TEST_F(AgentCli, LogFileThatCannotBeWrittenEndsTheRun) {
+  folder.write("ro.log", "");
+  fs::permissions(folder / "ro.log", fs::perms::owner_read | fs::perms::group_read);
+  expect_run(run(with_required({"--logfile=ro.log"})),
+             "Error:\nLogfile name specifies an existing read-only file.\n", "", 255);
+  expect_run(run(with_required({"--logfile=nowhere/run.log"})),
+             "Error:\nLogfile path does not exist. Please verify the correct path was given.\n", "",
+             255);
+  // Silent mode hides the message but not the exit code.
+  expect_run(run(with_required({"--silent", "--logfile=nowhere/run.log"})), "", "", 255);
+  EXPECT_FALSE(fs::exists(folder / "nowhere"));
+}
+
+TEST_F(AgentCli, ConnectionFailsHonestlyWithoutAnOracleClient) {
+  expect_run(run(with_required({"--oraclh=db.example", "--oraclu=scott", "--oraclp=tiger",
+                                "--port=1522", "--mode=3", "--skip_idx", "--tab_def"})),
+             kConnectFailure, "", 255);
+  // Nothing was written at the destination.
+  EXPECT_TRUE(fs::is_empty(folder.path()));
+}
