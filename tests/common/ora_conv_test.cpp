@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "TK/tk_excep.h"
+#include "TK/tk_trace.h"
+#include "UDB/udb_conv.h"
+#include "common/ora_conv.h"
+
+TEST(OracleConverter, SettingsAreStoredWithLocalhostForAnEmptyHost) {
+  oracle_converter_impl oracle;
+  EXPECT_EQ(oracle.oracle_port(), u"1521");
+  oracle.store_oracle_settings(u"", u"scott", u"tiger", u"1522");
+  EXPECT_EQ(oracle.oracle_host(), u"localhost");
+  EXPECT_EQ(oracle.oracle_user(), u"scott");
+  EXPECT_EQ(oracle.oracle_password(), u"tiger");
+  EXPECT_EQ(oracle.oracle_port(), u"1522");
+  oracle.store_oracle_settings(u"db.example", u"", u"", u"");
+  EXPECT_EQ(oracle.oracle_host(), u"db.example");
+  EXPECT_EQ(oracle.oracle_user(), u"");
+  EXPECT_EQ(oracle.oracle_port(), u"");
+}
+
+TEST(OracleConverter, SettingsAreTracedInTheirOrder) {
+  std::string path = (std::filesystem::temp_directory_path() /
+                      ("dmw_ora_" + std::to_string(::getpid()) + ".log")).string();
+  {
+    tk_trace log(path, true, 2, false);
+    oracle_converter_impl oracle;
+    oracle.store_oracle_settings(u"h\u00f6st", u"u", u"p", u"1");
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  std::remove(path.c_str());
+  EXPECT_EQ(content.str(),
+            "oracle_converter_impl::ctor\r\n"
+            "oracle_converter_impl::store_oracle_settings(h\xC3\xB6st,u,p,1)\r\n"
+            "oracle_converter_impl::dtor\r\n");
+}
+
+TEST(OracleConverter, ConnectingFailsWithTheMissingClientMessage) {
+  oracle_converter_impl oracle;
+  oracle.store_oracle_settings(u"db", u"scott", u"tiger", u"1521");
+  try {
+    oracle.connect_oracle_server(u"ORCL");
+    FAIL() << "connected without an Oracle client";
+  } catch (const tk_exception& e) {
+    EXPECT_EQ(e.level(), 1);
+    EXPECT_EQ(e.code(), 0u);
+    EXPECT_EQ(e.text(), oracle_converter_impl::missing_client_message);
+    EXPECT_EQ(e.text().rfind("The Oracle client and networking components were not found.\n", 0), 0u);
+  }
+  // A failed connection keeps no database name.
+  EXPECT_EQ(oracle.oracle_database_name(), u"");
+  EXPECT_FALSE(oracle.test_oracle_query(u"select 1 from dual"));
+}
+
+TEST(OracleConverter, ProfileTakesPresentValuesAndStoresOnlyValuesThatAreSet) {
+  udb_profile loaded;
+  loaded.set_value(u"Oracle settings", u"host", u"srv");
+  loaded.set_value(u"Oracle settings", u"port", u"");
+  loaded.set_value(u"Oracle settings", u"user", u"scott");
+  oracle_converter_impl oracle;
+  oracle.store_oracle_settings(u"old", u"olduser", u"secret", u"1600");
+  oracle.load_profile(loaded);
+  EXPECT_EQ(oracle.oracle_host(), u"srv");
+  EXPECT_EQ(oracle.oracle_port(), u"1600");  // empty values do not replace
+  EXPECT_EQ(oracle.oracle_user(), u"scott");
+  EXPECT_EQ(oracle.oracle_password(), u"secret");
+
+  oracle.store_oracle_settings(u"srv", u"", u"", u"1600");
+  udb_profile stored;
+  oracle.store_profile(stored);
+  const udb_profile::section* section = stored.find_section(u"Oracle settings");
+  ASSERT_NE(section, nullptr);
+  EXPECT_EQ(*section, (udb_profile::section{{u"host", u"srv"}, {u"port", u"1600"}}));
+}
