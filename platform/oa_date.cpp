@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr double first_date = -657434.0;      // 0100-01-01
+constexpr double before_first_date = -657435.0;  // the day before 0100-01-01
 constexpr double past_last_date = 2958466.0;  // 10000-01-01
 constexpr long seconds_per_day = 86400;
 
@@ -50,9 +50,15 @@ long days_in_month(long y, long m) {
 // Two-digit years: 00-49 are 2000-2049, 50-99 are 1950-1999.
 long full_year(long year) { return year < 50 ? 2000 + year : 1900 + year; }
 
+// Hours, minutes and seconds are added one by one, as Windows does: the
+// last bit of the result depends on the order.
 double compose(long serial, long seconds) {
-  double time = static_cast<double>(seconds) / seconds_per_day;
-  return serial < 0 ? serial - time : serial + time;
+  double sign = serial < 0 ? -1.0 : 1.0;
+  double d = static_cast<double>(serial);
+  d += sign * (seconds / 3600) / 24.0;
+  d += sign * (seconds / 60 % 60) / 1440.0;
+  d += sign * (seconds % 60) / 86400.0;
+  return d;
 }
 
 long current_year() {
@@ -91,6 +97,9 @@ bool tokenize(const OLECHAR* text, std::vector<token>* out) {
   static const char* const weekdays[] = {"sunday", "monday", "tuesday", "wednesday", "thursday", "friday",
                                          "saturday"};
   bool time_link = false;
+  const OLECHAR* start = text;
+  while (platform::oa::is_blank(*start)) ++start;
+  if (*start == u'-' || *start == u'/' || *start == u',' || *start == u':' || *start == u'.') return false;
   for (const OLECHAR* p = text; *p;) {
     OLECHAR c = *p;
     if (c >= u'0' && c <= u'9') {
@@ -128,7 +137,7 @@ bool tokenize(const OLECHAR* text, std::vector<token>* out) {
       return false;
     }
   }
-  return true;
+  return !time_link;  // a time separator must be followed by a number
 }
 
 struct reading {
@@ -171,15 +180,16 @@ bool split_time(const std::vector<token>& tokens, reading* r) {
 
 bool year_like(const token& t) { return t.digits >= 3 || t.value > 31; }
 
-bool make_date(const token& y, long m, long d, long* serial) {
+// `last_year` is 9999, or more when only the time of the text is wanted.
+bool make_date(const token& y, long m, long d, long last_year, long* serial) {
   long year = y.value;
   if (y.digits <= 2) year = full_year(year);
-  if (year < 100 || year > 9999 || m < 1 || m > 12 || d < 1 || d > days_in_month(year, m)) return false;
+  if (year < 100 || year > last_year || m < 1 || m > 12 || d < 1 || d > days_in_month(year, m)) return false;
   *serial = date_serial(year, m, d);
   return true;
 }
 
-bool resolve_date(const std::vector<token>& parts, long* serial) {
+bool resolve_date(const std::vector<token>& parts, long last_year, long* serial) {
   std::vector<token> numbers;
   long month = 0;
   for (const token& t : parts) {
@@ -195,28 +205,28 @@ bool resolve_date(const std::vector<token>& parts, long* serial) {
   if (month) {
     if (numbers.size() == 1) {
       const token& n = numbers[0];
-      return year_like(n) ? make_date(n, month, 1, serial) : make_date(this_year, month, n.value, serial);
+      return year_like(n) ? make_date(n, month, 1, last_year, serial) : make_date(this_year, month, n.value, last_year, serial);
     }
     if (numbers.size() != 2) return false;
     const token& a = numbers[0];
     const token& b = numbers[1];
-    if (year_like(b)) return make_date(b, month, a.value, serial);
-    return make_date(a, month, b.value, serial);
+    if (year_like(b)) return make_date(b, month, a.value, last_year, serial);
+    return make_date(a, month, b.value, last_year, serial);
   }
   if (numbers.size() == 2) {
     const token& a = numbers[0];
     const token& b = numbers[1];
-    if (!year_like(b) && make_date(this_year, a.value, b.value, serial)) return true;
-    return make_date(b, a.value, 1, serial);
+    if (!year_like(b) && make_date(this_year, a.value, b.value, last_year, serial)) return true;
+    return make_date(b, a.value, 1, last_year, serial);
   }
   if (numbers.size() != 3) return false;
   const token& a = numbers[0];
   const token& b = numbers[1];
   const token& c = numbers[2];
-  if (year_like(a)) return make_date(a, b.value, c.value, serial) || make_date(a, c.value, b.value, serial);
-  if (make_date(c, a.value, b.value, serial)) return true;
-  if (year_like(c)) return make_date(c, b.value, a.value, serial);
-  return make_date(a, b.value, c.value, serial) || make_date(c, b.value, a.value, serial);
+  if (year_like(a)) return make_date(a, b.value, c.value, last_year, serial) || make_date(a, c.value, b.value, last_year, serial);
+  if (make_date(c, a.value, b.value, last_year, serial)) return true;
+  if (year_like(c)) return make_date(c, b.value, a.value, last_year, serial);
+  return make_date(a, b.value, c.value, last_year, serial) || make_date(c, b.value, a.value, last_year, serial);
 }
 
 HRESULT store_text(const std::string& ascii, BSTR* out) {
@@ -246,7 +256,7 @@ INT SystemTimeToVariantTime(LPSYSTEMTIME lpSystemTime, DOUBLE* pvtime) {
 }
 
 INT VariantTimeToSystemTime(DOUBLE vtime, LPSYSTEMTIME lpSystemTime) {
-  if (!lpSystemTime || !(vtime >= first_date && vtime < past_last_date)) return FALSE;
+  if (!lpSystemTime || !(vtime > before_first_date && vtime < past_last_date)) return FALSE;
   double whole = std::trunc(vtime);
   long serial = static_cast<long>(whole);
   long seconds = static_cast<long>(std::floor(std::fabs(vtime - whole) * seconds_per_day + 0.5));
@@ -296,7 +306,8 @@ HRESULT VarDateFromStr(LPCOLESTR strIn, LCID, ULONG dwFlags, DATE* pdateOut) {
   reading r;
   if (!tokenize(strIn, &tokens) || tokens.empty() || !split_time(tokens, &r)) return DISP_E_TYPEMISMATCH;
   long serial = 0;
-  if (!r.date.empty() && !resolve_date(r.date, &serial)) return DISP_E_TYPEMISMATCH;
+  long last_year = (dwFlags & VAR_TIMEVALUEONLY) ? 99999 : 9999;
+  if (!r.date.empty() && !resolve_date(r.date, last_year, &serial)) return DISP_E_TYPEMISMATCH;
   if (r.date.empty() && !r.has_time) return DISP_E_TYPEMISMATCH;
   long seconds = r.hour * 3600 + r.minute * 60 + r.second;
   if (dwFlags & VAR_TIMEVALUEONLY) serial = 0;

@@ -32,7 +32,7 @@ HRESULT VarI4FromDec(const DECIMAL* pdecIn, LONG* plOut) {
 
 HRESULT VarR8FromCy(CY cyIn, DOUBLE* pdblOut) {
   if (!pdblOut) return E_INVALIDARG;
-  *pdblOut = to_double(from_currency(cyIn.int64));
+  *pdblOut = static_cast<double>(cyIn.int64) / 10000.0;
   return S_OK;
 }
 
@@ -59,7 +59,7 @@ HRESULT VarCyFromStr(LPCOLESTR strIn, LCID, ULONG, CY* pcyOut) {
   exact e;
   HRESULT hr = parse_number(strIn, &n);
   if (SUCCEEDED(hr) && n.radix) hr = DISP_E_OVERFLOW;
-  if (SUCCEEDED(hr)) hr = to_exact(n, &e);
+  if (SUCCEEDED(hr)) hr = to_exact(n, 4, &e);
   if (SUCCEEDED(hr)) hr = to_currency(e, &pcyOut->int64);
   return hr;
 }
@@ -134,7 +134,7 @@ HRESULT VarI4FromStr(LPCOLESTR strIn, LCID, ULONG, LONG* plOut) {
   }
   exact e;
   __int128 v;
-  hr = to_exact(n, &e);
+  hr = to_exact(n, 0, &e);
   if (SUCCEEDED(hr)) hr = to_integer(e, INT32_MIN, INT32_MAX, &v);
   if (SUCCEEDED(hr)) *plOut = static_cast<LONG>(v);
   return hr;

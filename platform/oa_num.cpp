@@ -95,6 +95,10 @@ HRESULT to_integer(double d, __int128 lo, __int128 hi, __int128* out) {
 
 HRESULT to_currency(const exact& e, LONGLONG* out) {
   __int128 v;
+  exact whole = e;
+  whole.magnitude = e.scale > 38 ? 0 : e.magnitude / pow10(e.scale);
+  whole.scale = 0;
+  if (whole.magnitude >= static_cast<u128>(currency_whole_limit)) return DISP_E_OVERFLOW;
   exact r = e;
   if (!rescale(&r, 4)) return DISP_E_OVERFLOW;
   r.scale = 0;
@@ -128,9 +132,11 @@ HRESULT to_currency(double d, LONGLONG* out) {
   return S_OK;
 }
 
+// The 96-bit magnitude as a double divided by the power of ten: the result
+// Windows gives, which can be one unit in the last place from the nearest.
 double to_double(const exact& e) {
-  std::string text = digits_of(e.magnitude) + "e-" + std::to_string(e.scale);
-  double d = std::strtod(text.c_str(), nullptr);
+  if (e.magnitude == 0) return 0.0;
+  double d = static_cast<double>(e.magnitude) / std::pow(10.0, e.scale);
   return e.negative ? -d : d;
 }
 
@@ -287,6 +293,33 @@ HRESULT to_exact(const parsed_number& n, exact* out) {
   if (e.magnitude > max_96) return DISP_E_OVERFLOW;
   *out = e;
   return S_OK;
+}
+
+HRESULT to_exact(const parsed_number& n, int scale, exact* out) {
+  parsed_number rounded = n;
+  if (!n.radix && !n.digits.empty() && n.exponent < -scale) {
+    long drop = -scale - n.exponent;
+    std::string& d = rounded.digits;
+    if (drop > static_cast<long>(d.size())) {
+      d.clear();
+    } else {
+      size_t keep = d.size() - static_cast<size_t>(drop);
+      char first = keep < d.size() ? d[keep] : '0';
+      bool rest = d.find_first_not_of('0', keep + 1) != std::string::npos && keep + 1 <= d.size();
+      d.resize(keep);
+      bool odd = !d.empty() && ((d.back() - '0') & 1);
+      if (first > '5' || (first == '5' && (rest || odd))) {
+        // Add one to the kept digits.
+        int i = static_cast<int>(d.size()) - 1;
+        for (; i >= 0 && d[i] == '9'; --i) d[i] = '0';
+        if (i >= 0) ++d[i];
+        else d.insert(d.begin(), '1');
+      }
+      while (!d.empty() && d[0] == '0') d.erase(d.begin());
+    }
+    rounded.exponent = -scale;
+  }
+  return to_exact(rounded, out);
 }
 
 HRESULT to_double(const parsed_number& n, double* out) {

@@ -31,6 +31,9 @@ bool rescale(exact* e, int scale);
 // Integer part rounded half to even, checked against [lo, hi].
 HRESULT to_integer(const exact& e, __int128 lo, __int128 hi, __int128* out);
 HRESULT to_integer(double d, __int128 lo, __int128 hi, __int128* out);
+// Currency holds integral parts up to 922,337,203,685,476 when made from an
+// integer or a DECIMAL (Windows' limit); from a double the whole CY range.
+constexpr __int128 currency_whole_limit = 922337203685477;
 HRESULT to_currency(const exact& e, LONGLONG* out);
 HRESULT to_currency(double d, LONGLONG* out);
 double to_double(const exact& e);
@@ -57,6 +60,8 @@ HRESULT parse_number(const OLECHAR* text, parsed_number* out);
 // The parsed number as an exact value; DISP_E_OVERFLOW when it needs more
 // than 96 bits or a scale past 28 cannot be rounded away.
 HRESULT to_exact(const parsed_number& n, exact* out);
+// The same, first rounded (half to even) to at most `scale` decimals.
+HRESULT to_exact(const parsed_number& n, int scale, exact* out);
 HRESULT to_double(const parsed_number& n, double* out);
 
 // Text forms of doubles: 15 significant digits for R8, 7 for R4.

@@ -2,6 +2,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 #include "platform/oa_num.h"
 
@@ -112,6 +113,30 @@ void store_integer(VARIANT* out, VARTYPE vt, __int128 v) {
   }
 }
 
+int width_of(VARTYPE vt) {
+  int_range r;
+  return range_of(vt, &r) ? r.bits : vt == VT_BOOL ? 16 : 0;
+}
+
+// Between the signed and unsigned types of one width the bits are kept
+// (I1 -1 becomes UI1 255), and a BOOL fills an unsigned type with its bits.
+HRESULT fits_integer(VARTYPE from, __int128 v, const int_range& r, __int128* out) {
+  if (v >= r.lo && v <= r.hi) {
+    *out = v;
+    return S_OK;
+  }
+  bool same_width = width_of(from) == r.bits && r.bits < 64;
+  bool bool_to_unsigned = from == VT_BOOL && !r.is_signed && v < 0;
+  if (same_width || bool_to_unsigned) {
+    __int128 span = static_cast<__int128>(1) << r.bits;
+    __int128 wrapped = ((v % span) + span) % span;
+    if (r.is_signed && wrapped > r.hi) wrapped -= span;
+    *out = wrapped;
+    return S_OK;
+  }
+  return DISP_E_OVERFLOW;
+}
+
 HRESULT to_integer_type(const VARIANT& src, VARTYPE vt, VARIANT* out) {
   int_range r;
   range_of(vt, &r);
@@ -123,9 +148,10 @@ HRESULT to_integer_type(const VARIANT& src, VARTYPE vt, VARIANT* out) {
     exact e;
     hr = text_source(src, &p);
     if (SUCCEEDED(hr) && p.radix) hr = radix_to_integer(p.radix_value, r.bits, r.is_signed, &v);
-    else if (SUCCEEDED(hr) && SUCCEEDED(hr = to_exact(p, &e))) hr = to_integer(e, r.lo, r.hi, &v);
+    else if (SUCCEEDED(hr) && SUCCEEDED(hr = to_exact(p, 0, &e))) hr = to_integer(e, r.lo, r.hi, &v);
   } else if (numeric_source(src, &n)) {
-    if (n.kind == number::integer) hr = (n.whole < r.lo || n.whole > r.hi) ? DISP_E_OVERFLOW : S_OK, v = n.whole;
+    v = n.whole;
+    if (n.kind == number::integer) hr = fits_integer(src.vt, n.whole, r, &v);
     else if (n.kind == number::decimal) hr = to_integer(n.dec, r.lo, r.hi, &v);
     else hr = to_integer(n.value, r.lo, r.hi, &v);
   } else {
@@ -149,9 +175,9 @@ HRESULT to_bool(const VARIANT& src, VARIANT* out) {
   bool truth = false;
   if (src.vt == VT_BSTR) {
     const OLECHAR* text = src.bstrVal ? src.bstrVal : u"";
-    if (equals_no_case(text, "true") || equals_no_case(text, "#true#")) {
+    if (equals_no_case(text, "true") || std::u16string_view(text) == u"#TRUE#") {
       truth = true;
-    } else if (equals_no_case(text, "false") || equals_no_case(text, "#false#")) {
+    } else if (equals_no_case(text, "false") || std::u16string_view(text) == u"#FALSE#") {
       truth = false;
     } else {
       parsed_number p;
@@ -220,7 +246,7 @@ HRESULT to_cy(const VARIANT& src, VARIANT* out) {
   }
   if (!numeric_source(src, &n)) return DISP_E_TYPEMISMATCH;
   if (n.kind == number::integer) {
-    if (n.whole < INT64_MIN / 10000 || n.whole > INT64_MAX / 10000) return DISP_E_OVERFLOW;
+    if (n.whole <= -currency_whole_limit || n.whole >= currency_whole_limit) return DISP_E_OVERFLOW;
     cy = static_cast<LONGLONG>(n.whole * 10000);
     hr = S_OK;
   } else if (n.kind == number::decimal) {
@@ -243,6 +269,12 @@ HRESULT to_dec(const VARIANT& src, VARIANT* out) {
     hr = VarDecFromStr(src.bstrVal ? src.bstrVal : u"", LOCALE_USER_DEFAULT, 0, &d);
   } else if (!numeric_source(src, &n)) {
     return DISP_E_TYPEMISMATCH;
+  } else if (src.vt == VT_BOOL) {
+    // A true BOOL is -1 whatever its bits.
+    exact e;
+    e.negative = n.whole != 0;
+    e.magnitude = n.whole != 0;
+    d = to_decimal(e);
   } else if (n.kind == number::integer) {
     exact e;
     e.negative = n.whole < 0;
@@ -260,7 +292,7 @@ HRESULT to_dec(const VARIANT& src, VARIANT* out) {
   return hr;
 }
 
-constexpr double first_date = -657434.0;   // 0100-01-01
+constexpr double before_first_date = -657435.0;  // the day before 0100-01-01
 constexpr double past_last_date = 2958466.0;  // 10000-01-01
 
 HRESULT to_date(const VARIANT& src, LCID lcid, USHORT flags, VARIANT* out) {
@@ -271,7 +303,10 @@ HRESULT to_date(const VARIANT& src, LCID lcid, USHORT flags, VARIANT* out) {
   } else {
     HRESULT hr = to_real(src, &d);
     if (FAILED(hr)) return hr;
-    if (!(d >= first_date && d < past_last_date)) return DISP_E_OVERFLOW;
+    // Only doubles and integers are held to the date range; R4, CY and DECIMAL
+    // values pass unchecked, as oleaut32 lets them.
+    bool checked = src.vt != VT_R4 && src.vt != VT_CY && src.vt != VT_DECIMAL;
+    if (checked && !(d > before_first_date && d < past_last_date)) return DISP_E_OVERFLOW;
   }
   out->vt = VT_DATE;
   out->date = d;
@@ -301,7 +336,7 @@ HRESULT to_bstr(const VARIANT& src, LCID lcid, USHORT flags, VARIANT* out) {
     case VT_EMPTY: return store_text("", out);
     case VT_BOOL:
       if (flags & (VARIANT_ALPHABOOL | VARIANT_LOCALBOOL)) return store_text(src.boolVal ? "True" : "False", out);
-      return store_text(src.boolVal ? "-1" : "0", out);
+      return store_text(std::to_string(src.boolVal), out);
     case VT_R4: return store_text(format_double(src.fltVal, 7), out);
     case VT_R8: return store_text(format_double(src.dblVal, 15), out);
     case VT_CY: return store_text(to_text(from_currency(src.cyVal.int64)), out);

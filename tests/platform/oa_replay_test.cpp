@@ -98,14 +98,14 @@ double make_r8(const std::string& s) {
   return std::strtod(s.c_str(), nullptr);
 }
 
-// Strips the readable "(...)" after the bits of a double in a recorded answer.
+// Strips the readable "(...)" after the 16 hexadecimal digits of a double.
 std::string comparable(std::string answer) {
   size_t open = answer.find('(');
-  if (open != std::string::npos && answer.back() == ')') {
-    size_t colon = answer.find(':');
-    if (colon == std::string::npos || colon < open) answer.erase(open);
-  }
-  return answer;
+  if (open == std::string::npos || open < 16 || answer.back() != ')') return answer;
+  size_t start = open - 16;
+  if (start > 0 && answer[start - 1] != ':') return answer;
+  if (answer.find_first_not_of("0123456789ABCDEF", start) != open) return answer;
+  return answer.erase(open);
 }
 
 std::string st_text(const SYSTEMTIME& st) {
@@ -319,10 +319,11 @@ TEST(OleAutomationVectors, EveryRecordedAnswerIsReproduced) {
     std::string expected_hr = row[5], expected = comparable(row[6]);
     auto found = windows.find(case_key(row));
     if (found != windows.end()) {
-      windows.erase(found->first);
-      if (found->second[5] == "skip") { ++skipped; continue; }
-      expected_hr = found->second[5];
-      expected = comparable(found->second[6]);
+      std::vector<std::string> rule = found->second;
+      windows.erase(found);
+      if (rule[5] == "skip") { ++skipped; continue; }
+      expected_hr = rule[5];
+      expected = comparable(rule[6]);
       ++overridden;
     }
     LCID lcid = static_cast<LCID>(std::stoul(row[2], nullptr, 16));
