@@ -7,7 +7,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 out=${1:-$root/tests/platform/vectors/oleauto.tsv}
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+wineserver=$(command -v wineserver64 || command -v wineserver || echo true)
+# Let the Wine server of the throw-away prefix finish before the prefix goes.
+trap 'WINEPREFIX="$work/prefix" "$wineserver" -k 2>/dev/null; rm -rf "$work"' EXIT
 
 x86_64-w64-mingw32-gcc -std=c99 -O1 -Wall -Wextra -I"$here" "$here/probe.c" -o "$work/probe.exe" -loleaut32
 
@@ -17,6 +19,7 @@ export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml
 export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 TZ=UTC
 wine=$(command -v wine64 || command -v wine)
 "$wine" "$work/probe.exe" > "$work/raw.tsv"
+"$wineserver" -w 2>/dev/null || true
 tr -d '\r' < "$work/raw.tsv" > "$work/vectors.tsv"
 
 mkdir -p "$(dirname "$out")"
