@@ -1,6 +1,5 @@
 #include "agent/agt_cmdl.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +35,6 @@ namespace {
 // A decimal integer as the C library reads one: leading blanks and a sign
 // are taken, reading stops at the first other character, no digits give 0.
 int read_integer(const std::string& text) {
-  errno = 0;
   long value = std::strtol(text.c_str(), nullptr, 10);
   if (value > INT_MAX) return INT_MAX;
   if (value < INT_MIN) return INT_MIN;
