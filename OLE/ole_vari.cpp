@@ -268,7 +268,9 @@ LONG ole_variant::to_long() const {
     case VT_I2: return var_.iVal;
     case VT_BOOL: return var_.boolVal;
     case VT_I4:
-    case VT_UI4: return var_.lVal;
+    case VT_UI4:
+    case VT_INT:   // the 32-bit kinds a type change can leave behind
+    case VT_UINT: return var_.lVal;
     case VT_R4: return ole_truncate_to_int32(var_.fltVal);
     case VT_R8: return ole_truncate_to_int32(var_.dblVal);
     case VT_DECIMAL: {
@@ -293,13 +295,15 @@ double ole_variant::to_double() const {
     case VT_NULL: return 0.0;
     case VT_I2: return var_.iVal;
     case VT_BOOL: return var_.boolVal;
-    case VT_I4: return var_.lVal;
+    case VT_I4:
+    case VT_INT: return var_.lVal;
     case VT_I1: return var_.cVal;
     case VT_UI1: return var_.bVal;
     case VT_UI2: return var_.uiVal;
     case VT_R4: return var_.fltVal;
     case VT_R8: return var_.dblVal;
-    case VT_UI4: return static_cast<double>(var_.ulVal);
+    case VT_UI4:
+    case VT_UINT: return static_cast<double>(var_.ulVal);
     case VT_CY: {
       double result = 0;
       HRESULT hr = VarR8FromCy(var_.cyVal, &result);
@@ -323,7 +327,8 @@ size_t ole_variant::get_bytes(const BYTE** bytes) const {
   trace(1, "ole_variant::get_bytes(%d)", var_.vt);
   TK_CHECK(bytes != nullptr, kSource);
   if (var_.vt == VT_EMPTY || var_.vt == VT_NULL) return 0;
-  TK_CHECK(var_.vt == VT_BINARY_ARRAY && var_.parray, kSource);
+  TK_CHECK(var_.vt == VT_BINARY_ARRAY, kSource);
+  if (!var_.parray) return 0;
   void* data = nullptr;
   TK_CHECK(SUCCEEDED(SafeArrayAccessData(var_.parray, &data)), kSource);
   SafeArrayUnaccessData(var_.parray);
@@ -450,10 +455,12 @@ std::string ole_variant::to_string() const {
   switch (var_.vt) {
     case VT_I2: return ole_c_format("%d", var_.iVal);
     case VT_I1: return ole_c_format("%d", var_.cVal);
-    case VT_I4: return ole_c_format("%ld", static_cast<long>(var_.lVal));
+    case VT_I4:
+    case VT_INT: return ole_c_format("%ld", static_cast<long>(var_.lVal));
     case VT_UI1: return ole_c_format("%u", var_.bVal);
     case VT_UI2: return ole_c_format("%u", var_.uiVal);
-    case VT_UI4: return ole_c_format("%lu", static_cast<unsigned long>(var_.ulVal));
+    case VT_UI4:
+    case VT_UINT: return ole_c_format("%lu", static_cast<unsigned long>(var_.ulVal));
     case VT_I8: return ole_c_format("%lld", static_cast<long long>(hyper_));
     case VT_UI8: return ole_c_format("%llu", static_cast<unsigned long long>(uhyper_));
     case VT_R4: return ole_c_format("%.6e", static_cast<double>(var_.fltVal));
