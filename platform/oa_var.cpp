@@ -385,7 +385,6 @@ HRESULT convert(const VARIANT& src, LCID lcid, USHORT flags, VARTYPE vt, VARIANT
   if (src.vt == vt) return VariantCopy(out, &src);
   if (vt == VT_EMPTY) return S_OK;
   if (vt == VT_NULL) {
-    if (src.vt != VT_EMPTY) return DISP_E_TYPEMISMATCH;
     out->vt = VT_NULL;
     return S_OK;
   }
@@ -462,7 +461,8 @@ HRESULT VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LC
                             VARTYPE vt) {
   if (!pvargDest || !pvarSrc) return E_INVALIDARG;
   if (!is_valid_type(pvarSrc->vt)) return DISP_E_BADVARTYPE;
-  if (!is_valid_type(vt) && vt != VT_EMPTY) return DISP_E_BADVARTYPE;
+  // VARIANT and RECORD are types, just none a value can be changed to.
+  if (!is_valid_type(vt) && (vt & VT_TYPEMASK) != VT_VARIANT && vt != VT_RECORD) return DISP_E_BADVARTYPE;
   VARIANT source;
   HRESULT hr = S_OK;
   if (pvarSrc->vt & VT_BYREF) hr = dereference(*pvarSrc, &source);

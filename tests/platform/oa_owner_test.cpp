@@ -363,4 +363,22 @@ TEST(OleVariant, ChangeTypeReadsThroughAReference) {
   EXPECT_EQ(value, -42);
 }
 
+TEST(OleVariant, TargetsThatHoldNoValueOfTheSource) {
+  VARIANT src, dst;
+  VariantInit(&src);
+  VariantInit(&dst);
+  src.vt = VT_I2;
+  src.iVal = 1;
+  EXPECT_EQ(VariantChangeType(&dst, &src, 0, VT_NULL), S_OK);
+  EXPECT_EQ(dst.vt, VT_NULL);
+  EXPECT_EQ(VariantChangeType(&dst, &src, 0, VT_EMPTY), S_OK);
+  EXPECT_EQ(dst.vt, VT_EMPTY);
+  for (VARTYPE vt : {VT_DISPATCH, VT_ERROR, VT_UNKNOWN, VT_VARIANT, VT_RECORD})
+    EXPECT_EQ(VariantChangeType(&dst, &src, 0, vt), DISP_E_TYPEMISMATCH) << vt;
+  for (VARTYPE vt : {VT_VOID, VT_HRESULT, VT_SAFEARRAY, VT_LPSTR, VT_BLOB, VT_CLSID, VT_BSTR_BLOB})
+    EXPECT_EQ(VariantChangeType(&dst, &src, 0, vt), DISP_E_BADVARTYPE) << vt;
+  src.vt = VT_NULL;
+  EXPECT_EQ(VariantChangeType(&dst, &src, 0, VT_I4), DISP_E_TYPEMISMATCH);
+}
+
 }  // namespace
