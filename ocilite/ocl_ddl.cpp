@@ -1,0 +1,630 @@
+// CREATE TABLE / INDEX / VIEW and DROP in Oracle's dialect: the schema object
+// is made in SQLite and described in ocilite's catalog the way Oracle's
+// dictionary shows it (generated constraint names, NOT NULL check
+// constraints, one index per primary key or unique constraint).
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "ocilite/ocl_exec.h"
+#include "ocilite/ocl_trans.h"
+
+namespace ocl {
+
+namespace {
+
+struct column_def {
+  std::string name;
+  otype type;
+  std::string default_text;     // as written; empty when none
+  std::string default_sqlite;   // translated for SQLite
+  bool not_null = false;
+  std::string not_null_name;    // empty: generated
+};
+
+struct constraint_def {
+  std::string name;             // empty: generated
+  char type = 0;                // P, U, R, C
+  std::vector<std::string> columns;
+  std::string ref_table;
+  std::vector<std::string> ref_columns;
+  std::string delete_rule = "NO ACTION";
+  std::string check_text;
+};
+
+class parser {
+ public:
+  parser(const std::string& sql, const std::vector<token>& t) : sql_(sql), t_(t) {}
+
+  bool at(const char* w) const { return i_ < t_.size() && t_[i_].is(w); }
+  bool accept(const char* w) {
+    if (!at(w)) return false;
+    ++i_;
+    return true;
+  }
+  bool expect(const char* w, int error_number, oracle_error& error) {
+    if (accept(w)) return true;
+    error = make_error(error_number);
+    return false;
+  }
+  bool name(std::string& out, oracle_error& error) {
+    if (i_ < t_.size() && is_name(t_[i_])) {
+      out = t_[i_++].text;
+      if (out.size() > 30) {
+        error = make_error(972);
+        return false;
+      }
+      return true;
+    }
+    if (i_ >= t_.size()) error = make_error(936);
+    else if (t_[i_].kind == token_kind::word) error = make_error(904, "\"" + t_[i_].text + "\"");
+    else error = make_error(903);
+    return false;
+  }
+  bool name_list(std::vector<std::string>& out, oracle_error& error) {
+    if (!expect("(", 906, error)) return false;
+    do {
+      std::string n;
+      if (!name(n, error)) return false;
+      accept("ASC");
+      accept("DESC");
+      out.push_back(n);
+    } while (accept(","));
+    return expect(")", 907, error);
+  }
+  // Skips a balanced expression up to (not including) a stop word, "," or ")" at depth 0.
+  size_t skip_expression(const std::set<std::string>& stops) {
+    int depth = 0;
+    size_t start = i_;
+    while (i_ < t_.size()) {
+      const token& k = t_[i_];
+      if (depth == 0 && (k.is(",") || k.is(")"))) break;
+      if (depth == 0 && k.kind == token_kind::word && stops.count(k.text)) break;
+      if (k.is("(")) ++depth;
+      if (k.is(")")) --depth;
+      ++i_;
+    }
+    return start;
+  }
+  std::string source(size_t first, size_t last) const {
+    if (first >= last) return std::string();
+    return sql_.substr(t_[first].begin, t_[last - 1].end - t_[first].begin);
+  }
+
+  const std::string& sql_;
+  const std::vector<token>& t_;
+  size_t i_ = 0;
+};
+
+const std::set<std::string> column_stops = {"CONSTRAINT", "NOT", "NULL", "PRIMARY", "UNIQUE",
+                                            "REFERENCES", "CHECK", "DEFAULT", "ENABLE"};
+
+std::string quote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+// Runs the statements of one DDL as a unit: all of them or none.
+bool apply(session& s, const std::string& statements, oracle_error& error) {
+  if (run_sql(s, "SAVEPOINT ddl;" + statements + "RELEASE ddl;", error)) return true;
+  oracle_error ignored;
+  run_sql(s, "ROLLBACK TO ddl; RELEASE ddl;", ignored);
+  return false;
+}
+
+std::string names_sql(const std::vector<std::string>& names) {
+  std::string out;
+  for (const auto& n : names) out += (out.empty() ? "" : ",") + sqlite_name(n);
+  return out;
+}
+
+// One-row lookups in the catalog.
+bool exists(session& s, const char* sql, const std::string& a, const std::string& b = "") {
+  sqlite3_stmt* st = nullptr;
+  bool found = false;
+  if (sqlite3_prepare_v2(s.db, sql, -1, &st, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, a.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_bind_parameter_count(st) > 1) sqlite3_bind_text(st, 2, b.c_str(), -1, SQLITE_TRANSIENT);
+    found = sqlite3_step(st) == SQLITE_ROW;
+  }
+  sqlite3_finalize(st);
+  return found;
+}
+
+bool object_exists(session& s, const std::string& name) {
+  return exists(s, "SELECT 1 FROM \"OCILITE$TABLES\" WHERE TABLE_NAME = ?1 UNION ALL "
+                   "SELECT 1 FROM \"OCILITE$VIEWS\" WHERE VIEW_NAME = ?1", name);
+}
+
+bool table_exists(session& s, const std::string& name) {
+  return exists(s, "SELECT 1 FROM \"OCILITE$TABLES\" WHERE TABLE_NAME = ?1", name);
+}
+
+// Columns of a table, in order, with their types.
+std::vector<std::pair<std::string, otype>> table_columns(session& s, const std::string& table) {
+  std::vector<std::pair<std::string, otype>> out;
+  sqlite3_stmt* st = nullptr;
+  std::string sql = "SELECT * FROM " + sqlite_name(table);
+  if (sqlite3_prepare_v2(s.db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+    for (int i = 0; i < sqlite3_column_count(st); ++i) {
+      otype type;
+      parse_declared(sqlite3_column_decltype(st, i), type);
+      out.emplace_back(sqlite3_column_name(st, i), type);
+    }
+  }
+  sqlite3_finalize(st);
+  return out;
+}
+
+// The primary or unique key of a table over exactly these columns (all keys when empty: the PK).
+std::string find_key(session& s, const std::string& table, const std::vector<std::string>& cols) {
+  sqlite3_stmt* st = nullptr;
+  const char* sql =
+      "SELECT c.CONSTRAINT_NAME, c.CONSTRAINT_TYPE, group_concat(k.COLUMN_NAME, ',') FROM"
+      " \"OCILITE$CONSTRAINTS\" c JOIN (SELECT * FROM \"OCILITE$CONS_COLUMNS\" ORDER BY POSITION) k"
+      " ON k.CONSTRAINT_NAME = c.CONSTRAINT_NAME WHERE c.TABLE_NAME = ?1 AND"
+      " c.CONSTRAINT_TYPE IN ('P','U') GROUP BY c.CONSTRAINT_NAME, c.CONSTRAINT_TYPE";
+  std::string wanted, found;
+  for (const auto& c : cols) wanted += (wanted.empty() ? "" : ",") + c;
+  if (sqlite3_prepare_v2(s.db, sql, -1, &st, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+      std::string type = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+      std::string list = reinterpret_cast<const char*>(sqlite3_column_text(st, 2));
+      if (cols.empty() ? type == "P" : list == wanted) found = name;
+    }
+  }
+  sqlite3_finalize(st);
+  return found;
+}
+
+std::vector<std::string> key_columns(session& s, const std::string& constraint) {
+  std::vector<std::string> out;
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(s.db,
+                         "SELECT COLUMN_NAME FROM \"OCILITE$CONS_COLUMNS\" WHERE CONSTRAINT_NAME = ?1"
+                         " ORDER BY POSITION", -1, &st, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, constraint.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(st) == SQLITE_ROW)
+      out.push_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+  }
+  sqlite3_finalize(st);
+  return out;
+}
+
+bool parse_constraint_body(parser& p, constraint_def& c, bool inline_form, oracle_error& error) {
+  if (p.accept("PRIMARY")) {
+    if (!p.expect("KEY", 905, error)) return false;
+    c.type = 'P';
+    if (!inline_form && !p.name_list(c.columns, error)) return false;
+  } else if (p.accept("UNIQUE")) {
+    c.type = 'U';
+    if (!inline_form && !p.name_list(c.columns, error)) return false;
+  } else if (p.accept("FOREIGN")) {
+    if (inline_form || !p.expect("KEY", 905, error)) {
+      if (inline_form) error = make_error(2253);
+      return false;
+    }
+    if (!p.name_list(c.columns, error)) return false;
+    if (!p.expect("REFERENCES", 905, error)) return false;
+    c.type = 'R';
+  } else if (p.accept("REFERENCES")) {
+    if (!inline_form) {
+      error = make_error(905);
+      return false;
+    }
+    c.type = 'R';
+  } else if (p.accept("CHECK")) {
+    c.type = 'C';
+    if (!p.expect("(", 906, error)) return false;
+    size_t start = p.i_;
+    p.skip_expression({});
+    if (p.i_ == start) {
+      error = make_error(936);
+      return false;
+    }
+    c.check_text = p.source(start, p.i_);
+    if (!p.expect(")", 907, error)) return false;
+  } else {
+    error = make_error(902);
+    return false;
+  }
+  if (c.type == 'R') {
+    if (!p.name(c.ref_table, error)) return false;
+    if (p.at("(") && !p.name_list(c.ref_columns, error)) return false;
+    if (p.accept("ON")) {
+      if (!p.expect("DELETE", 905, error)) return false;
+      if (p.accept("CASCADE")) c.delete_rule = "CASCADE";
+      else if (p.accept("SET") && p.expect("NULL", 905, error)) c.delete_rule = "SET NULL";
+      else {
+        if (!error.number) error = make_error(905);
+        return false;
+      }
+    }
+  }
+  p.accept("ENABLE");
+  return true;
+}
+
+bool parse_table(parser& p, std::string& table, std::vector<column_def>& columns,
+                 std::vector<constraint_def>& constraints, oracle_error& error) {
+  if (!p.name(table, error)) return false;
+  if (!p.expect("(", 906, error)) return false;
+  do {
+    if (p.at("CONSTRAINT") || p.at("PRIMARY") || p.at("UNIQUE") || p.at("FOREIGN") ||
+        p.at("CHECK")) {
+      constraint_def c;
+      if (p.accept("CONSTRAINT") && !p.name(c.name, error)) return false;
+      if (!parse_constraint_body(p, c, false, error)) return false;
+      constraints.push_back(std::move(c));
+      continue;
+    }
+    column_def col;
+    if (!p.name(col.name, error)) return false;
+    if (!parse_type(p.t_, p.i_, col.type, error)) return false;
+    while (!p.at(",") && !p.at(")") && p.i_ < p.t_.size()) {
+      if (p.accept("DEFAULT")) {
+        size_t start = p.skip_expression(column_stops);
+        if (p.i_ == start) {
+          error = make_error(936);
+          return false;
+        }
+        col.default_text = p.source(start, p.i_);
+        if (!translate(p.sql_, p.t_, start, p.i_, col.default_sqlite, error)) return false;
+        continue;
+      }
+      std::string name;
+      if (p.accept("CONSTRAINT") && !p.name(name, error)) return false;
+      if (p.accept("NOT")) {
+        if (!p.expect("NULL", 905, error)) return false;
+        col.not_null = true;
+        col.not_null_name = name;
+        p.accept("ENABLE");
+        continue;
+      }
+      if (p.accept("NULL")) continue;
+      constraint_def c;
+      c.name = name;
+      if (!parse_constraint_body(p, c, true, error)) return false;
+      c.columns = {col.name};
+      constraints.push_back(std::move(c));
+    }
+    columns.push_back(std::move(col));
+  } while (p.accept(","));
+  if (!p.expect(")", 907, error)) return false;
+  return true;  // storage clauses after the list are accepted and ignored
+}
+
+bool create_table(session& s, parser& p, bool parse_only, oracle_error& error) {
+  std::string table;
+  std::vector<column_def> columns;
+  std::vector<constraint_def> constraints;
+  if (!parse_table(p, table, columns, constraints, error)) return false;
+  if (columns.empty()) {
+    error = make_error(904, "");
+    return false;
+  }
+  std::set<std::string> names;
+  for (const auto& c : columns) {
+    if (!names.insert(c.name).second) {
+      error = make_error(957);
+      return false;
+    }
+  }
+  int keys = 0;
+  for (auto& c : constraints) {
+    if (c.type == 'P' && ++keys > 1) {
+      error = make_error(2260);
+      return false;
+    }
+    for (const auto& name : c.columns)
+      if (!names.count(name)) {
+        error = make_error(904, "\"" + name + "\"");
+        return false;
+      }
+  }
+  if (parse_only) return true;
+  if (object_exists(s, table)) {
+    error = make_error(955);
+    return false;
+  }
+  // Resolve the foreign keys' referenced keys.
+  std::map<const constraint_def*, std::string> referenced;
+  for (auto& c : constraints) {
+    if (c.type != 'R') continue;
+    std::string key;
+    if (c.ref_table == table) {
+      for (const auto& k : constraints)
+        if ((c.ref_columns.empty() ? k.type == 'P' : (k.type == 'P' || k.type == 'U') && k.columns == c.ref_columns))
+          key = "*self*";
+    } else if (!table_exists(s, c.ref_table)) {
+      error = make_error(942);
+      return false;
+    } else {
+      key = find_key(s, c.ref_table, c.ref_columns);
+    }
+    if (key.empty()) {
+      error = make_error(2270);
+      return false;
+    }
+    if (c.ref_columns.empty()) {
+      if (key == "*self*") {
+        for (const auto& k : constraints) if (k.type == 'P') c.ref_columns = k.columns;
+      } else {
+        c.ref_columns = key_columns(s, key);
+      }
+    }
+    if (c.ref_columns.size() != c.columns.size()) {
+      error = make_error(2256);
+      return false;
+    }
+    referenced[&c] = key;
+  }
+  // Names for unnamed constraints, in the order Oracle gives them.
+  std::set<std::string> used;
+  for (auto& col : columns)
+    if (col.not_null && col.not_null_name.empty()) col.not_null_name = s.next_constraint_name() + "#";
+  for (auto& c : constraints)
+    if (c.name.empty()) c.name = s.next_constraint_name() + "#";
+  auto generated = [](std::string& n) {
+    bool g = !n.empty() && n.back() == '#';
+    if (g) n.pop_back();
+    return g;
+  };
+  std::map<std::string, bool> was_generated;
+  for (auto& col : columns)
+    if (col.not_null) {
+      bool g = generated(col.not_null_name);
+      was_generated[col.not_null_name] = g;
+      if (!used.insert(col.not_null_name).second) { error = make_error(2264); return false; }
+    }
+  for (auto& c : constraints) {
+    bool g = generated(c.name);
+    was_generated[c.name] = g;
+    if (!used.insert(c.name).second ||
+        exists(s, "SELECT 1 FROM \"OCILITE$CONSTRAINTS\" WHERE CONSTRAINT_NAME = ?1", c.name)) {
+      error = make_error(2264);
+      return false;
+    }
+  }
+  for (auto& [c, key] : referenced)
+    if (key == "*self*") {
+      for (const auto& k : constraints)
+        if ((k.type == 'P' || k.type == 'U') && k.columns == c->ref_columns) key = k.name;
+    }
+
+  // The SQLite table.
+  std::set<std::string> in_key;
+  for (const auto& c : constraints)
+    if (c.type == 'P') in_key.insert(c.columns.begin(), c.columns.end());
+  std::string ddl = "CREATE TABLE " + sqlite_name(table) + "(";
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const auto& col = columns[i];
+    ddl += (i ? ", " : "") + sqlite_name(col.name) + " " + col.type.declared();
+    if (col.not_null) ddl += " NOT NULL";
+    if (!col.default_sqlite.empty()) ddl += " DEFAULT (" + col.default_sqlite + ")";
+  }
+  for (const auto& c : constraints) {
+    if (c.type == 'P') ddl += ", PRIMARY KEY(" + names_sql(c.columns) + ")";
+    if (c.type == 'U') ddl += ", UNIQUE(" + names_sql(c.columns) + ")";
+    if (c.type == 'R') {
+      ddl += ", FOREIGN KEY(" + names_sql(c.columns) + ") REFERENCES " + sqlite_name(c.ref_table) +
+             "(" + names_sql(c.ref_columns) + ")";
+      if (c.delete_rule != "NO ACTION") ddl += " ON DELETE " + c.delete_rule;
+    }
+  }
+  ddl += ");";
+
+  // The catalog rows.
+  std::string catalog = "INSERT INTO \"OCILITE$TABLES\" VALUES(" + quote(table) + ",'N','NO',NULL);";
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const auto& col = columns[i];
+    const otype& t = col.type;
+    bool nullable = !col.not_null && !in_key.count(col.name);
+    auto number_or_null = [](int v, bool present) { return present ? std::to_string(v) : std::string("NULL"); };
+    bool has_precision = (t.kind == okind::number && t.precision >= 0) || t.kind == okind::float_ ||
+                         t.kind == okind::interval_ym || t.kind == okind::interval_ds;
+    int precision = t.kind == okind::float_ ? (t.precision < 0 ? 126 : t.precision)
+                    : (t.kind == okind::interval_ym || t.kind == okind::interval_ds) ? t.leading : t.precision;
+    bool has_scale = (t.kind == okind::number && t.precision >= 0) || t.kind == okind::integer ||
+                     (t.is_datetime() && t.kind != okind::date) || t.kind == okind::interval_ym ||
+                     t.kind == okind::interval_ds;
+    int scale = t.kind == okind::number ? t.scale : t.kind == okind::integer ? 0
+                : t.kind == okind::interval_ym ? 0 : t.fraction;
+    catalog += "INSERT INTO \"OCILITE$COLUMNS\" VALUES(" + quote(table) + "," + quote(col.name) +
+               "," + quote(t.data_type()) + "," + std::to_string(t.data_length()) + "," +
+               number_or_null(precision, has_precision) + "," + number_or_null(scale, has_scale) +
+               ",'" + (nullable ? "Y" : "N") + "'," + std::to_string(i + 1) + "," +
+               (col.default_text.empty() ? "NULL" : std::to_string(col.default_text.size())) + "," +
+               (col.default_text.empty() ? "NULL" : quote(col.default_text)) + "," +
+               std::to_string(t.char_length()) + "," +
+               (t.is_character() ? (t.char_semantics ? "'C'" : "'B'") : "NULL") + ");";
+    if (col.not_null) {
+      const std::string& n = col.not_null_name;
+      catalog += "INSERT INTO \"OCILITE$CONSTRAINTS\" VALUES(" + quote(n) + ",'C'," + quote(table) +
+                 "," + quote("\"" + col.name + "\" IS NOT NULL") + ",NULL,NULL,NULL,'ENABLED',"
+                 "'NOT DEFERRABLE','IMMEDIATE','VALIDATED','" +
+                 (was_generated[n] ? "GENERATED NAME" : "USER NAME") + "',NULL);" +
+                 "INSERT INTO \"OCILITE$CONS_COLUMNS\" VALUES(" + quote(n) + "," + quote(table) + "," +
+                 quote(col.name) + ",NULL);";
+    }
+  }
+  for (const auto& c : constraints) {
+    bool keyed = c.type == 'P' || c.type == 'U';
+    std::string r_constraint = "NULL", rule = "NULL", r_owner = "NULL";
+    if (c.type == 'R') {
+      for (const auto& [rc, key] : referenced)
+        if (rc == &c) r_constraint = quote(key);
+      rule = quote(c.delete_rule);
+      r_owner = quote(s.user);
+    }
+    catalog += "INSERT INTO \"OCILITE$CONSTRAINTS\" VALUES(" + quote(c.name) + ",'" + c.type + "'," +
+               quote(table) + "," + (c.type == 'C' ? quote(c.check_text) : "NULL") + "," + r_owner +
+               "," + r_constraint + "," + rule + ",'ENABLED','NOT DEFERRABLE','IMMEDIATE',"
+               "'VALIDATED','" + (was_generated[c.name] ? "GENERATED NAME" : "USER NAME") + "'," +
+               (keyed ? quote(c.name) : "NULL") + ");";
+    for (size_t k = 0; k < c.columns.size(); ++k)
+      catalog += "INSERT INTO \"OCILITE$CONS_COLUMNS\" VALUES(" + quote(c.name) + "," + quote(table) +
+                 "," + quote(c.columns[k]) + "," + (c.type == 'C' ? "NULL" : std::to_string(k + 1)) + ");";
+    if (keyed) {
+      catalog += "INSERT INTO \"OCILITE$INDEXES\" VALUES(" + quote(c.name) + ",'NORMAL'," + quote(table) +
+                 ",'TABLE','UNIQUE','" + (was_generated[c.name] ? "Y" : "N") + "');";
+      for (size_t k = 0; k < c.columns.size(); ++k) {
+        otype t;
+        for (const auto& col : columns)
+          if (col.name == c.columns[k]) t = col.type;
+        catalog += "INSERT INTO \"OCILITE$IND_COLUMNS\" VALUES(" + quote(c.name) + "," + quote(table) +
+                   "," + quote(c.columns[k]) + "," + std::to_string(k + 1) + "," +
+                   std::to_string(t.data_length()) + "," + std::to_string(t.char_length()) + ",'ASC');";
+      }
+    }
+  }
+  return apply(s, ddl + catalog, error);
+}
+
+bool create_index(session& s, parser& p, bool unique, bool parse_only, oracle_error& error) {
+  std::string index, table;
+  std::vector<std::string> columns;
+  if (!p.name(index, error)) return false;
+  if (!p.expect("ON", 969, error)) return false;
+  if (!p.name(table, error) || !p.name_list(columns, error)) return false;
+  if (parse_only) return true;
+  if (!table_exists(s, table)) {
+    error = make_error(942);
+    return false;
+  }
+  if (exists(s, "SELECT 1 FROM \"OCILITE$INDEXES\" WHERE INDEX_NAME = ?1", index) ||
+      object_exists(s, index)) {
+    error = make_error(955);
+    return false;
+  }
+  auto table_cols = table_columns(s, table);
+  std::string catalog = "INSERT INTO \"OCILITE$INDEXES\" VALUES(" + quote(index) + ",'NORMAL'," +
+                        quote(table) + ",'TABLE','" + (unique ? "UNIQUE" : "NONUNIQUE") + "','N');";
+  for (size_t k = 0; k < columns.size(); ++k) {
+    auto found = std::find_if(table_cols.begin(), table_cols.end(),
+                              [&](const auto& c) { return c.first == columns[k]; });
+    if (found == table_cols.end()) {
+      error = make_error(904, "\"" + columns[k] + "\"");
+      return false;
+    }
+    catalog += "INSERT INTO \"OCILITE$IND_COLUMNS\" VALUES(" + quote(index) + "," + quote(table) +
+               "," + quote(columns[k]) + "," + std::to_string(k + 1) + "," +
+               std::to_string(found->second.data_length()) + "," +
+               std::to_string(found->second.char_length()) + ",'ASC');";
+  }
+  std::string ddl = std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
+                    sqlite_name(index) + " ON " + sqlite_name(table) + "(" + names_sql(columns) + ");";
+  return apply(s, ddl + catalog, error);
+}
+
+bool create_view(session& s, parser& p, bool parse_only, oracle_error& error) {
+  std::string view;
+  std::vector<std::string> aliases;
+  if (!p.name(view, error)) return false;
+  if (p.at("(") && !p.name_list(aliases, error)) return false;
+  if (!p.expect("AS", 905, error)) return false;
+  size_t start = p.i_;
+  if (start >= p.t_.size()) {
+    error = make_error(936);
+    return false;
+  }
+  std::string select;
+  if (!translate(p.sql_, p.t_, start, p.t_.size(), select, error)) return false;
+  if (parse_only) return true;
+  if (object_exists(s, view)) {
+    error = make_error(955);
+    return false;
+  }
+  std::string text = p.source(start, p.t_.size());
+  std::string ddl = "CREATE VIEW " + sqlite_name(view) +
+                    (aliases.empty() ? "" : "(" + names_sql(aliases) + ")") + " AS " + select + ";";
+  if (!apply(s, ddl, error)) return false;
+  // The view's columns join the dictionary like a table's.
+  cursor probe;
+  oracle_error ignored;
+  std::string catalog = "INSERT INTO \"OCILITE$VIEWS\" VALUES(" + quote(view) + "," +
+                        std::to_string(text.size()) + "," + quote(text) + ");";
+  if (probe.prepare(s, "SELECT * FROM " + sqlite_name(view), ignored) && probe.execute(ignored)) {
+    int id = 0;
+    for (const auto& c : probe.columns()) {
+      catalog += "INSERT INTO \"OCILITE$COLUMNS\" VALUES(" + quote(view) + "," + quote(c.name) + "," +
+                 quote(c.type.data_type()) + "," + std::to_string(c.type.data_length()) +
+                 ",NULL,NULL,'" + (c.nullable ? "Y" : "N") + "'," + std::to_string(++id) +
+                 ",NULL,NULL," + std::to_string(c.type.char_length()) + ",NULL);";
+    }
+  }
+  if (apply(s, catalog, error)) return true;
+  run_sql(s, "DROP VIEW " + sqlite_name(view), ignored);
+  return false;
+}
+
+bool drop(session& s, parser& p, bool parse_only, oracle_error& error) {
+  std::string kind = p.i_ < p.t_.size() ? p.t_[p.i_].text : "";
+  if (kind != "TABLE" && kind != "VIEW" && kind != "INDEX") {
+    error = make_error(950);
+    return false;
+  }
+  ++p.i_;
+  std::string name;
+  if (!p.name(name, error)) return false;
+  if (kind == "TABLE" && p.accept("CASCADE")) p.accept("CONSTRAINTS");
+  p.accept("PURGE");
+  if (p.i_ != p.t_.size()) {
+    error = make_error(933);
+    return false;
+  }
+  if (parse_only) return true;
+  std::string q = quote(name), sql;
+  if (kind == "TABLE") {
+    if (!table_exists(s, name)) { error = make_error(942); return false; }
+    sql = "DROP TABLE " + sqlite_name(name) + ";"
+          "DELETE FROM \"OCILITE$TABLES\" WHERE TABLE_NAME = " + q + ";"
+          "DELETE FROM \"OCILITE$COLUMNS\" WHERE TABLE_NAME = " + q + ";"
+          "DELETE FROM \"OCILITE$CONSTRAINTS\" WHERE TABLE_NAME = " + q + ";"
+          "DELETE FROM \"OCILITE$CONS_COLUMNS\" WHERE TABLE_NAME = " + q + ";"
+          "DELETE FROM \"OCILITE$INDEXES\" WHERE TABLE_NAME = " + q + ";"
+          "DELETE FROM \"OCILITE$IND_COLUMNS\" WHERE TABLE_NAME = " + q + ";";
+  } else if (kind == "VIEW") {
+    if (!exists(s, "SELECT 1 FROM \"OCILITE$VIEWS\" WHERE VIEW_NAME = ?1", name)) { error = make_error(942); return false; }
+    sql = "DROP VIEW " + sqlite_name(name) + ";"
+          "DELETE FROM \"OCILITE$VIEWS\" WHERE VIEW_NAME = " + q + ";"
+          "DELETE FROM \"OCILITE$COLUMNS\" WHERE TABLE_NAME = " + q + ";";
+  } else {
+    if (!exists(s, "SELECT 1 FROM \"OCILITE$INDEXES\" WHERE INDEX_NAME = ?1", name) ||
+        exists(s, "SELECT 1 FROM \"OCILITE$CONSTRAINTS\" WHERE INDEX_NAME = ?1", name)) {
+      error = make_error(1418);
+      return false;
+    }
+    sql = "DROP INDEX " + sqlite_name(name) + ";"
+          "DELETE FROM \"OCILITE$INDEXES\" WHERE INDEX_NAME = " + q + ";"
+          "DELETE FROM \"OCILITE$IND_COLUMNS\" WHERE INDEX_NAME = " + q + ";";
+  }
+  return apply(s, sql, error);
+}
+
+}  // namespace
+
+bool run_ddl(session& s, const std::string& sql, const std::vector<token>& tokens,
+             bool parse_only, oracle_error& error) {
+  parser p(sql, tokens);
+  if (p.accept("DROP")) return drop(s, p, parse_only, error);
+  p.accept("CREATE");
+  if (p.accept("OR")) {
+    if (!p.expect("REPLACE", 922, error)) return false;
+  }
+  p.accept("FORCE");
+  if (p.accept("TABLE")) return create_table(s, p, parse_only, error);
+  if (p.accept("VIEW")) return create_view(s, p, parse_only, error);
+  bool unique = p.accept("UNIQUE");
+  if (p.accept("INDEX")) return create_index(s, p, unique, parse_only, error);
+  error = make_error(901);
+  return false;
+}
+
+}  // namespace ocl

@@ -1,0 +1,222 @@
+#include "ocilite/ocl_exec.h"
+
+#include <cstring>
+
+#include "ocilite/ocl_trans.h"
+
+namespace ocl {
+
+namespace {
+
+// Oracle names an expression column by its text, upper-cased, blanks removed.
+std::string expression_name(const char* sqlite_name) {
+  std::string name;
+  bool in_quote = false;
+  for (const char* p = sqlite_name ? sqlite_name : ""; *p; ++p) {
+    if (*p == '\'' || *p == '"') in_quote = !in_quote;
+    if (!in_quote && *p == ' ') continue;
+    name += in_quote ? *p : (char)((*p >= 'a' && *p <= 'z') ? *p - 32 : *p);
+  }
+  return name;
+}
+
+std::string column_list(const std::string& failed_columns) {
+  // "T.A, T.B" → "A,B"
+  std::string out, part;
+  auto flush = [&] {
+    auto dot = part.rfind('.');
+    if (!out.empty()) out += ',';
+    out += dot == std::string::npos ? part : part.substr(dot + 1);
+    part.clear();
+  };
+  for (char c : failed_columns) {
+    if (c == ',') flush();
+    else if (c != ' ') part += c;
+  }
+  if (!part.empty()) flush();
+  return out;
+}
+
+}  // namespace
+
+cursor::~cursor() { close(); }
+
+void cursor::close() {
+  if (stmt_) sqlite3_finalize(stmt_);
+  stmt_ = nullptr;
+  columns_.clear();
+  row_pending_ = false;
+  done_ = false;
+  row_count_ = 0;
+}
+
+oracle_error cursor::map_error(const char* message) const {
+  std::string text = message ? message : "";
+  if (text.rfind("ORA-", 0) == 0) return {std::atoi(text.c_str() + 4), text};
+  if (text.rfind("UNIQUE constraint failed: ", 0) == 0 ||
+      text.rfind("PRIMARY KEY constraint failed: ", 0) == 0) {
+    // Name the Oracle constraint (or unique index) over the same columns.
+    std::string failed = text.substr(text.find(": ") + 2);
+    std::string table = failed.substr(0, failed.find('.'));
+    std::string wanted = column_list(failed), name = "?";
+    sqlite3_stmt* st = nullptr;
+    const char* sql =
+        "SELECT INDEX_NAME, group_concat(COLUMN_NAME, ',') FROM (SELECT INDEX_NAME, COLUMN_NAME"
+        " FROM \"OCILITE$IND_COLUMNS\" WHERE TABLE_NAME = ?1 ORDER BY INDEX_NAME, COLUMN_POSITION)"
+        " GROUP BY INDEX_NAME";
+    if (sqlite3_prepare_v2(session_->db, sql, -1, &st, nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+      while (sqlite3_step(st) == SQLITE_ROW) {
+        const char* cols = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+        if (cols && wanted == cols) name = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+      }
+    }
+    sqlite3_finalize(st);
+    return make_error(1, session_->user + "." + name);
+  }
+  if (text.rfind("FOREIGN KEY constraint failed", 0) == 0 &&
+      statement_type_ == OCI_STMT_DELETE)
+    return make_error(2292, session_->user + ".SYS_FK");
+  return error_from_sqlite(text, session_->user);
+}
+
+bool cursor::prepare(session& s, const std::string& oracle_sql, oracle_error& error) {
+  close();
+  session_ = &s;
+  sql_ = oracle_sql;
+  statement_type_ = 0;
+  if (!tokenize(sql_, tokens_, error)) return false;
+  // A trailing ";" is what a script would have; Oracle rejects it.
+  if (tokens_.empty()) {
+    error = make_error(900);
+    return false;
+  }
+  const std::string& first = tokens_[0].text;
+  if (first == "SELECT" || first == "WITH" || tokens_[0].is("(")) statement_type_ = OCI_STMT_SELECT;
+  else if (first == "INSERT") statement_type_ = OCI_STMT_INSERT;
+  else if (first == "UPDATE") statement_type_ = OCI_STMT_UPDATE;
+  else if (first == "DELETE") statement_type_ = OCI_STMT_DELETE;
+  else if (first == "CREATE") statement_type_ = OCI_STMT_CREATE;
+  else if (first == "DROP") statement_type_ = OCI_STMT_DROP;
+  else if (first == "COMMIT" || first == "ROLLBACK") statement_type_ = OCI_STMT_ALTER;
+  else {
+    error = make_error(900);
+    return false;
+  }
+  if (statement_type_ == OCI_STMT_CREATE || statement_type_ == OCI_STMT_DROP)
+    return run_ddl(s, sql_, tokens_, true, error);
+  if (statement_type_ == OCI_STMT_ALTER) return true;
+  if (tokens_.back().is(";")) {
+    error = make_error(911);
+    return false;
+  }
+  std::string translated;
+  if (!translate(sql_, tokens_, 0, tokens_.size(), translated, error)) return false;
+  const char* tail = nullptr;
+  if (sqlite3_prepare_v2(s.db, translated.c_str(), (int)translated.size(), &stmt_, &tail) !=
+      SQLITE_OK) {
+    error = map_error(sqlite3_errmsg(s.db));
+    close();
+    return false;
+  }
+  if (!stmt_ || (tail && *tail)) {
+    error = make_error(933);
+    close();
+    return false;
+  }
+  if (is_query() && !sqlite3_stmt_readonly(stmt_)) {
+    error = make_error(933);
+    close();
+    return false;
+  }
+  return true;
+}
+
+bool cursor::execute(oracle_error& error) {
+  if (!session_) {
+    error = make_error(24337);
+    return false;
+  }
+  if (statement_type_ == OCI_STMT_CREATE || statement_type_ == OCI_STMT_DROP)
+    return run_ddl(*session_, sql_, tokens_, false, error);
+  if (statement_type_ == OCI_STMT_ALTER) return true;
+  if (!stmt_) {
+    error = make_error(24337);
+    return false;
+  }
+  sqlite3_reset(stmt_);
+  row_pending_ = done_ = false;
+  row_count_ = 0;
+  int rc = sqlite3_step(stmt_);
+  if (is_query()) {
+    if (rc == SQLITE_ROW) row_pending_ = true;
+    else if (rc == SQLITE_DONE) done_ = true;
+    else {
+      error = map_error(sqlite3_errmsg(session_->db));
+      return false;
+    }
+    describe();
+    return true;
+  }
+  while (rc == SQLITE_ROW) rc = sqlite3_step(stmt_);
+  if (rc != SQLITE_DONE) {
+    error = map_error(sqlite3_errmsg(session_->db));
+    sqlite3_reset(stmt_);
+    return false;
+  }
+  row_count_ = (ub4)sqlite3_changes(session_->db);
+  return true;
+}
+
+void cursor::describe() {
+  columns_.clear();
+  int count = sqlite3_column_count(stmt_);
+  for (int i = 0; i < count; ++i) {
+    column_desc column;
+    const char* declared = sqlite3_column_decltype(stmt_, i);
+    const char* origin = sqlite3_column_origin_name(stmt_, i);
+    const char* alias = sqlite3_column_name(stmt_, i);
+    if (declared && parse_declared(declared, column.type)) {
+      const char* table = sqlite3_column_table_name(stmt_, i);
+      const char* database = sqlite3_column_database_name(stmt_, i);
+      int not_null = 0;
+      if (table && origin &&
+          sqlite3_table_column_metadata(session_->db, database, table, origin, nullptr, nullptr,
+                                        &not_null, nullptr, nullptr) == SQLITE_OK)
+        column.nullable = !not_null;
+      column.name = alias ? alias : "";
+      // SQLite names an unaliased column as written; Oracle gives the stored name.
+      if (origin && alias && strcasecmp(origin, alias) == 0) column.name = origin;
+    } else {
+      column.type = type_of_value(row_pending_ ? sqlite3_column_type(stmt_, i) : SQLITE_TEXT);
+      column.name = origin ? std::string(alias ? alias : "") : expression_name(alias);
+    }
+    columns_.push_back(std::move(column));
+  }
+}
+
+int cursor::next_row(oracle_error& error) {
+  if (!stmt_ || !is_query()) {
+    error = make_error(24338);
+    return -1;
+  }
+  if (row_pending_) {
+    row_pending_ = false;
+    ++row_count_;
+    return 1;
+  }
+  if (done_) return 0;
+  int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) {
+    ++row_count_;
+    return 1;
+  }
+  if (rc == SQLITE_DONE) {
+    done_ = true;
+    return 0;
+  }
+  error = map_error(sqlite3_errmsg(session_->db));
+  return -1;
+}
+
+}  // namespace ocl

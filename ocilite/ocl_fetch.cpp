@@ -1,0 +1,255 @@
+// One fetched value into a define's buffer, converted to the external type
+// the caller asked for, as Oracle converts it.
+#include <cmath>
+#include <cstring>
+
+#include "ocilite/ocl_hand.h"
+#include "ocilite/ocl_value.h"
+#include "platform/codepage.h"
+
+namespace ocl {
+
+namespace {
+
+std::string column_text(sqlite3_stmt* row, int i) {
+  const unsigned char* t = sqlite3_column_text(row, i);
+  return t ? std::string(reinterpret_cast<const char*>(t), sqlite3_column_bytes(row, i)) : "";
+}
+
+std::string column_bytes(sqlite3_stmt* row, int i) {
+  const void* b = sqlite3_column_blob(row, i);
+  return b ? std::string(static_cast<const char*>(b), sqlite3_column_bytes(row, i)) : "";
+}
+
+size_t char_count(const std::string& utf8) {
+  size_t n = 0;
+  for (unsigned char c : utf8)
+    if ((c & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+// The value as Oracle's implicit conversion to text gives it.
+bool value_text(const column_desc& col, sqlite3_stmt* row, int i, std::string& out,
+                oracle_error& error) {
+  const otype& t = col.type;
+  int storage = sqlite3_column_type(row, i);
+  if (t.kind == okind::bfile) {
+    error = make_error(932, "expected CHAR got FILE");
+    return false;
+  }
+  if (t.kind == okind::raw || t.kind == okind::long_raw || t.kind == okind::blob ||
+      storage == SQLITE_BLOB) {
+    std::string bytes = column_bytes(row, i);
+    out = hex_text(bytes.data(), bytes.size());
+    return true;
+  }
+  if (storage == SQLITE_INTEGER) {
+    out = number_text((int64_t)sqlite3_column_int64(row, i));
+    if (t.kind == okind::binary_float || t.kind == okind::binary_double)
+      out = binary_double_text((double)sqlite3_column_int64(row, i), t.kind == okind::binary_float);
+    return true;
+  }
+  if (storage == SQLITE_FLOAT) {
+    double v = sqlite3_column_double(row, i);
+    out = t.kind == okind::binary_float || t.kind == okind::binary_double
+              ? binary_double_text(v, t.kind == okind::binary_float)
+              : number_text(v);
+    return true;
+  }
+  out = column_text(row, i);
+  if (t.is_datetime()) {
+    datetime when;
+    if (parse_stored_datetime(out, when)) {
+      if (t.kind == okind::date) out = default_date_text(when);
+      else {
+        if (t.kind != okind::timestamp_tz) when.has_zone = false;
+        out = default_timestamp_text(when, t.fraction);
+      }
+    }
+  } else if ((t.kind == okind::char_ || t.kind == okind::nchar) && char_count(out) < (size_t)t.length) {
+    out += std::string(t.length - char_count(out), ' ');  // CHAR is blank-padded
+  }
+  return true;
+}
+
+bool value_number(const column_desc& col, sqlite3_stmt* row, int i, double& value,
+                  oracle_error& error) {
+  int storage = sqlite3_column_type(row, i);
+  if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
+    value = sqlite3_column_double(row, i);
+    return true;
+  }
+  if (storage == SQLITE_BLOB || col.type.is_datetime()) {
+    error = make_error(932, std::string("expected NUMBER got ") + col.type.data_type());
+    return false;
+  }
+  if (!parse_number(column_text(row, i), value)) {
+    error = make_error(1722);
+    return false;
+  }
+  return true;
+}
+
+template <typename T>
+void store(void* target, T value) {
+  std::memcpy(target, &value, sizeof value);
+}
+
+}  // namespace
+
+sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row, int index,
+                define_handle& d, ub4 slot, oracle_error& error) {
+  char* target = d.valuep ? static_cast<char*>(d.valuep) + (size_t)slot * (d.value_sz > 0 ? d.value_sz : 0)
+                          : nullptr;
+  sb2* indicator = d.indp ? static_cast<sb2*>(d.indp) + slot : nullptr;
+  ub2* length = d.rlenp ? d.rlenp + slot : nullptr;
+  ub2* code = d.rcodep ? d.rcodep + slot : nullptr;
+  auto done = [&](sb2 ind, size_t len, ub2 rc) {
+    if (indicator) *indicator = ind;
+    if (length) *length = (ub2)(len > 65535 ? 65535 : len);
+    if (code) *code = rc;
+  };
+
+  if (sqlite3_column_type(row, index) == SQLITE_NULL) {
+    if (!indicator) {
+      error = make_error(1405);
+      return OCI_ERROR;
+    }
+    done(-1, 0, 1405);
+    return OCI_SUCCESS;
+  }
+
+  switch (d.dty) {
+    case SQLT_STR: case SQLT_CHR: case SQLT_AFC: case SQLT_LNG: case SQLT_VCS: {
+      std::string text;
+      if (!value_text(col, row, index, text, error)) return OCI_ERROR;
+      std::string bytes = text_out(env, text);
+      size_t term = d.dty == SQLT_STR ? terminator_size(env) : 0;
+      size_t capacity = d.value_sz > 0 ? (size_t)d.value_sz : 0;
+      size_t room = capacity >= term ? capacity - term : 0;
+      if (env->utf16) room &= ~size_t(1);
+      size_t n = std::min(room, bytes.size());
+      // Never end a cut UTF-16 text in the middle of a surrogate pair.
+      if (env->utf16 && n < bytes.size() && n >= 2) {
+        char16_t last;
+        std::memcpy(&last, bytes.data() + n - 2, 2);
+        if (last >= 0xD800 && last <= 0xDBFF) n -= 2;
+      }
+      if (target) {
+        std::memcpy(target, bytes.data(), n);
+        if (term && capacity >= n + term) std::memset(target + n, 0, term);
+      }
+      if (n < bytes.size()) {
+        done(bytes.size() > 32767 ? -2 : (sb2)bytes.size(), n, 1406);
+        return OCI_SUCCESS_WITH_INFO;
+      }
+      done(0, n, 0);
+      return OCI_SUCCESS;
+    }
+    case SQLT_INT: case SQLT_UIN: {
+      double value = 0;
+      if (!value_number(col, row, index, value, error)) return OCI_ERROR;
+      value = std::trunc(value);
+      bool is_signed = d.dty == SQLT_INT;
+      int size = d.value_sz;
+      double low = is_signed ? -std::ldexp(1.0, size * 8 - 1) : 0;
+      double high = is_signed ? std::ldexp(1.0, size * 8 - 1) - 1 : std::ldexp(1.0, size * 8) - 1;
+      if ((size != 1 && size != 2 && size != 4 && size != 8) || value < low || value > high) {
+        error = make_error(1455);
+        return OCI_ERROR;
+      }
+      if (target) {
+        int64_t v = sqlite3_column_type(row, index) == SQLITE_INTEGER ? sqlite3_column_int64(row, index)
+                                                                       : (int64_t)value;
+        if (size == 1) store<int8_t>(target, (int8_t)v);
+        if (size == 2) store<int16_t>(target, (int16_t)v);
+        if (size == 4) store<int32_t>(target, (int32_t)v);
+        if (size == 8) store<int64_t>(target, v);
+      }
+      done(0, size, 0);
+      return OCI_SUCCESS;
+    }
+    case SQLT_FLT: case SQLT_BFLOAT: case SQLT_BDOUBLE: case SQLT_IBFLOAT: case SQLT_IBDOUBLE: {
+      double value = 0;
+      if (!value_number(col, row, index, value, error)) return OCI_ERROR;
+      bool single = d.dty == SQLT_BFLOAT || d.dty == SQLT_IBFLOAT || (d.dty == SQLT_FLT && d.value_sz == 4);
+      if (d.value_sz != (single ? 4 : 8)) {
+        error = make_error(932, "expected BINARY_DOUBLE got NUMBER");
+        return OCI_ERROR;
+      }
+      if (target) {
+        if (single) store<float>(target, (float)value);
+        else store<double>(target, value);
+      }
+      done(0, d.value_sz, 0);
+      return OCI_SUCCESS;
+    }
+    case SQLT_DAT: {
+      datetime when;
+      if (sqlite3_column_type(row, index) != SQLITE_TEXT ||
+          !parse_stored_datetime(column_text(row, index), when)) {
+        error = make_error(932, "expected DATE got " + col.type.data_type());
+        return OCI_ERROR;
+      }
+      if (d.value_sz < 7) {
+        error = make_error(1406);
+        return OCI_ERROR;
+      }
+      if (target) to_oracle_date(when, reinterpret_cast<unsigned char*>(target));
+      done(0, 7, 0);
+      return OCI_SUCCESS;
+    }
+    case SQLT_BIN: case SQLT_LBI: {
+      std::string bytes;
+      if (sqlite3_column_type(row, index) == SQLITE_BLOB) bytes = column_bytes(row, index);
+      else if (!parse_hex(column_text(row, index), bytes)) {
+        error = make_error(1465);
+        return OCI_ERROR;
+      }
+      size_t capacity = d.value_sz > 0 ? (size_t)d.value_sz : 0;
+      size_t n = std::min(capacity, bytes.size());
+      if (target) std::memcpy(target, bytes.data(), n);
+      if (n < bytes.size()) {
+        done(bytes.size() > 32767 ? -2 : (sb2)bytes.size(), n, 1406);
+        return OCI_SUCCESS_WITH_INFO;
+      }
+      done(0, n, 0);
+      return OCI_SUCCESS;
+    }
+    case SQLT_CLOB: case SQLT_BLOB: {
+      bool want_text = d.dty == SQLT_CLOB;
+      const otype& t = col.type;
+      bool is_text = t.kind == okind::clob || t.kind == okind::nclob;
+      if (want_text != is_text && !(want_text ? false : t.kind == okind::blob)) {
+        error = make_error(932, std::string("expected ") + (want_text ? "CLOB" : "BLOB") + " got " + t.data_type());
+        return OCI_ERROR;
+      }
+      if (!d.valuep) {
+        error = make_error(22275);
+        return OCI_ERROR;
+      }
+      void* locator_address = nullptr;
+      std::memcpy(&locator_address, static_cast<char*>(d.valuep) + slot * sizeof(void*), sizeof(void*));
+      auto* lob = find<lob_handle>(locator_address, OCI_DTYPE_LOB);
+      if (!lob) {
+        error = make_error(22275);
+        return OCI_ERROR;
+      }
+      lob->filled = true;
+      lob->character = is_text;
+      lob->form = t.charset_form();
+      lob->polling = false;
+      lob->text.clear();
+      lob->bytes.clear();
+      if (is_text) lob->text = platform::utf8_to_utf16(column_text(row, index));
+      else lob->bytes = column_bytes(row, index);
+      done(0, sizeof(void*), 0);
+      return OCI_SUCCESS;
+    }
+    default:
+      error = make_error(932, "unsupported external type " + std::to_string(d.dty));
+      return OCI_ERROR;
+  }
+}
+
+}  // namespace ocl

@@ -1,0 +1,41 @@
+#pragma once
+// Tokens of Oracle's SQL dialect. Unquoted identifiers and keywords carry
+// their upper-cased text (Oracle folds them); quoted identifiers keep their
+// case; string literals carry their value with '' already undoubled.
+// Comments ("--" to the end of the line, /* ... */) are skipped.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ocilite/ocl_error.h"
+
+namespace ocl {
+
+enum class token_kind { word, quoted, string, number, symbol };
+
+struct token {
+  token_kind kind;
+  std::string text;
+  size_t begin = 0;  // byte offsets of the token in the statement text
+  size_t end = 0;
+  int line = 1;
+
+  bool is(const char* word_or_symbol) const {
+    return (kind == token_kind::word || kind == token_kind::symbol) && text == word_or_symbol;
+  }
+};
+
+// False with ORA-01756 (or ORA-00911) in error on an unterminated literal or
+// a character Oracle does not accept.
+bool tokenize(std::string_view sql, std::vector<token>& tokens, oracle_error& error,
+              int first_line = 1);
+
+// A name as Oracle stores it: an unquoted word upper-cased, a quoted one as is.
+inline const std::string& object_name(const token& t) { return t.text; }
+
+bool is_name(const token& t);
+
+// The identifier written so SQLite finds it whatever its case or spelling.
+std::string sqlite_name(const std::string& oracle_name);
+
+}  // namespace ocl

@@ -1,0 +1,212 @@
+#include "ocilite/ocl_store.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "ocilite/ocl_func.h"
+
+namespace ocl {
+
+namespace {
+
+const char* const catalog_schema =
+    "CREATE TABLE \"OCILITE$ACCOUNT\"(PASSWORD TEXT NOT NULL, LOCKED INTEGER NOT NULL DEFAULT 0,"
+    " NEXT_SYS_C INTEGER NOT NULL DEFAULT 10001);"
+    "CREATE TABLE \"OCILITE$TABLES\"(TABLE_NAME VARCHAR2 BYTE(30) NOT NULL PRIMARY KEY,"
+    " TEMPORARY VARCHAR2 BYTE(1), NESTED VARCHAR2 BYTE(3), IOT_TYPE VARCHAR2 BYTE(12));"
+    "CREATE TABLE \"OCILITE$VIEWS\"(VIEW_NAME VARCHAR2 BYTE(30) NOT NULL PRIMARY KEY,"
+    " TEXT_LENGTH NUMBER, TEXT LONG TEXT);"
+    "CREATE TABLE \"OCILITE$COLUMNS\"(TABLE_NAME VARCHAR2 BYTE(30) NOT NULL,"
+    " COLUMN_NAME VARCHAR2 BYTE(30) NOT NULL, DATA_TYPE VARCHAR2 BYTE(106),"
+    " DATA_LENGTH NUMBER NOT NULL, DATA_PRECISION NUMBER, DATA_SCALE NUMBER,"
+    " NULLABLE VARCHAR2 BYTE(1), COLUMN_ID NUMBER, DEFAULT_LENGTH NUMBER, DATA_DEFAULT LONG TEXT,"
+    " CHAR_LENGTH NUMBER, CHAR_USED VARCHAR2 BYTE(1));"
+    "CREATE TABLE \"OCILITE$CONSTRAINTS\"(CONSTRAINT_NAME VARCHAR2 BYTE(30) NOT NULL PRIMARY KEY,"
+    " CONSTRAINT_TYPE VARCHAR2 BYTE(1), TABLE_NAME VARCHAR2 BYTE(30) NOT NULL,"
+    " SEARCH_CONDITION LONG TEXT, R_OWNER VARCHAR2 BYTE(30), R_CONSTRAINT_NAME VARCHAR2 BYTE(30),"
+    " DELETE_RULE VARCHAR2 BYTE(9), STATUS VARCHAR2 BYTE(8), \"DEFERRABLE\" VARCHAR2 BYTE(14),"
+    " DEFERRED VARCHAR2 BYTE(9), VALIDATED VARCHAR2 BYTE(13), GENERATED VARCHAR2 BYTE(14),"
+    " INDEX_NAME VARCHAR2 BYTE(30));"
+    "CREATE TABLE \"OCILITE$CONS_COLUMNS\"(CONSTRAINT_NAME VARCHAR2 BYTE(30) NOT NULL,"
+    " TABLE_NAME VARCHAR2 BYTE(30) NOT NULL, COLUMN_NAME VARCHAR2 BYTE(4000), POSITION NUMBER);"
+    "CREATE TABLE \"OCILITE$INDEXES\"(INDEX_NAME VARCHAR2 BYTE(30) NOT NULL PRIMARY KEY,"
+    " INDEX_TYPE VARCHAR2 BYTE(27), TABLE_NAME VARCHAR2 BYTE(30) NOT NULL,"
+    " TABLE_TYPE VARCHAR2 BYTE(11), UNIQUENESS VARCHAR2 BYTE(9), GENERATED VARCHAR2 BYTE(1));"
+    "CREATE TABLE \"OCILITE$IND_COLUMNS\"(INDEX_NAME VARCHAR2 BYTE(30) NOT NULL,"
+    " TABLE_NAME VARCHAR2 BYTE(30) NOT NULL, COLUMN_NAME VARCHAR2 BYTE(4000),"
+    " COLUMN_POSITION NUMBER NOT NULL, COLUMN_LENGTH NUMBER NOT NULL, CHAR_LENGTH NUMBER,"
+    " DESCEND VARCHAR2 BYTE(4));";
+
+std::string quote_literal(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+// The dictionary as the user sees it, rebuilt for every session.
+std::string dictionary_views(const session& s) {
+  const std::string owner = quote_literal(s.user);
+  std::string sql =
+      "CREATE TEMP VIEW USER_TABLES AS SELECT TABLE_NAME, TEMPORARY, NESTED, IOT_TYPE"
+      " FROM \"OCILITE$TABLES\";"
+      "CREATE TEMP VIEW USER_VIEWS AS SELECT VIEW_NAME, TEXT_LENGTH, TEXT FROM \"OCILITE$VIEWS\";"
+      "CREATE TEMP VIEW USER_TAB_COLUMNS AS SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE,"
+      " DATA_LENGTH, DATA_PRECISION, DATA_SCALE, NULLABLE, COLUMN_ID, DEFAULT_LENGTH,"
+      " DATA_DEFAULT, CHAR_LENGTH, CHAR_USED FROM \"OCILITE$COLUMNS\";"
+      "CREATE TEMP VIEW USER_CONSTRAINTS AS SELECT " + owner + " AS OWNER, CONSTRAINT_NAME,"
+      " CONSTRAINT_TYPE, TABLE_NAME, SEARCH_CONDITION, R_OWNER, R_CONSTRAINT_NAME, DELETE_RULE,"
+      " STATUS, \"DEFERRABLE\", DEFERRED, VALIDATED, GENERATED, INDEX_NAME"
+      " FROM \"OCILITE$CONSTRAINTS\";"
+      "CREATE TEMP VIEW USER_CONS_COLUMNS AS SELECT " + owner + " AS OWNER, CONSTRAINT_NAME,"
+      " TABLE_NAME, COLUMN_NAME, POSITION FROM \"OCILITE$CONS_COLUMNS\";"
+      "CREATE TEMP VIEW USER_INDEXES AS SELECT INDEX_NAME, INDEX_TYPE, " + owner +
+      " AS TABLE_OWNER, TABLE_NAME, TABLE_TYPE, UNIQUENESS, GENERATED FROM \"OCILITE$INDEXES\";"
+      "CREATE TEMP VIEW USER_IND_COLUMNS AS SELECT INDEX_NAME, TABLE_NAME, COLUMN_NAME,"
+      " COLUMN_POSITION, COLUMN_LENGTH, CHAR_LENGTH, DESCEND FROM \"OCILITE$IND_COLUMNS\";"
+      "CREATE TEMP TABLE DUAL(DUMMY VARCHAR2 BYTE(1));"
+      "INSERT INTO DUAL VALUES('X');"
+      "CREATE TEMP TABLE \"V$VERSION\"(BANNER VARCHAR2 BYTE(80));";
+  for (const std::string& line : s.banner)
+    sql += "INSERT INTO \"V$VERSION\" VALUES(" + quote_literal(line) + ");";
+  return sql;
+}
+
+std::unique_ptr<session> open_file(const std::string& path, const std::string& user,
+                                   oracle_error& error) {
+  error = make_error(1017);
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  auto s = std::make_unique<session>();
+  s->user = user;
+  if (sqlite3_open_v2(path.c_str(), &s->db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+    return nullptr;
+  sqlite3_busy_timeout(s->db, 5000);
+  sqlite3_stmt* probe = nullptr;
+  if (sqlite3_prepare_v2(s->db, "SELECT PASSWORD, LOCKED FROM \"OCILITE$ACCOUNT\"", -1, &probe,
+                         nullptr) != SQLITE_OK) {
+    sqlite3_finalize(probe);
+    return nullptr;  // not a schema file, or a damaged one
+  }
+  sqlite3_finalize(probe);
+  error = oracle_error();
+  return s;
+}
+
+bool prepare_session(session& s, oracle_error& error) {
+  register_functions(s.db, s.user);
+  return run_sql(s, "PRAGMA foreign_keys=ON;" + dictionary_views(s), error);
+}
+
+}  // namespace
+
+session::~session() {
+  if (db) sqlite3_close_v2(db);
+}
+
+std::string session::next_constraint_name() {
+  sqlite3_int64 next = 10001;
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT NEXT_SYS_C FROM \"OCILITE$ACCOUNT\"", -1, &st, nullptr) ==
+          SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW)
+    next = sqlite3_column_int64(st, 0);
+  sqlite3_finalize(st);
+  sqlite3_exec(db, "UPDATE \"OCILITE$ACCOUNT\" SET NEXT_SYS_C = NEXT_SYS_C + 1", nullptr,
+               nullptr, nullptr);
+  char name[32];
+  std::snprintf(name, sizeof name, "SYS_C%07lld", (long long)next % 10000000);
+  return name;
+}
+
+std::vector<std::string> default_banner() {
+  return {"Oracle Database 11g Release 11.2.0.1.0 - 64bit Production",
+          "PL/SQL Release 11.2.0.1.0 - Production",
+          "CORE\t11.2.0.1.0\tProduction",
+          "TNS for Linux: Version 11.2.0.1.0 - Production",
+          "NLSRTL Version 11.2.0.1.0 - Production"};
+}
+
+bool normalize_user_name(const std::string& written, std::string& name) {
+  name.clear();
+  if (written.size() >= 2 && written.front() == '"' && written.back() == '"') {
+    name = written.substr(1, written.size() - 2);
+  } else {
+    for (char c : written) name += (char)((c >= 'a' && c <= 'z') ? c - 32 : c);
+  }
+  if (name.empty() || name.size() > 128 || name == "." || name == "..") return false;
+  for (unsigned char c : name)
+    if (c < 0x20 || c == '/' || c == '\\' || c == '"') return false;
+  return true;
+}
+
+bool run_sql(session& s, const std::string& sql, oracle_error& error) {
+  char* message = nullptr;
+  if (sqlite3_exec(s.db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
+  error = error_from_sqlite(message ? message : "", s.user);
+  sqlite3_free(message);
+  return false;
+}
+
+bool create_user_file(const std::string& path, const std::string& user,
+                      const std::string& password, oracle_error& error) {
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0) {
+    error = make_error(1920, user);
+    return false;
+  }
+  session s;
+  s.user = user;
+  if (sqlite3_open_v2(path.c_str(), &s.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
+    error = {1031, "ORA-01031: insufficient privileges (cannot create " + path + ")"};
+    return false;
+  }
+  return run_sql(s, std::string("BEGIN;") + catalog_schema +
+                        "INSERT INTO \"OCILITE$ACCOUNT\"(PASSWORD) VALUES(" +
+                        quote_literal(password) + ");COMMIT;",
+                 error);
+}
+
+std::unique_ptr<session> open_session(const std::string& path, const std::string& user,
+                                      const std::string& password,
+                                      const std::vector<std::string>& banner,
+                                      oracle_error& error) {
+  auto s = open_file(path, user, error);
+  if (!s) return nullptr;
+  s->banner = banner;
+  sqlite3_stmt* st = nullptr;
+  bool known = false, locked = false;
+  if (sqlite3_prepare_v2(s->db, "SELECT PASSWORD, LOCKED FROM \"OCILITE$ACCOUNT\"", -1, &st,
+                         nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW) {
+    const unsigned char* stored = sqlite3_column_text(st, 0);
+    known = stored && password == reinterpret_cast<const char*>(stored);
+    locked = sqlite3_column_int(st, 1) != 0;
+  }
+  sqlite3_finalize(st);
+  if (!known) {
+    error = make_error(1017);
+    return nullptr;
+  }
+  if (locked) {
+    error = make_error(28000);
+    return nullptr;
+  }
+  if (!prepare_session(*s, error)) return nullptr;
+  return s;
+}
+
+std::unique_ptr<session> open_owner_session(const std::string& path, const std::string& user,
+                                            oracle_error& error) {
+  auto s = open_file(path, user, error);
+  if (!s) return nullptr;
+  s->banner = default_banner();
+  if (!prepare_session(*s, error)) return nullptr;
+  return s;
+}
+
+}  // namespace ocl

@@ -1,0 +1,466 @@
+#include "ocilite/ocl_value.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace ocl {
+
+namespace {
+
+const char* const month_names[] = {"JANUARY", "FEBRUARY", "MARCH",     "APRIL",
+                                   "MAY",     "JUNE",     "JULY",      "AUGUST",
+                                   "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+
+// Shortest digit string that reads back as the same double; value > 0.
+// Answers the digits without leading/trailing zeros and the exponent e with
+// value = 0.digits × 10^e.
+void decimal_digits(double value, std::string& digits, int& exponent) {
+  char buf[64];
+  for (int precision = 15; precision <= 17; ++precision) {
+    std::snprintf(buf, sizeof buf, "%.*e", precision - 1, value);
+    if (std::strtod(buf, nullptr) == value) break;
+  }
+  // buf: d.ddddde±xx
+  digits.clear();
+  const char* p = buf;
+  for (; *p && *p != 'e'; ++p)
+    if (std::isdigit((unsigned char)*p)) digits += *p;
+  exponent = std::atoi(p + 1) + 1;
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+}
+
+bool leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+int days_in_month(int y, int m) {
+  static const int d[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && leap(y) ? 29 : d[m - 1];
+}
+
+bool read_digits(std::string_view s, size_t& i, int max_digits, int& value, int min_digits = 1) {
+  int count = 0;
+  value = 0;
+  while (i < s.size() && count < max_digits && std::isdigit((unsigned char)s[i])) {
+    value = value * 10 + (s[i] - '0');
+    ++i;
+    ++count;
+  }
+  return count >= min_digits;
+}
+
+std::string two(int v) {
+  char b[16];
+  std::snprintf(b, sizeof b, "%02d", v);
+  return b;
+}
+
+}  // namespace
+
+std::string number_text(int64_t value) { return std::to_string(value); }
+
+std::string number_text(double value) {
+  if (std::isnan(value)) return "~";
+  if (value == 0) return "0";
+  if (std::isinf(value)) return value > 0 ? "~" : "-~";
+  if (std::fabs(value) < 9.2e18 && value == std::trunc(value))
+    return std::to_string((long long)value);
+  std::string sign = value < 0 ? "-" : "";
+  std::string digits;
+  int e = 0;
+  decimal_digits(std::fabs(value), digits, e);
+  std::string plain;
+  if (e <= 0) {
+    plain = "." + std::string(-e, '0') + digits;
+  } else if ((size_t)e >= digits.size()) {
+    plain = digits + std::string(e - digits.size(), '0');
+  } else {
+    plain = digits.substr(0, e) + "." + digits.substr(e);
+  }
+  if (plain.size() + sign.size() <= 40) return sign + plain;
+  std::string mantissa = digits.substr(0, 1);
+  if (digits.size() > 1) mantissa += "." + digits.substr(1);
+  int x = e - 1;
+  return sign + mantissa + "E" + (x < 0 ? "-" : "+") + std::to_string(std::abs(x));
+}
+
+std::string binary_double_text(double value, bool single) {
+  if (std::isnan(value)) return "Nan";
+  if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
+  if (value == 0) return "0";
+  std::string digits;
+  int e = 0;
+  if (single) {
+    char buf[32];
+    for (int precision = 6; precision <= 9; ++precision) {
+      std::snprintf(buf, sizeof buf, "%.*e", precision - 1, value);
+      if ((float)std::strtod(buf, nullptr) == (float)value) break;
+    }
+    value = std::strtod(buf, nullptr);
+  }
+  decimal_digits(std::fabs(value), digits, e);
+  std::string text = value < 0 ? "-" : "";
+  text += digits.substr(0, 1) + "." + (digits.size() > 1 ? digits.substr(1) : "0");
+  char exp[16];
+  std::snprintf(exp, sizeof exp, "E%c%03d", e - 1 < 0 ? '-' : '+', std::abs(e - 1));
+  return text + exp;
+}
+
+bool parse_number(std::string_view text, double& value) {
+  size_t b = 0, e = text.size();
+  while (b < e && std::isspace((unsigned char)text[b])) ++b;
+  while (e > b && std::isspace((unsigned char)text[e - 1])) --e;
+  std::string s(text.substr(b, e - b));
+  if (s.empty()) return false;
+  size_t i = 0;
+  if (s[i] == '+' || s[i] == '-') ++i;
+  bool digits = false;
+  while (i < s.size() && std::isdigit((unsigned char)s[i])) { ++i; digits = true; }
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && std::isdigit((unsigned char)s[i])) { ++i; digits = true; }
+  }
+  if (!digits) return false;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    if (i >= s.size() || !std::isdigit((unsigned char)s[i])) return false;
+    while (i < s.size() && std::isdigit((unsigned char)s[i])) ++i;
+  }
+  if (i != s.size()) return false;
+  value = std::strtod(s.c_str(), nullptr);
+  return true;
+}
+
+bool valid_datetime(const datetime& v) {
+  return v.year >= 1 && v.year <= 9999 && v.month >= 1 && v.month <= 12 && v.day >= 1 &&
+         v.day <= days_in_month(v.year, v.month) && v.hour >= 0 && v.hour <= 23 &&
+         v.minute >= 0 && v.minute <= 59 && v.second >= 0 && v.second <= 59 && v.nanos >= 0 &&
+         v.nanos < 1000000000;
+}
+
+bool parse_stored_datetime(std::string_view s, datetime& v) {
+  v = datetime();
+  size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  if (!read_digits(s, i, 4, v.year, 4) || i >= s.size() || s[i++] != '-') return false;
+  if (!read_digits(s, i, 2, v.month) || i >= s.size() || s[i++] != '-') return false;
+  if (!read_digits(s, i, 2, v.day)) return false;
+  if (i < s.size() && (s[i] == ' ' || s[i] == 'T') && i + 1 < s.size() &&
+      std::isdigit((unsigned char)s[i + 1])) {
+    ++i;
+    if (!read_digits(s, i, 2, v.hour) || i >= s.size() || s[i++] != ':') return false;
+    if (!read_digits(s, i, 2, v.minute)) return false;
+    if (i < s.size() && s[i] == ':') {
+      ++i;
+      if (!read_digits(s, i, 2, v.second)) return false;
+      if (i < s.size() && s[i] == '.') {
+        ++i;
+        int scale = 100000000;
+        while (i < s.size() && std::isdigit((unsigned char)s[i])) {
+          v.nanos += (s[i++] - '0') * scale;
+          scale /= 10;
+        }
+      }
+    }
+  }
+  while (i < s.size() && s[i] == ' ') ++i;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+    int sign = s[i++] == '-' ? -1 : 1, h = 0, m = 0;
+    if (!read_digits(s, i, 2, h)) return false;
+    if (i < s.size() && s[i] == ':') {
+      ++i;
+      if (!read_digits(s, i, 2, m)) return false;
+    }
+    v.has_zone = true;
+    v.zone_minutes = sign * (h * 60 + m);
+  }
+  while (i < s.size() && s[i] == ' ') ++i;
+  return i == s.size() && valid_datetime(v);
+}
+
+std::string stored_date(const datetime& v) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%04d-%02d-%02d %02d:%02d:%02d", v.year, v.month, v.day, v.hour,
+                v.minute, v.second);
+  return b;
+}
+
+std::string stored_timestamp(const datetime& v) {
+  char b[64];
+  std::snprintf(b, sizeof b, "%s.%09d", stored_date(v).c_str(), v.nanos);
+  std::string text = b;
+  if (v.has_zone) {
+    int z = std::abs(v.zone_minutes);
+    std::snprintf(b, sizeof b, " %c%02d:%02d", v.zone_minutes < 0 ? '-' : '+', z / 60, z % 60);
+    text += b;
+  }
+  return text;
+}
+
+void to_oracle_date(const datetime& v, unsigned char out[7]) {
+  out[0] = (unsigned char)(v.year / 100 + 100);
+  out[1] = (unsigned char)(v.year % 100 + 100);
+  out[2] = (unsigned char)v.month;
+  out[3] = (unsigned char)v.day;
+  out[4] = (unsigned char)(v.hour + 1);
+  out[5] = (unsigned char)(v.minute + 1);
+  out[6] = (unsigned char)(v.second + 1);
+}
+
+int parse_with_format(std::string_view text, std::string_view format, datetime& v) {
+  v = datetime();
+  std::string f(format);
+  for (char& c : f) c = (char)std::toupper((unsigned char)c);
+  size_t i = 0, k = 0;
+  bool pm = false, twelve = false;
+  auto skip_blanks = [&] { while (i < text.size() && text[i] == ' ') ++i; };
+  auto starts = [&](const char* p) { return f.compare(k, std::strlen(p), p) == 0; };
+  while (k < f.size()) {
+    int value = 0;
+    if (starts("YYYY") || starts("RRRR")) {
+      skip_blanks();
+      if (!read_digits(text, i, 4, value)) return 1861;
+      v.year = value;
+      k += 4;
+    } else if (starts("YY") || starts("RR")) {
+      skip_blanks();
+      size_t before = i;
+      if (!read_digits(text, i, 4, value)) return 1861;
+      if (i - before <= 2) value += starts("RR") ? (value < 50 ? 2000 : 1900) : 2000;
+      v.year = value;
+      k += 2;
+    } else if (starts("MONTH") || starts("MON")) {
+      skip_blanks();
+      bool found = false;
+      for (int m = 0; m < 12 && !found; ++m) {
+        std::string full = month_names[m];
+        for (size_t len : {full.size(), (size_t)3}) {
+          if (text.size() - i >= len) {
+            bool same = true;
+            for (size_t c = 0; c < len; ++c)
+              if (std::toupper((unsigned char)text[i + c]) != full[c]) same = false;
+            if (same) { v.month = m + 1; i += len; found = true; break; }
+          }
+        }
+      }
+      if (!found) return 1843;
+      k += starts("MONTH") ? 5 : 3;
+    } else if (starts("MM")) {
+      if (!read_digits(text, i, 2, v.month)) return 1861;
+      if (v.month < 1 || v.month > 12) return 1843;
+      k += 2;
+    } else if (starts("DD")) {
+      skip_blanks();
+      if (!read_digits(text, i, 2, v.day)) return 1861;
+      k += 2;
+    } else if (starts("HH24")) {
+      if (!read_digits(text, i, 2, v.hour)) return 1861;
+      if (v.hour > 23) return 1850;
+      k += 4;
+    } else if (starts("HH12") || starts("HH")) {
+      if (!read_digits(text, i, 2, v.hour)) return 1861;
+      if (v.hour < 1 || v.hour > 12) return 1850;
+      twelve = true;
+      k += starts("HH12") ? 4 : 2;
+    } else if (starts("MI")) {
+      if (!read_digits(text, i, 2, v.minute)) return 1861;
+      if (v.minute > 59) return 1851;
+      k += 2;
+    } else if (starts("SS")) {
+      if (!read_digits(text, i, 2, v.second)) return 1861;
+      if (v.second > 59) return 1852;
+      k += 2;
+    } else if (starts("FF")) {
+      k += 2;
+      if (k < f.size() && std::isdigit((unsigned char)f[k])) ++k;
+      int scale = 100000000;
+      size_t before = i;
+      while (i < text.size() && std::isdigit((unsigned char)text[i]) && i - before < 9) {
+        v.nanos += (text[i++] - '0') * scale;
+        scale /= 10;
+      }
+    } else if (starts("AM") || starts("PM") || starts("A.M.") || starts("P.M.")) {
+      skip_blanks();
+      if (i + 1 < text.size()) {
+        char c = (char)std::toupper((unsigned char)text[i]);
+        pm = c == 'P';
+        if (c != 'A' && c != 'P') return 1861;
+        i += text.size() > i + 3 && text[i + 1] == '.' ? 4 : 2;
+      }
+      k += f[k + 1] == '.' ? 4 : 2;
+    } else if (starts("TZH")) {
+      skip_blanks();
+      int sign = 1;
+      if (i < text.size() && (text[i] == '+' || text[i] == '-')) sign = text[i++] == '-' ? -1 : 1;
+      if (!read_digits(text, i, 2, value)) return 1861;
+      v.has_zone = true;
+      v.zone_minutes = sign * value * 60;
+      k += 3;
+    } else if (starts("TZM")) {
+      if (!read_digits(text, i, 2, value)) return 1861;
+      v.zone_minutes += v.zone_minutes < 0 ? -value : value;
+      k += 3;
+    } else if (std::isalnum((unsigned char)f[k])) {
+      return 1821;
+    } else {
+      // Punctuation in the mask matches any punctuation or blank in the text.
+      if (i < text.size() && !std::isalnum((unsigned char)text[i])) ++i;
+      ++k;
+    }
+  }
+  skip_blanks();
+  if (i != text.size()) return 1861;
+  if (twelve) v.hour = v.hour % 12 + (pm ? 12 : 0);
+  if (v.year < 1 || v.year > 9999) return 1841;
+  if (v.day < 1 || v.day > days_in_month(v.year, v.month)) return 1847;
+  return 0;
+}
+
+std::string format_datetime(const datetime& v, std::string_view format) {
+  if (format.empty()) return default_date_text(v);
+  std::string f(format), out;
+  std::string upper = f;
+  for (char& c : upper) c = (char)std::toupper((unsigned char)c);
+  size_t k = 0;
+  auto starts = [&](const char* p) { return upper.compare(k, std::strlen(p), p) == 0; };
+  char b[32];
+  while (k < f.size()) {
+    if (starts("YYYY") || starts("RRRR")) { std::snprintf(b, sizeof b, "%04d", v.year); out += b; k += 4; }
+    else if (starts("YY") || starts("RR")) { out += two(v.year % 100); k += 2; }
+    else if (starts("MONTH")) { out += month_names[v.month - 1]; k += 5; }
+    else if (starts("MON")) { out += std::string(month_names[v.month - 1]).substr(0, 3); k += 3; }
+    else if (starts("MM")) { out += two(v.month); k += 2; }
+    else if (starts("DD")) { out += two(v.day); k += 2; }
+    else if (starts("HH24")) { out += two(v.hour); k += 4; }
+    else if (starts("HH12") || starts("HH")) { out += two(v.hour % 12 == 0 ? 12 : v.hour % 12); k += starts("HH12") ? 4 : 2; }
+    else if (starts("MI")) { out += two(v.minute); k += 2; }
+    else if (starts("SS")) { out += two(v.second); k += 2; }
+    else if (starts("FF")) {
+      k += 2;
+      int digits = 6;
+      if (k < f.size() && std::isdigit((unsigned char)f[k])) digits = f[k++] - '0';
+      std::snprintf(b, sizeof b, "%09d", v.nanos);
+      out += std::string(b).substr(0, digits);
+    }
+    else if (starts("AM") || starts("PM")) { out += v.hour < 12 ? "AM" : "PM"; k += 2; }
+    else if (starts("TZH")) { std::snprintf(b, sizeof b, "%c%02d", v.zone_minutes < 0 ? '-' : '+', std::abs(v.zone_minutes) / 60); out += b; k += 3; }
+    else if (starts("TZM")) { out += two(std::abs(v.zone_minutes) % 60); k += 3; }
+    else out += f[k++];
+  }
+  return out;
+}
+
+std::string default_date_text(const datetime& v) { return format_datetime(v, "DD-MON-RR"); }
+
+std::string default_timestamp_text(const datetime& v, int fraction) {
+  std::string text = format_datetime(v, "DD-MON-RR HH.MI.SS");
+  if (fraction > 0) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%09d", v.nanos);
+    text += "." + std::string(b).substr(0, fraction);
+  }
+  text += v.hour < 12 ? " AM" : " PM";
+  if (v.has_zone) text += " " + format_datetime(v, "TZH:TZM");
+  return text;
+}
+
+int normalize_interval(std::string_view text, std::string_view from_unit,
+                       std::string_view to_unit, std::string& canonical) {
+  std::string s(text);
+  size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  int sign = 1;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) sign = s[i++] == '-' ? -1 : 1;
+  std::string from(from_unit), to(to_unit.empty() ? from_unit : to_unit);
+  char b[64];
+  if (from == "YEAR" || from == "MONTH") {
+    int years = 0, months = 0;
+    if (from == "YEAR") {
+      if (!read_digits(s, i, 9, years)) return 1867;
+      if (to == "MONTH") {
+        if (i >= s.size() || s[i++] != '-' || !read_digits(s, i, 2, months) || months > 11) return 1867;
+      }
+    } else {
+      if (!read_digits(s, i, 9, months)) return 1867;
+      years = months / 12;
+      months %= 12;
+    }
+    if (i != s.size()) return 1867;
+    std::snprintf(b, sizeof b, "%c%02d-%02d", sign < 0 ? '-' : '+', years, months);
+    canonical = b;
+    return 0;
+  }
+  // Day-to-second family: read the fields from the first unit to the last.
+  static const char* units[] = {"DAY", "HOUR", "MINUTE", "SECOND"};
+  int first = -1, last = -1;
+  for (int u = 0; u < 4; ++u) {
+    if (from == units[u]) first = u;
+    if (to == units[u]) last = u;
+  }
+  if (first < 0 || last < first) return 1867;
+  long long field[4] = {0, 0, 0, 0};
+  int nanos = 0;
+  for (int u = first; u <= last; ++u) {
+    if (u > first) {
+      char expected = u == 1 ? ' ' : ':';
+      if (i >= s.size() || s[i] != expected) return 1867;
+      ++i;
+    }
+    int value = 0;
+    if (!read_digits(s, i, 9, value)) return 1867;
+    field[u] = value;
+    if (u == 3 && i < s.size() && s[i] == '.') {
+      ++i;
+      int scale = 100000000;
+      while (i < s.size() && std::isdigit((unsigned char)s[i])) {
+        nanos += (s[i++] - '0') * scale;
+        scale /= 10;
+      }
+    }
+  }
+  if (i != s.size()) return 1867;
+  long long total = ((field[0] * 24 + field[1]) * 60 + field[2]) * 60 + field[3];
+  if (first < 3 && (field[3] > 59 && last == 3 && first != 3)) return 1867;
+  std::snprintf(b, sizeof b, "%c%02lld %02lld:%02lld:%02lld.%06d", sign < 0 ? '-' : '+',
+                total / 86400, total / 3600 % 24, total / 60 % 60, total % 60, nanos / 1000);
+  canonical = b;
+  return 0;
+}
+
+std::string hex_text(const void* data, size_t size) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(size * 2);
+  const unsigned char* p = static_cast<const unsigned char*>(data);
+  for (size_t i = 0; i < size; ++i) {
+    out += digits[p[i] >> 4];
+    out += digits[p[i] & 15];
+  }
+  return out;
+}
+
+bool parse_hex(std::string_view text, std::string& bytes) {
+  bytes.clear();
+  auto nibble = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = (char)std::toupper((unsigned char)c);
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  size_t i = 0;
+  if (text.size() % 2) {
+    int n = nibble(text[0]);
+    if (n < 0) return false;
+    bytes += (char)n;
+    i = 1;
+  }
+  for (; i < text.size(); i += 2) {
+    int h = nibble(text[i]), l = nibble(text[i + 1]);
+    if (h < 0 || l < 0) return false;
+    bytes += (char)(h * 16 + l);
+  }
+  return true;
+}
+
+}  // namespace ocl
