@@ -105,10 +105,10 @@ TEST(OleVariantParse, DatesAreValidOrNothing) {
   EXPECT_EQ(parsed("20110304", VT_DATE).to_string(), "2011-03-04");
   // Before day zero the whole part is negative and the fraction still counts forward.
   EXPECT_DOUBLE_EQ(parsed("1899-12-29 06:00:00", VT_DATE).get_variant().date, -1.25);
-  // A clock time has no date number, but stays a date and renders as a time.
+  // A clock time keeps its empty date in the record and renders as a time.
   ole_variant clock = parsed("10:20:30", VT_DATE);
   ASSERT_EQ(clock.get_type(), VT_DATE);
-  EXPECT_EQ(clock.get_variant().date, 0.0);
+  EXPECT_EQ(clock.get_system_time().wYear, 0);
   EXPECT_EQ(clock.to_string(), "0000-00-00 10:20:30");
   EXPECT_EQ(parsed("2011", VT_DATE).get_type(), VT_EMPTY);
   EXPECT_EQ(parsed("20111304050607", VT_DATE).get_type(), VT_EMPTY);
