@@ -37,6 +37,39 @@ std::string column_list(const std::string& failed_columns) {
   return out;
 }
 
+// SQLite finds names whatever their case; Oracle matches a quoted name
+// exactly. A quoted name that matches a table, view or column only in
+// another case is an error, as Oracle reports it.
+bool check_quoted_names(session& s, const std::vector<token>& tokens, oracle_error& error) {
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    const token& t = tokens[i];
+    if (t.kind != token_kind::quoted) continue;
+    sqlite3_stmt* st = nullptr;
+    const char* sql =
+        "SELECT max(NAME = ?1), max(IS_TABLE) FROM (SELECT TABLE_NAME AS NAME, 1 AS IS_TABLE FROM"
+        " \"OCILITE$TABLES\" UNION ALL SELECT VIEW_NAME, 1 FROM \"OCILITE$VIEWS\" UNION ALL"
+        " SELECT COLUMN_NAME, 0 FROM \"OCILITE$COLUMNS\" UNION ALL SELECT name, 1 FROM"
+        " sqlite_temp_master) WHERE NAME = ?1 COLLATE NOCASE";
+    int exact = 1, is_table = 0;
+    if (sqlite3_prepare_v2(s.db, sql, -1, &st, nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(st, 1, t.text.c_str(), -1, SQLITE_TRANSIENT);
+      if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL) {
+        exact = sqlite3_column_int(st, 0);
+        is_table = sqlite3_column_int(st, 1);
+      }
+    }
+    sqlite3_finalize(st);
+    if (exact) continue;
+    bool alias = false;  // the same quoted name defined elsewhere in the statement
+    for (size_t k = 0; k < tokens.size(); ++k)
+      if (k != i && tokens[k].kind == token_kind::quoted && tokens[k].text == t.text) alias = true;
+    if (alias) continue;
+    error = is_table ? make_error(942) : make_error(904, "\"" + t.text + "\"");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 cursor::~cursor() { close(); }
@@ -112,6 +145,7 @@ bool cursor::prepare(session& s, const std::string& oracle_sql, oracle_error& er
   }
   std::string translated;
   if (!translate(sql_, tokens_, 0, tokens_.size(), translated, error)) return false;
+  if (!check_quoted_names(s, tokens_, error)) return false;
   const char* tail = nullptr;
   if (sqlite3_prepare_v2(s.db, translated.c_str(), (int)translated.size(), &stmt_, &tail) !=
       SQLITE_OK) {

@@ -62,7 +62,7 @@ std::string otype::declared() const {
   switch (kind) {
     case okind::number:
       if (precision < 0) return "NUMBER";
-      return "NUMBER(" + num(precision) + "," + num(scale < 0 ? 0 : scale) + ")";
+      return "NUMBER(" + num(precision) + "," + num(scale) + ")";
     case okind::integer: return "INTEGER";
     case okind::float_: return "FLOAT(" + num(precision < 0 ? 126 : precision) + ")";
     case okind::binary_float: return "BINARY_FLOAT";
@@ -77,8 +77,8 @@ std::string otype::declared() const {
     case okind::timestamp: return "TIMESTAMP(" + num(fraction) + ")";
     case okind::timestamp_tz: return "TIMESTAMP WITH TIME ZONE(" + num(fraction) + ")";
     case okind::timestamp_ltz: return "TIMESTAMP WITH LOCAL TIME ZONE(" + num(fraction) + ")";
-    case okind::interval_ym: return "INTERVAL YEAR TO MONTH(" + num(leading) + ")";
-    case okind::interval_ds: return "INTERVAL DAY TO SECOND(" + num(leading) + "," + num(fraction) + ")";
+    case okind::interval_ym: return "INTERVAL YEAR_TO_MONTH(" + num(leading) + ")";
+    case okind::interval_ds: return "INTERVAL DAY_TO_SECOND(" + num(leading) + "," + num(fraction) + ")";
     case okind::raw: return "RAW(" + num(length) + ")";
     default: return data_type();
   }
@@ -173,7 +173,7 @@ sb2 otype::describe_precision() const {
 
 sb1 otype::describe_scale() const {
   switch (kind) {
-    case okind::number: return (sb1)(precision < 0 ? -127 : (scale < 0 ? 0 : scale));
+    case okind::number: return (sb1)(precision < 0 ? -127 : scale);
     case okind::float_: return -127;
     case okind::timestamp: case okind::timestamp_tz: case okind::timestamp_ltz:
     case okind::interval_ds: return (sb1)fraction;
@@ -319,7 +319,7 @@ bool parse_declared(const char* declared, otype& type) {
       {"DATE", okind::date}, {"TIMESTAMP", okind::timestamp},
       {"TIMESTAMP WITH TIME ZONE", okind::timestamp_tz},
       {"TIMESTAMP WITH LOCAL TIME ZONE", okind::timestamp_ltz},
-      {"INTERVAL YEAR TO MONTH", okind::interval_ym}, {"INTERVAL DAY TO SECOND", okind::interval_ds},
+      {"INTERVAL YEAR_TO_MONTH", okind::interval_ym}, {"INTERVAL DAY_TO_SECOND", okind::interval_ds},
       {"RAW", okind::raw}, {"CLOB", okind::clob}, {"NCLOB", okind::nclob}, {"BLOB", okind::blob},
       {"BFILE", okind::bfile}, {"ROWID", okind::rowid}};
   bool known = false;
