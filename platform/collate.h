@@ -5,6 +5,8 @@
 // equals both "σ" and "ς" everywhere. Case is ignored by the Unicode simple
 // case folding (one code point to one code point, the locale-independent
 // fold), applied to whole code points so that surrogate pairs fold too.
+// Unlike Windows' linguistic comparison, canonically equivalent spellings (é
+// as one code point, or e followed by a combining accent) stay different.
 #include <string>
 #include <string_view>
 

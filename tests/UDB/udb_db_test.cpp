@@ -88,14 +88,3 @@ TEST(UdbDatabase, BaseQueryIsUnsupportedAndRelationshipsAreNotCreated) {
   EXPECT_EQ(db.relationships().size(), 1u);
   EXPECT_EQ(db.table_names(), (std::vector<std::u16string>{u"A"}));
 }
-
-TEST(UdbDatabase, StreamsHandedOutBelongToTheCaller) {
-  listed_database db({}, false);
-  udb_schema fields(true);
-  udb_indexes indexes;
-  std::unique_ptr<udb_recordset> created = db.create_table(u"NEW", fields, indexes);
-  EXPECT_TRUE(db.is_table_exist(u"new"));
-  std::unique_ptr<udb_recordset> query = db.get_query(u"Q", u"SELECT 1 FROM DUAL", 0);
-  EXPECT_TRUE(query->is_query());
-  EXPECT_FALSE(created->is_query());
-}
