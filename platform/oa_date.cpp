@@ -131,13 +131,18 @@ bool tokenize(const OLECHAR* text, std::vector<token>* out) {
     } else if (c == u':' || c == u'.') {
       time_link = true;
       ++p;
-    } else if (c == u'/' || c == u'-' || c == u',' || platform::oa::is_blank(c)) {
+    } else if (c == u'/' || c == u'-' || c == u',' || platform::oa::is_blank(c) || c == 0x3000) {
       ++p;
     } else {
       return false;
     }
   }
-  return !time_link;  // a time separator must be followed by a number
+  // A separator must be followed by something, except blanks and commas.
+  const OLECHAR* end = text;
+  while (*end) ++end;
+  while (end > start && (platform::oa::is_blank(end[-1]) || end[-1] == 0x3000)) --end;
+  if (end > start && (end[-1] == u'-' || end[-1] == u'/')) return false;
+  return !time_link;
 }
 
 struct reading {
@@ -146,6 +151,7 @@ struct reading {
   std::vector<token> date;  // numbers and month names, in order
 };
 
+// The time may open or close the text, never stand between parts of the date.
 bool split_time(const std::vector<token>& tokens, reading* r) {
   for (size_t i = 0; i < tokens.size(); ++i) {
     const token& t = tokens[i];
@@ -153,6 +159,7 @@ bool split_time(const std::vector<token>& tokens, reading* r) {
         ((i + 1 < tokens.size() && tokens[i + 1].time_link) ||
          (i + 1 < tokens.size() && tokens[i + 1].kind == token::meridiem))) {
       if (r->has_time) return false;
+      bool after_date = !r->date.empty();
       r->has_time = true;
       long parts[3] = {t.value, 0, 0};
       size_t count = 1;
@@ -169,6 +176,7 @@ bool split_time(const std::vector<token>& tokens, reading* r) {
         if (pm && r->hour < 12) r->hour += 12;
         if (!pm && r->hour == 12) r->hour = 0;
       }
+      if (after_date && i + 1 < tokens.size()) return false;
     } else if (t.kind == token::meridiem || t.time_link) {
       return false;
     } else {
@@ -216,7 +224,9 @@ bool resolve_date(const std::vector<token>& parts, long last_year, long* serial)
   if (numbers.size() == 2) {
     const token& a = numbers[0];
     const token& b = numbers[1];
+    // Month and day of this year, either way round; else month and year.
     if (!year_like(b) && make_date(this_year, a.value, b.value, last_year, serial)) return true;
+    if (!year_like(b) && make_date(this_year, b.value, a.value, last_year, serial)) return true;
     return make_date(b, a.value, 1, last_year, serial);
   }
   if (numbers.size() != 3) return false;

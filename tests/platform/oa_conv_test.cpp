@@ -140,6 +140,41 @@ TEST(OleDate, TextWithoutAYearTakesTheCurrentYear) {
   EXPECT_EQ(d, expected);
 }
 
+TEST(OleDate, TheTimeOpensOrClosesTheText) {
+  DATE at_end = 0, at_start = 0, d = 0;
+  ASSERT_EQ(VarDateFromStr(u"7/8/2012 9:10", LOCALE_EN_US, 0, &at_end), S_OK);
+  ASSERT_EQ(VarDateFromStr(u"9:10 7/8/2012", LOCALE_EN_US, 0, &at_start), S_OK);
+  EXPECT_EQ(at_end, at_start);
+  SYSTEMTIME st{};
+  VariantTimeToSystemTime(at_end, &st);
+  EXPECT_EQ(st.wMonth, 7);
+  EXPECT_EQ(st.wDay, 8);
+  EXPECT_EQ(st.wMinute, 10);
+  ASSERT_EQ(VarDateFromStr(u"7/8/2012\u30009:10", LOCALE_EN_US, 0, &d), S_OK);  // ideographic space
+  EXPECT_EQ(d, at_end);
+  EXPECT_EQ(VarDateFromStr(u"7 9:10 8 2012", LOCALE_EN_US, 0, &d), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(VarDateFromStr(u"7 8 pm 2012", LOCALE_EN_US, 0, &d), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(VarDateFromStr(u"9:10 9:10", LOCALE_EN_US, 0, &d), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(VarDateFromStr(u"7/8/2012-", LOCALE_EN_US, 0, &d), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(VarDateFromStr(u"9.", LOCALE_EN_US, 0, &d), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(VarDateFromStr(u"/7/8/2012", LOCALE_EN_US, 0, &d), DISP_E_TYPEMISMATCH);
+}
+
+TEST(OleDate, TwoNumbersAreMonthAndDayEitherWayOrMonthAndYear) {
+  DATE d = 0, expected = 0;
+  SYSTEMTIME st = {static_cast<WORD>(this_year()), 3, 0, 14, 0, 0, 0, 0};
+  SystemTimeToVariantTime(&st, &expected);
+  ASSERT_EQ(VarDateFromStr(u"3 14", LOCALE_EN_US, 0, &d), S_OK);
+  EXPECT_EQ(d, expected);
+  ASSERT_EQ(VarDateFromStr(u"14 3", LOCALE_EN_US, 0, &d), S_OK);
+  EXPECT_EQ(d, expected);
+  SYSTEMTIME march_1977 = {1977, 3, 0, 1, 0, 0, 0, 0};
+  SystemTimeToVariantTime(&march_1977, &expected);
+  ASSERT_EQ(VarDateFromStr(u"3/77", LOCALE_EN_US, 0, &d), S_OK);
+  EXPECT_EQ(d, expected);
+  EXPECT_EQ(VarDateFromStr(u"40 77", LOCALE_EN_US, 0, &d), DISP_E_TYPEMISMATCH);
+}
+
 TEST(OleDate, TimestampsWithFractionsAreLeftToTheCaller) {
   // The date layer reads these forms itself (it keeps the milliseconds).
   DATE d;
