@@ -312,7 +312,10 @@ TEST(OleAutomationVectors, EveryRecordedAnswerIsReproduced) {
   ASSERT_GE(vectors.size(), 2000u) << "the recorded corpus is missing or cut short";
 
   std::map<std::string, std::vector<std::string>> windows;
-  for (const auto& row : overrides) windows[case_key(row)] = row;
+  for (const auto& row : overrides) {
+    EXPECT_FALSE(row[7].empty()) << "an override without its reason: " << case_key(row);
+    EXPECT_TRUE(windows.emplace(case_key(row), row).second) << "a case overridden twice: " << case_key(row);
+  }
 
   size_t passed = 0, skipped = 0, failed = 0, overridden = 0;
   for (const auto& row : vectors) {
