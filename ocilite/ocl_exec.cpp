@@ -119,7 +119,6 @@ bool cursor::prepare(session& s, const std::string& oracle_sql, oracle_error& er
   sql_ = oracle_sql;
   statement_type_ = 0;
   if (!tokenize(sql_, tokens_, error)) return false;
-  // A trailing ";" is what a script would have; Oracle rejects it.
   if (tokens_.empty()) {
     error = make_error(900);
     return false;
@@ -139,10 +138,12 @@ bool cursor::prepare(session& s, const std::string& oracle_sql, oracle_error& er
   if (statement_type_ == OCI_STMT_CREATE || statement_type_ == OCI_STMT_DROP)
     return run_ddl(s, sql_, tokens_, true, error);
   if (statement_type_ == OCI_STMT_ALTER) return true;
-  if (tokens_.back().is(";")) {
-    error = make_error(911);
-    return false;
-  }
+  // A ";" belongs to scripts; Oracle rejects it inside a statement.
+  for (const token& t : tokens_)
+    if (t.is(";")) {
+      error = make_error(911);
+      return false;
+    }
   std::string translated;
   if (!translate(sql_, tokens_, 0, tokens_.size(), translated, error)) return false;
   if (!check_quoted_names(s, tokens_, error)) return false;
