@@ -431,6 +431,7 @@ class store_lock {
   store_lock() {
     std::string folder = store_folder();
     if (!make_folders(folder)) return;
+    ::chmod(folder.c_str(), 0700);  // our own folder: owner only, even if widened since
     fd_ = ::open((folder + "/registry.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0) return;
     while (::flock(fd_, LOCK_EX) != 0) {

@@ -129,12 +129,14 @@ TEST(Registry, FilesAreOwnerOnlyAndReplacedWhole) {
   ASSERT_GE(reader, 0);
   std::string before = read_bytes(file);
   ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+  ASSERT_EQ(::chmod((home.path() + "/dunmarrow").c_str(), 0755), 0);
   ASSERT_EQ(set_text(k.key, u"oraclep", u"changed"), ERROR_SUCCESS);
   std::string seen(before.size() + 64, '\0');
   ssize_t n = ::pread(reader, seen.data(), seen.size(), 0);
   ::close(reader);
   EXPECT_EQ(seen.substr(0, size_t(n)), before);
   EXPECT_EQ(mode_of(file), 0600u);  // a widened mode does not survive a write
+  EXPECT_EQ(mode_of(home.path() + "/dunmarrow"), 0700u);
   EXPECT_EQ(get_text(k.key, u"oraclep"), u"changed");
 
   // No temporary files are left behind.
