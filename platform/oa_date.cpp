@@ -137,11 +137,11 @@ bool tokenize(const OLECHAR* text, std::vector<token>* out) {
       return false;
     }
   }
-  // A separator must be followed by something, except blanks and commas.
+  // A separator other than blanks must be followed by something.
   const OLECHAR* end = text;
   while (*end) ++end;
   while (end > start && (platform::oa::is_blank(end[-1]) || end[-1] == 0x3000)) --end;
-  if (end > start && (end[-1] == u'-' || end[-1] == u'/')) return false;
+  if (end > start && (end[-1] == u'-' || end[-1] == u'/' || end[-1] == u',')) return false;
   return !time_link;
 }
 

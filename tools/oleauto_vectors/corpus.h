@@ -177,6 +177,14 @@ static const char *const date_texts[] = {
   "1-1-2000", "1.1.2000", "1,1,2000", "1 1 2000", "1:2:3", "1:2", "13:00 PM", "0:00 AM",
   "2011-03-04 05:06:07 PM", "5:06:07 PM 2011-03-04", "2011-03-04 24:00", "32/1/2000",
   "1/32/2000", "0/1/2000", "1/0/2000", "2000-1-32", "2000-0-1", "2011-03-04 05:06:07.",
+  "9:10 7/8/2012", "7 9:10 8 2012", "7/8/2012 9 pm", "9 pm 7/8/2012", "7 8 pm 2012",
+  "9:10 9:10", "7/8/2012-", "/7/8/2012", "7/8/2012,", "7/8/2012\u30009:10", "1 am", "0.1",
+  "2.5", "3:5", "00:00 pm", "12:59 am", "12:59 p", "0.1.0", "1.5.2", "1.2.3 4 5 2001",
+  "2 January, 1970", "2/Jan/1970", "35/Jan/2001", "Jan 35", "13-1-1970", "1970-1-13",
+  "2 32 3", "32 2 3", "14 2 3", "2 3 14", "1 2 31", "1 2 49", "1 2 50", "3/77", "40 77",
+  "6/30/2011 01:20:34 PM", "0.60", "24.00", "0:60", "1 2 am 3", "1.2 3.4", "2013-05-14 02:04:12",
+  "1;2;3", "(1:2)", "1.1-", ".0", "0.", "-1.1", "Sept 4 2011", "4 Sept 2011", "MARCH 4 2011",
+  "4 Mars 2011", "Thu 2011-03-04", "2011-03-04 Fri",
 };
 
 static const char *const systimes[] = {
@@ -216,7 +224,8 @@ static void run_corpus(run_fn run) {
   for (k = 0; k < COUNT(bool_flags); ++k) {
     static const char *const bools[] = {"BOOL:-1", "BOOL:0", "BOOL:1"};
     static const char *const btexts[] = {"BSTR:True", "BSTR:False", "BSTR:true", "BSTR:yes",
-                                         "BSTR:#TRUE#", "BSTR:1", "BSTR:On"};
+                                         "BSTR:#TRUE#", "BSTR:1", "BSTR:On", "BSTR:#False#",
+                                         "BSTR:#FALSE#", "BSTR: True", "BSTR:FALSE ", "BSTR:0.1"};
     for (i = 0; i < COUNT(bools); ++i) run("change", "BSTR", 0x400, bool_flags[k], bools[i]);
     for (i = 0; i < COUNT(btexts); ++i) run("change", "BOOL", 0x400, bool_flags[k], btexts[i]);
   }
