@@ -69,6 +69,7 @@ HRESULT VarDecFromStr(LPCOLESTR strIn, LCID, ULONG, DECIMAL* pdecOut) {
   parsed_number n;
   exact e;
   HRESULT hr = parse_number(strIn, &n);
+  if (SUCCEEDED(hr) && n.radix && n.radix_value > static_cast<unsigned long long>(INT64_MAX)) hr = DISP_E_OVERFLOW;
   if (SUCCEEDED(hr)) hr = to_exact(n, &e);
   if (SUCCEEDED(hr)) *pdecOut = to_decimal(e);
   return hr;

@@ -201,10 +201,11 @@ HRESULT parse_number(const OLECHAR* text, parsed_number* out) {
       n.radix_value = n.radix_value * base + digit;
     }
     if (count == 0) return DISP_E_TYPEMISMATCH;
-    while (is_blank(*p)) ++p;
+    // Signs around a hexadecimal or octal value are accepted and ignored.
+    for (; is_blank(*p) || *p == u'-' || *p == u'+'; ++p) {
+    }
     if (*p) return DISP_E_TYPEMISMATCH;
     n.radix = true;
-    n.negative = minus || paren;
     *out = n;
     return S_OK;
   }
@@ -215,7 +216,9 @@ HRESULT parse_number(const OLECHAR* text, parsed_number* out) {
     if (!n.digits.empty() || *p != u'0') n.digits.push_back(static_cast<char>(*p));
   }
   if (*p == u'.') {
-    for (++p; *p >= u'0' && *p <= u'9'; ++p) {
+    // Thousands separators are skipped after the point as well.
+    for (++p; (*p >= u'0' && *p <= u'9') || (*p == u',' && written > 0); ++p) {
+      if (*p == u',') continue;
       ++written;
       ++n.fraction_digits;
       if (!n.digits.empty() || *p != u'0') n.digits.push_back(static_cast<char>(*p));
@@ -233,9 +236,10 @@ HRESULT parse_number(const OLECHAR* text, parsed_number* out) {
     if (exp_negative) exponent = -exponent;
   }
   bool closed = false;
+  bool leading_minus = minus;
   for (;; ++p) {
     if (is_blank(*p)) continue;
-    if (*p == u'-' && !minus) { minus = true; continue; }
+    if (*p == u'-' && !leading_minus) { minus = true; continue; }
     if (*p == u'+' && !plus) { plus = true; continue; }
     if (*p == u'$' && !currency) { currency = true; continue; }
     if (*p == u')' && paren && !closed) { closed = true; continue; }
