@@ -74,6 +74,8 @@ jet_table_def jet_read_tdef(const jet_pager& pager, uint32_t page) {
   std::vector<uint8_t> buffer = gather_chain(pager, page, def.chain);
   jet_view view(buffer, pager.path());
 
+  view.require(0, def.raw_head.size(), "table definition cut short");
+  std::copy_n(buffer.begin(), def.raw_head.size(), def.raw_head.begin());
   def.row_count = view.u32(jet4::tdef_row_count_offset);
   def.next_auto_number = view.u32(jet4::tdef_next_auto_offset);
   def.auto_flag = view.u8(jet4::tdef_auto_flag_offset);
@@ -92,6 +94,8 @@ jet_table_def jet_read_tdef(const jet_pager& pager, uint32_t page) {
   size_t at = jet4::tdef_block_end;
   def.real_indexes.resize(real_index_count);
   for (jet_real_index& real : def.real_indexes) {
+    view.require(at, jet4::real_index_counter_size, "index counters outside the table definition");
+    std::copy_n(view.data() + at, real.raw_counter.size(), real.raw_counter.begin());
     real.row_count = view.u32(at + 4);
     at += jet4::real_index_counter_size;
   }
@@ -99,6 +103,8 @@ jet_table_def jet_read_tdef(const jet_pager& pager, uint32_t page) {
   view.require(at, size_t(column_count) * jet4::column_entry_size, "columns outside the table definition");
   for (uint32_t i = 0; i < column_count; ++i, at += jet4::column_entry_size) {
     jet_column column;
+    column.stored_position = uint16_t(i);
+    std::copy_n(view.data() + at, column.raw.size(), column.raw.begin());
     column.type = view.u8(at + jet4::col_type_offset);
     column.number = view.u16(at + jet4::col_number_offset);
     column.var_index = view.u16(at + jet4::col_var_index_offset);
@@ -123,6 +129,7 @@ jet_table_def jet_read_tdef(const jet_pager& pager, uint32_t page) {
 
   for (jet_real_index& real : def.real_indexes) {
     view.require(at, jet4::real_index_entry_size, "index outside the table definition");
+    std::copy_n(view.data() + at, real.raw.size(), real.raw.begin());
     for (uint32_t k = 0; k < jet4::real_index_key_columns; ++k) {
       size_t slot = at + jet4::real_index_columns_offset + 3 * k;
       uint16_t number = view.u16(slot);
@@ -138,13 +145,14 @@ jet_table_def jet_read_tdef(const jet_pager& pager, uint32_t page) {
   def.indexes.resize(index_count);
   for (jet_logical_index& index : def.indexes) {
     view.require(at, jet4::logical_index_entry_size, "index outside the table definition");
+    std::copy_n(view.data() + at, index.raw.size(), index.raw.begin());
     index.number = view.u32(at + jet4::logical_index_number_offset);
     index.real_index = view.u32(at + jet4::logical_index_real_offset);
     index.rel_table_type = view.u8(at + jet4::logical_index_rel_type_offset);
     index.rel_index = view.u32(at + jet4::logical_index_rel_index_offset);
     index.rel_table_page = view.u32(at + jet4::logical_index_rel_table_offset);
-    index.cascade_updates = view.u8(at + jet4::logical_index_cascade_up_offset) != 0;
-    index.cascade_deletes = view.u8(at + jet4::logical_index_cascade_del_offset) != 0;
+    index.update_flags = view.u8(at + jet4::logical_index_cascade_up_offset);
+    index.delete_flags = view.u8(at + jet4::logical_index_cascade_del_offset);
     index.type = view.u8(at + jet4::logical_index_type_offset);
     if (index.real_index >= real_index_count)
       throw jet_corrupt(pager.path(), "logical index names a missing physical index");

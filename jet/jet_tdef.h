@@ -1,6 +1,7 @@
 #pragma once
 // Table definitions: the columns, physical ("real") and logical indexes and
 // usage-map pointers held on a chain of TDEF pages.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ struct jet_column {
   uint8_t sort_version = 0;
   uint8_t precision = 0;      // numeric
   uint8_t scale = 0;
+  uint16_t stored_position = 0;  // place of the descriptor in the definition
+  std::array<uint8_t, 25> raw{}; // the descriptor as read; unknown bytes are kept
 
   bool is_fixed() const;
   bool is_nullable() const;
@@ -39,6 +42,8 @@ struct jet_real_index {
   uint32_t used_pages = 0;   // row pointer to the index's usage map
   uint32_t first_page = 0;   // root page of the index tree
   uint8_t flags = 0;         // unique, ignore nulls, required
+  std::array<uint8_t, 12> raw_counter{};  // as read, unknown bytes kept
+  std::array<uint8_t, 52> raw{};
 };
 
 struct jet_logical_index {
@@ -49,8 +54,9 @@ struct jet_logical_index {
   uint8_t rel_table_type = 0;
   uint32_t rel_index = 0xffffffff;
   uint32_t rel_table_page = 0;
-  bool cascade_updates = false;
-  bool cascade_deletes = false;
+  uint8_t update_flags = 0;  // referential actions; bit meanings unverified
+  uint8_t delete_flags = 0;
+  std::array<uint8_t, 28> raw{};
 };
 
 // Usage maps of one long-value column.
@@ -75,6 +81,7 @@ struct jet_table_def {
   std::vector<jet_real_index> real_indexes;
   std::vector<jet_logical_index> indexes;
   std::vector<jet_column_map> column_maps;
+  std::array<uint8_t, 0x3f> raw_head{};  // page head and fixed block as read
 
   const jet_column* find_column(const std::u16string& name) const;
   const jet_column* column_by_number(uint16_t number) const;
