@@ -263,4 +263,16 @@ static void run_corpus(run_fn run) {
   }
   for (i = 0; i < COUNT(systimes); ++i) run("systime_to_vt", "-", 0, 0, systimes[i]);
   for (i = 0; i < COUNT(vtimes); ++i) run("vt_to_systime", "-", 0, 0, vtimes[i]);
+  /* A walk over the calendar: years 100 to 9999, every month, times of day. */
+  for (k = 0; k < 240; ++k) {
+    char text[64];
+    unsigned year = 100 + (unsigned)((k * 4177u) % 9900u), month = 1 + (unsigned)(k % 12);
+    unsigned day = 1 + (unsigned)((k * 7u) % 28u), second = (unsigned)((k * 3613u) % 86400u);
+    snprintf(text, sizeof text, "%u-%u-%u %u:%u:%u.0", year, month, day, second / 3600, second / 60 % 60,
+             second % 60);
+    run("systime_to_vt", "-", 0, 0, text);
+    snprintf(text, sizeof text, "DATE:%.6f", -657434.0 + (double)((k * 15401u) % 3615900u) + second / 86400.0);
+    run("change", "BSTR", 0x400, 0, text);
+    run("vt_to_systime", "-", 0, 0, text + 5);
+  }
 }

@@ -15,10 +15,10 @@ x86_64-w64-mingw32-gcc -std=c99 -O1 -Wall -Wextra -I"$here" "$here/probe.c" -o "
 
 # A private, throw-away Wine prefix in US English, so that the user and
 # system default locales are 1033 as on the hosts the system runs on.
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 TZ=UTC
+# (Without an en_US locale on the host Wine falls back to US English too.)
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=UTC
 wine=$(command -v wine64 || command -v wine)
-"$wine" "$work/probe.exe" > "$work/raw.tsv"
+env LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 "$wine" "$work/probe.exe" > "$work/raw.tsv"
 "$wineserver" -w 2>/dev/null || true
 tr -d '\r' < "$work/raw.tsv" > "$work/vectors.tsv"
 
