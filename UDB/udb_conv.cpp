@@ -171,6 +171,16 @@ udb_converter::udb_converter() = default;
 
 udb_converter::~udb_converter() = default;
 
+std::u16string udb_converter::table_name() const {
+  std::lock_guard<std::mutex> guard(table_name_mutex_);
+  return table_name_;
+}
+
+void udb_converter::set_table_name(const std::u16string& name) {
+  std::lock_guard<std::mutex> guard(table_name_mutex_);
+  table_name_ = name;
+}
+
 void udb_converter::set_mode(int32_t mode) {
   trace(1, "udb_converter::set_mode(%d)", mode);
   mode_ = mode;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -81,9 +82,10 @@ class udb_converter : public tk_converter {
   void set_mode(int32_t mode);
   int32_t mode() const { return mode_; }
 
-  // Progress of a run.
-  const std::u16string& table_name() const { return table_name_; }
-  void set_table_name(const std::u16string& name) { table_name_ = name; }
+  // Progress of a run. The table name is a copy: the run changes it while
+  // a front end's timer reads it.
+  std::u16string table_name() const;
+  void set_table_name(const std::u16string& name);
   int32_t record_count() const { return record_count_; }
   void set_record_count(int32_t count) { record_count_ = count; }
   int32_t record_index() const { return record_index_; }
@@ -114,7 +116,6 @@ class udb_converter : public tk_converter {
 
  protected:
   int32_t mode_ = 0;
-  std::u16string table_name_;                 // the table now being converted
   std::atomic<int32_t> record_count_{0};      // as the source reports it
   std::atomic<int32_t> record_index_{0};      // from 0
   std::atomic<int32_t> table_count_{0};       // number of selected tables
@@ -124,4 +125,8 @@ class udb_converter : public tk_converter {
   object_map available_queries_;  // every query the user has defined
   bool only_definitions_ = false;
   bool skip_indexes_ = false;
+
+ private:
+  mutable std::mutex table_name_mutex_;
+  std::u16string table_name_;  // the table now being converted
 };
