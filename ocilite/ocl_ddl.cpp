@@ -316,6 +316,12 @@ bool create_table(session& s, parser& p, bool parse_only, oracle_error& error) {
       return false;
     }
   }
+  int longs = 0;
+  for (const auto& c : columns)
+    if ((c.type.kind == okind::long_ || c.type.kind == okind::long_raw) && ++longs > 1) {
+      error = make_error(1754);
+      return false;
+    }
   int keys = 0;
   for (auto& c : constraints) {
     if (c.type == 'P' && ++keys > 1) {

@@ -47,6 +47,7 @@ const std::map<int, const char*>& messages() {
       {1722, "invalid number"},
       {1740, "missing double quote in identifier"},
       {1741, "illegal zero-length identifier"},
+      {1754, "a table may contain only one column of type LONG"},
       {1756, "quoted string not properly terminated"},
       {1821, "date format not recognized"},
       {1841, "(full) year must be between -4713 and +9999, and not be 0"},

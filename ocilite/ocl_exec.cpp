@@ -70,6 +70,60 @@ bool check_quoted_names(session& s, const std::vector<token>& tokens, oracle_err
   return true;
 }
 
+// INSERT ... VALUES (..., DEFAULT, ...): SQLite has no DEFAULT in a values
+// list, so each one is replaced by the column's default as the dictionary
+// keeps it (or NULL). Answers the statement unchanged when there is none.
+std::string expand_insert_defaults(session& s, const std::string& sql, const std::vector<token>& t) {
+  size_t i = 0;
+  if (t.size() < 4 || !t[0].is("INSERT") || !t[1].is("INTO") || !is_name(t[2])) return sql;
+  const std::string table = t[2].text;
+  i = 3;
+  std::vector<std::string> columns;
+  if (i < t.size() && t[i].is("(")) {
+    for (++i; i < t.size() && !t[i].is(")"); ++i)
+      if (is_name(t[i])) columns.push_back(t[i].text);
+    ++i;
+  }
+  if (i >= t.size() || !t[i].is("VALUES") || i + 1 >= t.size() || !t[i + 1].is("(")) return sql;
+  // Defaults of the table's columns, in column order.
+  std::vector<std::pair<std::string, std::string>> defaults;
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(s.db,
+                         "SELECT COLUMN_NAME, DATA_DEFAULT FROM \"OCILITE$COLUMNS\" WHERE TABLE_NAME = ?1"
+                         " ORDER BY COLUMN_ID", -1, &st, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      const unsigned char* d = sqlite3_column_text(st, 1);
+      defaults.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                            d ? reinterpret_cast<const char*>(d) : "");
+    }
+  }
+  sqlite3_finalize(st);
+  if (columns.empty())
+    for (const auto& d : defaults) columns.push_back(d.first);
+  std::string out;
+  size_t copied = 0;
+  int depth = 0;
+  size_t item = 0;
+  for (size_t k = i + 2; k < t.size(); ++k) {
+    if (t[k].is("(")) ++depth;
+    else if (t[k].is(")")) {
+      if (depth-- == 0) break;
+    } else if (depth == 0 && t[k].is(",")) {
+      ++item;
+    } else if (depth == 0 && t[k].is("DEFAULT") && (t[k - 1].is("(") || t[k - 1].is(",")) &&
+               k + 1 < t.size() && (t[k + 1].is(",") || t[k + 1].is(")"))) {
+      std::string value = "NULL";
+      if (item < columns.size())
+        for (const auto& d : defaults)
+          if (d.first == columns[item] && !d.second.empty()) value = "(" + d.second + ")";
+      out += sql.substr(copied, t[k].begin - copied) + value;
+      copied = t[k].end;
+    }
+  }
+  return copied ? out + sql.substr(copied) : sql;
+}
+
 }  // namespace
 
 cursor::~cursor() { close(); }
@@ -138,6 +192,13 @@ bool cursor::prepare(session& s, const std::string& oracle_sql, oracle_error& er
   if (statement_type_ == OCI_STMT_CREATE || statement_type_ == OCI_STMT_DROP)
     return run_ddl(s, sql_, tokens_, true, error);
   if (statement_type_ == OCI_STMT_ALTER) return true;
+  if (statement_type_ == OCI_STMT_INSERT) {
+    std::string expanded = expand_insert_defaults(s, sql_, tokens_);
+    if (expanded != sql_) {
+      sql_ = expanded;
+      if (!tokenize(sql_, tokens_, error)) return false;
+    }
+  }
   // A ";" belongs to scripts; Oracle rejects it inside a statement.
   for (const token& t : tokens_)
     if (t.is(";")) {

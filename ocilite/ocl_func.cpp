@@ -266,6 +266,12 @@ void pad(sqlite3_context* ctx, int argc, sqlite3_value** a, bool right) {
 void fn_rpad(sqlite3_context* ctx, int argc, sqlite3_value** a) { pad(ctx, argc, a, true); }
 void fn_lpad(sqlite3_context* ctx, int argc, sqlite3_value** a) { pad(ctx, argc, a, false); }
 
+// A BFILE locator names a directory object and a file; ocilite keeps the pair as text.
+void fn_bfilename(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (is_null(a[0]) || is_null(a[1])) { sqlite3_result_null(ctx); return; }
+  result_text(ctx, text_arg(a[0]) + "/" + text_arg(a[1]));
+}
+
 void fn_user(sqlite3_context* ctx, int, sqlite3_value**) {
   const char* user = static_cast<const char*>(sqlite3_user_data(ctx));
   sqlite3_result_text(ctx, user, -1, SQLITE_TRANSIENT);
@@ -290,6 +296,7 @@ void register_functions(sqlite3* db, const std::string& user) {
       {"UPPER", 1, fn_upper}, {"LOWER", 1, fn_lower}, {"SUBSTR", 2, fn_substr}, {"SUBSTR", 3, fn_substr},
       {"TRUNC", 1, fn_trunc}, {"TRUNC", 2, fn_trunc}, {"ROUND", 1, fn_round}, {"ROUND", 2, fn_round},
       {"CONCAT", 2, fn_concat}, {"MOD", 2, fn_mod},
+      {"BFILENAME", 2, fn_bfilename},
       {"RPAD", 2, fn_rpad}, {"RPAD", 3, fn_rpad}, {"LPAD", 2, fn_lpad}, {"LPAD", 3, fn_lpad},
   };
   for (const entry& e : entries)

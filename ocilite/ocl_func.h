@@ -1,7 +1,7 @@
 #pragma once
 // Oracle's SQL functions as SQLite application functions: NVL, NVL2, DECODE,
 // TO_CHAR, TO_NUMBER, TO_DATE, TO_TIMESTAMP, HEXTORAW, RAWTOHEX, EMPTY_CLOB,
-// EMPTY_BLOB, SYSDATE, SYSTIMESTAMP, SYS_GUID, UPPER, LOWER, SUBSTR, TRUNC,
+// EMPTY_BLOB, BFILENAME, SYSDATE, SYSTIMESTAMP, SYS_GUID, UPPER, LOWER, SUBSTR, TRUNC,
 // ROUND, CONCAT, MOD, RPAD, LPAD. Their errors carry Oracle's message text.
 #include <sqlite3.h>
 
