@@ -95,8 +95,8 @@ bool dunmarrow_convertor::test_query(const std::u16string& select_text) {
 
 std::vector<std::u16string> dunmarrow_convertor::get_all_tables() const {
   trace(2, "dunmarrow_convertor::get_all_tables");
-  // Only a connected source has a table list; this build cannot connect.
-  throw tk_mail_assertion("dmw_conv", __LINE__);
+  TK_CHECK(source_database() != nullptr, "dmw_conv");
+  return source_database()->table_names();
 }
 
 void dunmarrow_convertor::serialize(bool store) {

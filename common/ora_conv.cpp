@@ -1,5 +1,6 @@
 #include "common/ora_conv.h"
 
+#include "ORA/ora_ocil.h"
 #include "TK/tk_excep.h"
 #include "TK/tk_trace.h"
 #include "UDB/udb_conv.h"
@@ -22,12 +23,8 @@ void put_if_set(udb_profile& profile, const char16_t* key, const std::u16string&
 }
 }  // namespace
 
-const char oracle_converter_impl::missing_client_message[] =
-    "The Oracle client and networking components were not found.\n"
-    "These components are supplied by the Oracle Corporation and\n"
-    "are part of the Oracle Version 7.3.4 (or later) client\n"
-    "software installation. You will be unable to use this program\n"
-    "until these components have been installed.";
+const char oracle_converter_impl::sessions_missing_message[] =
+    "Connecting to Oracle is not available in this build of the program.";
 
 oracle_converter_impl::oracle_converter_impl() { trace(2, "oracle_converter_impl::ctor"); }
 
@@ -45,25 +42,31 @@ void oracle_converter_impl::store_oracle_settings(const std::u16string& host,
   port_ = port;
 }
 
-void oracle_converter_impl::connect_oracle_server(const std::u16string& database_name) {
+udb_database& oracle_converter_impl::connect_oracle_server(const std::u16string& database_name) {
   trace(2, u"oracle_converter_impl::connect_oracle_server(%s)", database_name.c_str());
+  database_.reset();
   // The easy-connect form, built verbatim from the settings.
-  open_session(u"//" + host_ + u":" + port_ + u"/" + database_name, user_, password_);
+  database_ = open_session(u"//" + host_ + u":" + port_ + u"/" + database_name, user_, password_);
+  database_name_ = database_name;
+  return *database_;
 }
 
 bool oracle_converter_impl::test_oracle_query(const std::u16string& select_text) {
   trace(2, u"oracle_converter_impl::test_query(%s)", select_text.c_str());
   try {
-    open_session(database_name_, user_, password_);
+    if (!database_) database_ = open_session(database_name_, user_, password_);
+    return database_->test_query(select_text);
   } catch (const std::exception&) {
+    return false;
   }
-  return false;
 }
 
-void oracle_converter_impl::open_session(const std::u16string&, const std::u16string&,
-                                         const std::u16string&) {
-  // No Oracle client binding is linked into this build.
-  throw tk_exception(missing_client_message, 1);
+std::unique_ptr<udb_database> oracle_converter_impl::open_session(const std::u16string&,
+                                                                  const std::u16string&,
+                                                                  const std::u16string&) {
+  // Without an installed client this raises the missing-client error.
+  ora_oci_library client;
+  throw tk_exception(sessions_missing_message, 1);
 }
 
 void oracle_converter_impl::load_profile(const udb_profile& profile) {

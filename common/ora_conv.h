@@ -1,9 +1,13 @@
 #pragma once
 // The converter's Oracle part: the connection settings the user gave, the
 // connection to the source database, and their profile form ("Oracle
-// settings"). This build carries no Oracle client binding, so every attempt to
-// connect fails with the message for a missing Oracle client.
+// settings"). Sessions over the Oracle client come with the Oracle source
+// layer; until then every attempt to connect fails, with the message for a
+// missing Oracle client when none is installed.
+#include <memory>
 #include <string>
+
+#include "UDB/udb_db.h"
 
 class udb_profile;
 
@@ -21,7 +25,9 @@ class oracle_converter_impl {
   // Drops the current connection and connects to the database (service)
   // with the stored settings; on success the name is kept. Failures are
   // tk_exceptions and leave no connection.
-  void connect_oracle_server(const std::u16string& database_name);
+  udb_database& connect_oracle_server(const std::u16string& database_name);
+  // The connected source, or null.
+  udb_database* source_database() const { return database_.get(); }
 
   // Whether the select text runs against the source, connecting first when
   // needed. Never throws: any failure answers false.
@@ -42,14 +48,17 @@ class oracle_converter_impl {
   void set_oracle_skip_indexes(bool on) { oracle_skip_indexes_ = on; }
   bool oracle_skip_indexes() const { return oracle_skip_indexes_; }
 
-  // The failure text when no Oracle client can be used.
-  static const char missing_client_message[];
+  // The failure when an Oracle client is installed but sessions over it are
+  // not part of this build.
+  static const char sessions_missing_message[];
 
  protected:
   // Opens a session with a connect string; throws when it cannot.
-  [[noreturn]] void open_session(const std::u16string& connect_string, const std::u16string& user,
-                                 const std::u16string& password);
+  std::unique_ptr<udb_database> open_session(const std::u16string& connect_string,
+                                             const std::u16string& user,
+                                             const std::u16string& password);
 
+  std::unique_ptr<udb_database> database_;
   // The converter reads and writes these for its registry form.
   bool oracle_skip_indexes_ = false;
   std::u16string database_name_;  // service or SID name of the connection

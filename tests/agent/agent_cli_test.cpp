@@ -194,4 +194,16 @@ TEST_F(AgentCli, ConnectionFailsHonestlyWithoutAnOracleClient) {
              kConnectFailure, "", 255);
   // Nothing was written at the destination.
   EXPECT_TRUE(fs::is_empty(folder.path()));
+  // A file that is no Oracle client counts as none.
+  folder.write("libclntsh.so", "not a library");
+  expect_run(run_agent(kRequired, folder.path(), {"DMW_OCI_LIBRARY=./libclntsh.so"}),
+             kConnectFailure, "", 255);
+}
+
+TEST_F(AgentCli, AnInstalledClientStillGivesNoSessionInThisBuild) {
+  const fs::path client = fs::path(DMW_BINARY_DIR) / "ocilite" / "libocilite.so";
+  if (!fs::exists(client)) GTEST_SKIP() << "no Oracle client library built at " << client;
+  expect_run(run_agent(kRequired, folder.path(), {"DMW_OCI_LIBRARY=" + client.string()}),
+             "Error:\nConnecting to Oracle is not available in this build of the program.\n", "",
+             255);
 }

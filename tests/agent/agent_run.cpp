@@ -43,7 +43,8 @@ void scratch_folder::write(const std::string& name, const std::string& bytes) co
   out << bytes;
 }
 
-agent_run run_agent(const std::vector<std::string>& args, const fs::path& folder) {
+agent_run run_agent(const std::vector<std::string>& args, const fs::path& folder,
+                    const std::vector<std::string>& extra_env) {
   scratch_folder capture;
   const std::string out_path = capture / "stdout";
   const std::string err_path = capture / "stderr";
@@ -58,10 +59,16 @@ agent_run run_agent(const std::vector<std::string>& args, const fs::path& folder
 
   std::vector<std::string> env_texts;
   for (char** e = environ; *e; ++e) {
-    if (std::strncmp(*e, "LC_", 3) == 0 || std::strncmp(*e, "LANG", 4) == 0) continue;
+    if (std::strncmp(*e, "LC_", 3) == 0 || std::strncmp(*e, "LANG", 4) == 0 ||
+        std::strncmp(*e, "DMW_OCI_LIBRARY=", 16) == 0)
+      continue;
     env_texts.emplace_back(*e);
   }
   env_texts.emplace_back("LC_ALL=C");
+  bool library_given = false;
+  for (const std::string& e : extra_env) library_given |= e.rfind("DMW_OCI_LIBRARY=", 0) == 0;
+  if (!library_given) env_texts.emplace_back("DMW_OCI_LIBRARY=/nonexistent/libclntsh.so");
+  env_texts.insert(env_texts.end(), extra_env.begin(), extra_env.end());
   std::vector<char*> envp;
   for (auto& e : env_texts) envp.push_back(e.data());
   envp.push_back(nullptr);

@@ -1,6 +1,8 @@
 #pragma once
 // Runs the built dmwagent as a user would: in a folder of its own, with the
-// C locale, its standard output and standard error captured apart.
+// C locale and no Oracle client (DMW_OCI_LIBRARY names none), its standard
+// output and standard error captured apart. extra_env entries ("NAME=value")
+// are added last and win.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,7 +13,8 @@ struct agent_run {
   int exit_code = -1;  // -1 when the program did not exit normally
 };
 
-agent_run run_agent(const std::vector<std::string>& args, const std::filesystem::path& folder);
+agent_run run_agent(const std::vector<std::string>& args, const std::filesystem::path& folder,
+                    const std::vector<std::string>& extra_env = {});
 
 // A fresh empty folder for one test, removed with the object.
 class scratch_folder {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ORA/ora_ocil.h"
 #include "TK/tk_excep.h"
 #include "TK/tk_trace.h"
 #include "UDB/udb_conv.h"
@@ -44,6 +45,10 @@ TEST(OracleConverter, SettingsAreTracedInTheirOrder) {
 }
 
 TEST(OracleConverter, ConnectingFailsWithTheMissingClientMessage) {
+  // No client at this path, whatever the machine has installed.
+  const char* chosen = std::getenv("DMW_OCI_LIBRARY");
+  std::string old = chosen ? chosen : "";
+  ::setenv("DMW_OCI_LIBRARY", "/nonexistent/libclntsh.so", 1);
   oracle_converter_impl oracle;
   oracle.store_oracle_settings(u"db", u"scott", u"tiger", u"1521");
   try {
@@ -52,12 +57,16 @@ TEST(OracleConverter, ConnectingFailsWithTheMissingClientMessage) {
   } catch (const tk_exception& e) {
     EXPECT_EQ(e.level(), 1);
     EXPECT_EQ(e.code(), 0u);
-    EXPECT_EQ(e.text(), oracle_converter_impl::missing_client_message);
+    EXPECT_EQ(e.text(), ora_oci_library::missing_client_text());
     EXPECT_EQ(e.text().rfind("The Oracle client and networking components were not found.\n", 0), 0u);
   }
-  // A failed connection keeps no database name.
+  // A failed connection keeps neither a database nor its name.
+  EXPECT_EQ(oracle.source_database(), nullptr);
   EXPECT_EQ(oracle.oracle_database_name(), u"");
   EXPECT_FALSE(oracle.test_oracle_query(u"select 1 from dual"));
+  EXPECT_EQ(oracle.source_database(), nullptr);
+  if (chosen) ::setenv("DMW_OCI_LIBRARY", old.c_str(), 1);
+  else ::unsetenv("DMW_OCI_LIBRARY");
 }
 
 TEST(OracleConverter, ProfileTakesPresentValuesAndStoresOnlyValuesThatAreSet) {
