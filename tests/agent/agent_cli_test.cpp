@@ -5,13 +5,47 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "agent/agt_usage.h"
 #include "agent_run.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-const std::string kUsage = agent_usage_text() + "\n";
+// Written out here so that a changed character of the program's text shows.
+const std::string kUsage =
+    "DMWAGENT v2.5, Copyright (c) Kestrova. All rights reserved.\n"
+    "Usage: DMWAGENT.EXE OPTIONS\n"
+    "\n"
+    "   --acc_ver=...  format version for the destination MS Access database\n"
+    "                  (0 - MS Access 95/97, 1 - MS Access 2000)\n"
+    "   --dest=...     MS Access database name\n"
+    "   --help         display this help message and exit\n"
+    "   --logfile=...  path to the file where execution trace will be written\n"
+    "   --mode=...     how to process an existing MS Access database\n"
+    "                  (0 - overwrite the entire database, 1 - overwrite existing\n"
+    "                  tables only, 2 - skip existing tables, 3 - merge)\n"
+    "   --oraclh=...   network name or IP address of Oracle server\n"
+    "   --oraclu=...   Oracle user name\n"
+    "   --oraclp=...   Oracle user password\n"
+    "   --port=...     Oracle port (for direct mode only)\n"
+    "   --profile=...  path to the file to load conversion settings from\n"
+    "   --silent       disable program output\n"
+    "   --skip_idx     skip converting indexes\n"
+    "   --src=...      Oracle database name\n"
+    "   --tab_def      convert table definitions only\n"
+    "   --tab_file=... file containing the list of tables to convert\n"
+    "                  (one table name per line)\n"
+    "\n"
+    "NOTES:\n"
+    "   1) If you have specified a profile, there is no need to specify any other\n"
+    "      parameters\n"
+    "   2) If you omit 'tab_file' parameter, all database tables will be converted\n"
+    "   3) If you omit 'mode' parameter, default mode 'overwrite the entire\n"
+    "      database' will be used\n"
+    "   4) It is necessary to specify 'port' parameter only if it differs from\n"
+    "      the default Oracle port 1521\n"
+    "   5) Command line parameters that contain spaces should be enclosed in\n"
+    "      quotes (for example --dest=\"my database.mdb\")\n"
+    "\n";
 const std::string kMissingClient =
     "The Oracle client and networking components were not found. "
     "These components are supplied by the Oracle Corporation and "
@@ -47,10 +81,6 @@ class AgentCli : public ::testing::Test {
 }  // namespace
 
 TEST_F(AgentCli, UsageTextForNoArgumentsHelpAndUnknownArguments) {
-  EXPECT_EQ(kUsage.substr(0, kUsage.find('\n') + 1),
-            "DMWAGENT v2.5, Copyright (c) Kestrova. All rights reserved.\n");
-  EXPECT_TRUE(kUsage.ends_with(
-      "\n      quotes (for example --dest=\"my database.mdb\")\n\n"));
   expect_run(run({}), "", kUsage, 255);
   expect_run(run({"--help"}), "", kUsage, 255);
   expect_run(run(with_required({"--helpme"})), "", kUsage, 255);
