@@ -28,7 +28,7 @@ bool jet_table_cursor::load_page() {
   return false;
 }
 
-bool jet_table_cursor::next(std::vector<jet_value>& values) {
+bool jet_table_cursor::next_stored(std::vector<uint8_t>& row_bytes) {
   for (;;) {
     if (page_.empty() || row_ >= row_count_) {
       if (!load_page()) return false;
@@ -44,10 +44,17 @@ bool jet_table_cursor::next(std::vector<jet_value>& values) {
       // pointer says, flagged so that the scan does not meet it twice.
       uint32_t target = page.sub(slot.start, slot.length).u32(0);
       jet_fetched_row moved = jet_fetch_row(pager_, target, def_.page, true);
-      values = jet_decode_row(pager_, def_, moved.bytes());
+      jet_view bytes = moved.bytes();
+      row_bytes.assign(bytes.data(), bytes.data() + bytes.size());
       return true;
     }
-    values = jet_decode_row(pager_, def_, page.sub(slot.start, slot.length));
+    row_bytes.assign(page_.begin() + slot.start, page_.begin() + slot.start + slot.length);
     return true;
   }
+}
+
+bool jet_table_cursor::next(std::vector<jet_value>& values) {
+  if (!next_stored(stored_)) return false;
+  values = jet_decode_row(pager_, def_, jet_view(stored_, pager_.path()));
+  return true;
 }

@@ -16,6 +16,8 @@ class jet_table_cursor {
 
   // Fills `values` with the next row; false after the last.
   bool next(std::vector<jet_value>& values);
+  // The next row's stored bytes, an overflow pointer already followed.
+  bool next_stored(std::vector<uint8_t>& row);
   // Row pointer (page << 8 | row) of the row last returned.
   uint32_t position() const { return position_; }
 
@@ -30,4 +32,5 @@ class jet_table_cursor {
   uint32_t row_ = 0;
   uint32_t row_count_ = 0;
   uint32_t position_ = 0;
+  std::vector<uint8_t> stored_;  // the row last read
 };
