@@ -424,7 +424,46 @@ bool create_table(session& s, parser& p, bool parse_only, oracle_error& error) {
       if (c.delete_rule != "NO ACTION") ddl += " ON DELETE " + c.delete_rule;
     }
   }
+  // What Oracle checks on every row: lengths, number precision, CHECK conditions.
+  for (const auto& col : columns) {
+    const otype& t = col.type;
+    std::string c = sqlite_name(col.name);
+    if (t.is_character() || t.kind == okind::raw) {
+      bool bytes = !t.char_semantics || t.kind == okind::raw;
+      ddl += ", CONSTRAINT " + sqlite_name("OCILITE$LENGTH$" + col.name) + " CHECK (" +
+             (bytes ? "length(CAST(" + c + " AS BLOB))" : "length(" + c + ")") + " <= " +
+             std::to_string(bytes ? t.data_length() : t.length) + ")";
+    }
+    if (t.kind == okind::number && t.precision > 0) {
+      ddl += ", CONSTRAINT " + sqlite_name("OCILITE$PRECISION$" + col.name) + " CHECK (typeof(" + c +
+             ") NOT IN ('integer','real') OR abs(ROUND(" + c + ", " + std::to_string(t.scale) + ")) < 1e" +
+             std::to_string(t.precision - t.scale) + ")";
+    }
+  }
+  for (const auto& c : constraints) {
+    if (c.type != 'C') continue;
+    std::vector<token> condition;
+    std::string translated;
+    oracle_error ignored;
+    if (tokenize(c.check_text, condition, ignored) &&
+        translate(c.check_text, condition, 0, condition.size(), translated, ignored))
+      ddl += ", CONSTRAINT " + sqlite_name(c.name) + " CHECK (" + translated + ")";
+  }
   ddl += ");";
+  // NUMBER(p,s) and INTEGER keep only the digits their scale allows, as Oracle rounds them.
+  for (const auto& col : columns) {
+    const otype& t = col.type;
+    int scale = t.kind == okind::integer ? 0 : t.kind == okind::number && t.precision > 0 ? t.scale : 99;
+    if (scale == 99) continue;
+    std::string c = sqlite_name(col.name), tab = sqlite_name(table);
+    for (const char* event : {"INSERT", "UPDATE OF "}) {
+      bool insert = event[0] == 'I';
+      ddl += "CREATE TRIGGER " + sqlite_name("OCILITE$ROUND$" + std::string(insert ? "I$" : "U$") + table + "$" + col.name) +
+             " AFTER " + event + (insert ? "" : c) + " ON " + tab + " WHEN typeof(NEW." + c +
+             ") IN ('integer','real') AND NEW." + c + " <> ROUND(NEW." + c + ", " + std::to_string(scale) + ") BEGIN UPDATE " +
+             tab + " SET " + c + " = ROUND(NEW." + c + ", " + std::to_string(scale) + ") WHERE rowid = NEW.rowid; END;";
+    }
+  }
 
   // The catalog rows.
   std::string catalog = "INSERT INTO \"OCILITE$TABLES\" VALUES(" + quote(table) + ",'N','NO',NULL);";

@@ -161,6 +161,20 @@ oracle_error cursor::map_error(const char* message) const {
     sqlite3_finalize(st);
     return make_error(1, session_->user + "." + name);
   }
+  if (text.rfind("CHECK constraint failed: ", 0) == 0) {
+    std::string name = text.substr(25);
+    auto column_of = [&](const char* prefix) {
+      return name.rfind(prefix, 0) == 0 ? name.substr(std::strlen(prefix)) : std::string();
+    };
+    std::string column = column_of("OCILITE$LENGTH$");
+    if (!column.empty()) {
+      std::string table = tokens_.size() > 2 && is_name(tokens_[2]) ? tokens_[2].text : "?";
+      if (statement_type_ == OCI_STMT_UPDATE && tokens_.size() > 1) table = tokens_[1].text;
+      return make_error(12899, "\"" + session_->user + "\".\"" + table + "\".\"" + column + "\"");
+    }
+    if (!column_of("OCILITE$PRECISION$").empty()) return make_error(1438);
+    return make_error(2290, session_->user + "." + name);
+  }
   if (text.rfind("FOREIGN KEY constraint failed", 0) == 0 &&
       statement_type_ == OCI_STMT_DELETE)
     return make_error(2292, session_->user + ".SYS_FK");

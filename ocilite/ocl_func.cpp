@@ -4,6 +4,8 @@
 #include <wctype.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <random>
@@ -204,6 +206,36 @@ void fn_substr(sqlite3_context* ctx, int argc, sqlite3_value** a) {
   result_text(ctx, to_utf8(text.substr(start - 1, length)));
 }
 
+// Rounds (half away from zero) or truncates at a decimal place, working on
+// the value's 15 significant decimal digits as Oracle's decimal NUMBER would,
+// so 1.005 rounds to 1.01 although its binary double lies just below.
+double decimal_round(double value, int places, bool round) {
+  if (value == 0 || !std::isfinite(value)) return value;
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+  std::string digits;
+  const char* p = buf;
+  for (; *p && *p != 'e'; ++p)
+    if (*p >= '0' && *p <= '9') digits += *p;
+  int exponent = std::atoi(p + 1);   // value = d.ddd × 10^exponent
+  int keep = exponent + 1 + places;  // digits before the cut
+  if (keep < 0) return 0;
+  if (keep >= (int)digits.size()) return value;
+  bool up = round && digits[keep] >= '5';
+  std::string kept = digits.substr(0, keep);
+  // Carry the rounding through the kept digits.
+  int i = (int)kept.size() - 1;
+  while (up && i >= 0) {
+    if (kept[i] == '9') { kept[i] = '0'; --i; }
+    else { ++kept[i]; up = false; }
+  }
+  if (up) { kept.insert(kept.begin(), '1'); ++exponent; }
+  if (kept.empty()) kept = "0";
+  std::string text = "0." + kept + "e" + std::to_string(exponent + 1);
+  double result = std::strtod(text.c_str(), nullptr);
+  return value < 0 ? -result : result;
+}
+
 void round_or_trunc(sqlite3_context* ctx, int argc, sqlite3_value** a, bool round) {
   if (is_null(a[0])) { sqlite3_result_null(ctx); return; }
   int type = sqlite3_value_numeric_type(a[0]);
@@ -226,10 +258,7 @@ void round_or_trunc(sqlite3_context* ctx, int argc, sqlite3_value** a, bool roun
   }
   double value = sqlite3_value_double(a[0]);
   int places = argc > 1 ? sqlite3_value_int(a[1]) : 0;
-  double scale = std::pow(10.0, places);
-  double shifted = value * scale;
-  shifted = round ? (shifted < 0 ? -std::floor(-shifted + 0.5) : std::floor(shifted + 0.5)) : std::trunc(shifted);
-  double result = shifted / scale;
+  double result = decimal_round(value, places, round);
   if (places <= 0 && std::fabs(result) < 9e18) sqlite3_result_int64(ctx, (sqlite3_int64)result);
   else sqlite3_result_double(ctx, result);
 }
@@ -299,8 +328,13 @@ void register_functions(sqlite3* db, const std::string& user) {
       {"BFILENAME", 2, fn_bfilename},
       {"RPAD", 2, fn_rpad}, {"RPAD", 3, fn_rpad}, {"LPAD", 2, fn_lpad}, {"LPAD", 3, fn_lpad},
   };
-  for (const entry& e : entries)
-    sqlite3_create_function(db, e.name, e.args, SQLITE_UTF8, nullptr, e.fn, nullptr, nullptr);
+  // Functions of their arguments only may serve in CHECK constraints.
+  static const std::string varying = "SYSDATE SYSTIMESTAMP SYS_GUID";
+  for (const entry& e : entries) {
+    int flags = SQLITE_UTF8;
+    if (varying.find(e.name) == std::string::npos) flags |= SQLITE_DETERMINISTIC;
+    sqlite3_create_function(db, e.name, e.args, flags, nullptr, e.fn, nullptr, nullptr);
+  }
   // The user name lives as long as the connection: kept in a copy SQLite frees.
   char* name = static_cast<char*>(sqlite3_malloc((int)user.size() + 1));
   std::memcpy(name, user.c_str(), user.size() + 1);

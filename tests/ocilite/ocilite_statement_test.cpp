@@ -76,6 +76,27 @@ TEST_F(statement_test, DmlRunsAndConstraintViolationsAreOracleErrors) {
   EXPECT_EQ(query_text(*client, "SELECT DNAME FROM DEPT ORDER BY DEPTNO"), (std::vector<std::vector<std::string>>{{"accounting"}, {"research"}}));
 }
 
+TEST_F(statement_test, ColumnTypesAndChecksAreEnforcedAsOracleDoes) {
+  load("CREATE TABLE LIMITS (B VARCHAR2(3), C VARCHAR2(3 CHAR), R RAW(2), N NUMBER(5,2), P NUMBER(3), "
+       "H NUMBER(10,-2), I INTEGER, BUDGET NUMBER CONSTRAINT CK_BUDGET CHECK (BUDGET >= 0));");
+  EXPECT_EQ(run("INSERT INTO LIMITS (C) VALUES ('äöü')", 1), OCI_SUCCESS);  // three characters fit
+  EXPECT_EQ(run("INSERT INTO LIMITS (B) VALUES ('äöü')", 1), OCI_ERROR);    // six bytes do not
+  EXPECT_EQ(client->last_error().text.rfind("ORA-12899: value too large for column \"SCOTT\".\"LIMITS\".\"B\"", 0), 0u)
+      << client->last_error().text;
+  EXPECT_EQ(run("INSERT INTO LIMITS (R) VALUES (HEXTORAW('010203'))", 1), OCI_ERROR);
+  EXPECT_EQ(client->last_error().number, 12899);
+  EXPECT_EQ(run("INSERT INTO LIMITS (P) VALUES (1234)", 1), OCI_ERROR);
+  EXPECT_EQ(client->last_error().text, "ORA-01438: value larger than specified precision allowed for this column");
+  EXPECT_EQ(run("INSERT INTO LIMITS (BUDGET) VALUES (-1)", 1), OCI_ERROR);
+  EXPECT_EQ(client->last_error().text, "ORA-02290: check constraint (SCOTT.CK_BUDGET) violated");
+  EXPECT_EQ(run("INSERT INTO LIMITS (N, P, H, I) VALUES (3.14159, 999.4, 12351, 2.5)", 1), OCI_SUCCESS)
+      << client->last_error().text;
+  EXPECT_EQ(query_text(*client, "SELECT N, P, H, I FROM LIMITS WHERE N IS NOT NULL"),
+            (std::vector<std::vector<std::string>>{{"3.14", "999", "12400", "3"}}));
+  EXPECT_EQ(run("UPDATE LIMITS SET N = 1.005 WHERE N IS NOT NULL", 1), OCI_SUCCESS);
+  EXPECT_EQ(query_text(*client, "SELECT N FROM LIMITS WHERE N IS NOT NULL")[0][0], "1.01");
+}
+
 TEST_F(statement_test, DdlThroughTheSessionUpdatesTheDictionary) {
   EXPECT_EQ(run("CREATE TABLE BONUS (ENAME VARCHAR2(10), SAL NUMBER DEFAULT 100)", 1), OCI_SUCCESS);
   EXPECT_EQ(run("INSERT INTO BONUS (ENAME) VALUES ('KING')", 1), OCI_SUCCESS);
