@@ -590,19 +590,28 @@ bool create_view(session& s, parser& p, bool parse_only, oracle_error& error) {
   std::string ddl = "CREATE VIEW " + sqlite_name(view) +
                     (aliases.empty() ? "" : "(" + names_sql(aliases) + ")") + " AS " + select + ";";
   if (!apply(s, ddl, error)) return false;
-  // The view's columns join the dictionary like a table's.
-  cursor probe;
+  // The view's columns join the dictionary like a table's; a view over
+  // something that does not exist is refused, as Oracle refuses it.
+  std::vector<column_desc> view_columns;
+  bool described = false;
+  {
+    cursor probe;  // closed before the schema changes again
+    described = probe.prepare(s, "SELECT * FROM " + sqlite_name(view), error) && probe.execute(error);
+    if (described) view_columns = probe.columns();
+  }
   oracle_error ignored;
+  if (!described) {
+    run_sql(s, "DROP VIEW " + sqlite_name(view), ignored);
+    return false;
+  }
   std::string catalog = "INSERT INTO \"OCILITE$VIEWS\" VALUES(" + quote(view) + "," +
                         std::to_string(text.size()) + "," + quote(text) + ");";
-  if (probe.prepare(s, "SELECT * FROM " + sqlite_name(view), ignored) && probe.execute(ignored)) {
-    int id = 0;
-    for (const auto& c : probe.columns()) {
-      catalog += "INSERT INTO \"OCILITE$COLUMNS\" VALUES(" + quote(view) + "," + quote(c.name) + "," +
-                 quote(c.type.data_type()) + "," + std::to_string(c.type.data_length()) +
-                 ",NULL,NULL,'" + (c.nullable ? "Y" : "N") + "'," + std::to_string(++id) +
-                 ",NULL,NULL," + std::to_string(c.type.char_length()) + ",NULL);";
-    }
+  int id = 0;
+  for (const auto& c : view_columns) {
+    catalog += "INSERT INTO \"OCILITE$COLUMNS\" VALUES(" + quote(view) + "," + quote(c.name) + "," +
+               quote(c.type.data_type()) + "," + std::to_string(c.type.data_length()) +
+               ",NULL,NULL,'" + (c.nullable ? "Y" : "N") + "'," + std::to_string(++id) +
+               ",NULL,NULL," + std::to_string(c.type.char_length()) + ",NULL);";
   }
   if (apply(s, catalog, error)) return true;
   run_sql(s, "DROP VIEW " + sqlite_name(view), ignored);

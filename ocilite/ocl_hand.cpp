@@ -103,6 +103,15 @@ sword fail(error_handle* err, int number, const std::string& argument) {
   return fail(err, make_error(number, argument));
 }
 
+sword internal_failure(OCIError* errhp) {
+  try {
+    if (auto* err = find<error_handle>(errhp, OCI_HTYPE_ERROR))
+      return fail(err, {600, "ORA-00600: internal error code, arguments: [ocilite]"});
+  } catch (...) {
+  }
+  return OCI_ERROR;
+}
+
 void clear(error_handle* err) {
   if (err) err->has_error = false;
 }
@@ -113,7 +122,7 @@ using namespace ocl;
 
 sword OCIEnvCreate(OCIEnv** envhpp, ub4 mode, const void*, void* (*)(void*, size_t),
                    void* (*)(void*, void*, size_t), void (*)(void*, void*), size_t xtramem_sz,
-                   void** usrmempp) {
+                   void** usrmempp) try {
   if (!envhpp) return OCI_INVALID_HANDLE;
   auto env = std::make_unique<env_handle>();
   env->type = OCI_HTYPE_ENV;
@@ -123,6 +132,8 @@ sword OCIEnvCreate(OCIEnv** envhpp, ub4 mode, const void*, void* (*)(void*, size
   if (usrmempp) *usrmempp = nullptr;
   (void)xtramem_sz;
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(nullptr);
 }
 
 namespace {
@@ -154,7 +165,7 @@ std::unique_ptr<handle> make_handle_with_memory(ub4 type, size_t extra, void** u
 }  // namespace
 
 sword OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type, const size_t xtramem_sz,
-                     void** usrmempp) {
+                     void** usrmempp) try {
   auto* env = find<env_handle>(parenth, OCI_HTYPE_ENV);
   if (!env || !hndlpp) return OCI_INVALID_HANDLE;
   std::unique_ptr<handle> h = make_handle_with_memory(type, xtramem_sz, usrmempp);
@@ -163,17 +174,21 @@ sword OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type, const s
   h->env = env;
   *hndlpp = add_handle(std::move(h));
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(nullptr);
 }
 
-sword OCIHandleFree(void* hndlp, const ub4 type) {
+sword OCIHandleFree(void* hndlp, const ub4 type) try {
   handle* h = find_handle(hndlp, type);
   if (!h || type == OCI_DTYPE_LOB || type == OCI_DTYPE_PARAM) return OCI_INVALID_HANDLE;
   free_handle(h);
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(nullptr);
 }
 
 sword OCIDescriptorAlloc(const void* parenth, void** descpp, const ub4 type, const size_t,
-                         void** usrmempp) {
+                         void** usrmempp) try {
   auto* env = find<env_handle>(parenth, OCI_HTYPE_ENV);
   if (!env || !descpp) return OCI_INVALID_HANDLE;
   if (type != OCI_DTYPE_LOB) return OCI_INVALID_HANDLE;
@@ -183,9 +198,11 @@ sword OCIDescriptorAlloc(const void* parenth, void** descpp, const ub4 type, con
   *descpp = add_handle(std::move(lob));
   if (usrmempp) *usrmempp = nullptr;
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(nullptr);
 }
 
-sword OCIDescriptorFree(void* descp, const ub4 type) {
+sword OCIDescriptorFree(void* descp, const ub4 type) try {
   handle* h = find_handle(descp, type);
   if (!h || (type != OCI_DTYPE_LOB && type != OCI_DTYPE_PARAM)) return OCI_INVALID_HANDLE;
   if (auto* param = dynamic_cast<param_handle*>(h)) {
@@ -194,10 +211,12 @@ sword OCIDescriptorFree(void* descp, const ub4 type) {
   }
   free_handle(h);
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(nullptr);
 }
 
 sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4, ub4 attrtype,
-                 OCIError* errhp) {
+                 OCIError* errhp) try {
   auto* err = find<error_handle>(errhp, OCI_HTYPE_ERROR);
   handle* target = find_handle(trgthndlp, trghndltyp);
   if (!target) return OCI_INVALID_HANDLE;
@@ -211,10 +230,12 @@ sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4, ub4 att
   if (trghndltyp == OCI_HTYPE_SVCCTX && attrtype == OCI_ATTR_SESSION) return OCI_SUCCESS;
   if (trghndltyp == OCI_HTYPE_STMT && attrtype == OCI_ATTR_PREFETCH_ROWS) return OCI_SUCCESS;
   return fail(err, 24315);
+} catch (...) {
+  return internal_failure(errhp);
 }
 
 sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* sizep,
-                 ub4 attrtype, OCIError* errhp) {
+                 ub4 attrtype, OCIError* errhp) try {
   auto* err = find<error_handle>(errhp, OCI_HTYPE_ERROR);
   handle* target = find_handle(trgthndlp, trghndltyp);
   if (!target || !attributep) return OCI_INVALID_HANDLE;
@@ -273,10 +294,12 @@ sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* s
     return OCI_SUCCESS;
   }
   return fail(err, 24315);
+} catch (...) {
+  return internal_failure(errhp);
 }
 
 sword OCIErrorGet(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep, OraText* bufp,
-                  ub4 bufsiz, ub4 type) {
+                  ub4 bufsiz, ub4 type) try {
   handle* h = find_handle(hndlp, type);
   if (!h || (type != OCI_HTYPE_ERROR && type != OCI_HTYPE_ENV)) return OCI_INVALID_HANDLE;
   auto* err = dynamic_cast<error_handle*>(h);
@@ -293,4 +316,6 @@ sword OCIErrorGet(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep, O
     std::memset(bufp + n, 0, std::min<size_t>(term, bufsiz - n));
   }
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(nullptr);
 }

@@ -102,6 +102,9 @@ size_t terminator_size(const env_handle* env);
 sword fail(error_handle* err, const oracle_error& error);
 sword fail(error_handle* err, int number, const std::string& argument = std::string());
 void clear(error_handle* err);
+// An unexpected failure inside a call (out of memory, ...): ORA-00600 on the
+// error handle, OCI_ERROR to the caller; no exception crosses the C interface.
+sword internal_failure(OCIError* errhp);
 
 // Fills one row slot of a define from the cursor's current row; answers
 // OCI_SUCCESS, OCI_SUCCESS_WITH_INFO (truncated), or OCI_ERROR with error set.

@@ -61,7 +61,7 @@ void read_piece(lob_handle* lob, bool utf16, void* buffer, ub4 capacity, size_t 
 
 }  // namespace
 
-sword OCILobCharSetForm(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp, ub1* csfrm) {
+sword OCILobCharSetForm(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp, ub1* csfrm) try {
   auto* env = find<env_handle>(envhp, OCI_HTYPE_ENV);
   auto* err = find<error_handle>(errhp, OCI_HTYPE_ERROR);
   auto* lob = find<lob_handle>(locp, OCI_DTYPE_LOB);
@@ -70,9 +70,11 @@ sword OCILobCharSetForm(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* loc
   if (!lob->filled) return fail(err, 22275);
   *csfrm = lob->form;
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(errhp);
 }
 
-sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* lenp) {
+sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* lenp) try {
   auto* svc = find<svc_handle>(svchp, OCI_HTYPE_SVCCTX);
   auto* err = find<error_handle>(errhp, OCI_HTYPE_ERROR);
   auto* lob = find<lob_handle>(locp, OCI_DTYPE_LOB);
@@ -81,10 +83,12 @@ sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub
   if (!lob->filled) return fail(err, 22275);
   *lenp = (ub4)(lob->character ? lob->text.size() : lob->bytes.size());
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(errhp);
 }
 
 sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp, ub4 offset,
-                 void* bufp, ub4 bufl, void* ctxp, OCICallbackLobRead cbfp, ub2 csid, ub1) {
+                 void* bufp, ub4 bufl, void* ctxp, OCICallbackLobRead cbfp, ub2 csid, ub1) try {
   auto* svc = find<svc_handle>(svchp, OCI_HTYPE_SVCCTX);
   auto* err = find<error_handle>(errhp, OCI_HTYPE_ERROR);
   auto* lob = find<lob_handle>(locp, OCI_DTYPE_LOB);
@@ -151,4 +155,6 @@ sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* am
     }
     return OCI_NEED_DATA;
   }
+} catch (...) {
+  return internal_failure(errhp);
 }

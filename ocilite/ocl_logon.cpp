@@ -146,25 +146,29 @@ std::shared_ptr<session> logon(const std::string& connect, const std::string& us
 
 using namespace ocl;
 
-sword OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const OraText*, sb4, ub4) {
+sword OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const OraText*, sb4, ub4) try {
   auto* server = find<server_handle>(srvhp, OCI_HTYPE_SERVER);
   if (!server) return OCI_INVALID_HANDLE;
   clear(find<error_handle>(errhp, OCI_HTYPE_ERROR));
   server->attached = true;  // the target is named at logon
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(errhp);
 }
 
-sword OCIServerDetach(OCIServer* srvhp, OCIError* errhp, ub4) {
+sword OCIServerDetach(OCIServer* srvhp, OCIError* errhp, ub4) try {
   auto* server = find<server_handle>(srvhp, OCI_HTYPE_SERVER);
   if (!server) return OCI_INVALID_HANDLE;
   clear(find<error_handle>(errhp, OCI_HTYPE_ERROR));
   server->attached = false;
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(errhp);
 }
 
 sword OCILogon(OCIEnv* envhp, OCIError* errhp, OCISvcCtx** svchp, const OraText* username,
                ub4 uname_len, const OraText* password, ub4 passwd_len, const OraText* dbname,
-               ub4 dbname_len) {
+               ub4 dbname_len) try {
   auto* env = find<env_handle>(envhp, OCI_HTYPE_ENV);
   auto* err = find<error_handle>(errhp, OCI_HTYPE_ERROR);
   if (!env || !err || !svchp) return OCI_INVALID_HANDLE;
@@ -181,12 +185,16 @@ sword OCILogon(OCIEnv* envhp, OCIError* errhp, OCISvcCtx** svchp, const OraText*
   svc->db = std::move(db);
   *svchp = reinterpret_cast<OCISvcCtx*>(add_handle(std::move(svc)));
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(errhp);
 }
 
-sword OCILogoff(OCISvcCtx* svchp, OCIError* errhp) {
+sword OCILogoff(OCISvcCtx* svchp, OCIError* errhp) try {
   auto* svc = find<svc_handle>(svchp, OCI_HTYPE_SVCCTX);
   if (!svc) return OCI_INVALID_HANDLE;
   clear(find<error_handle>(errhp, OCI_HTYPE_ERROR));
   free_handle(svc);
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(errhp);
 }

@@ -56,7 +56,7 @@ sword fetch_rows(stmt_handle* stmt, error_handle* err, ub4 nrows) {
 }  // namespace
 
 sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt_text, ub4 stmt_len,
-                     ub4 language, ub4) {
+                     ub4 language, ub4) try {
   auto* stmt = find<stmt_handle>(stmtp, OCI_HTYPE_STMT);
   auto* err = find<error_handle>(errhp, OCI_HTYPE_ERROR);
   if (!stmt || !err) return OCI_INVALID_HANDLE;
@@ -85,10 +85,12 @@ sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt_text, 
                                                         : 0;
   }
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(errhp);
 }
 
 sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iters, ub4,
-                     const OCISnapshot*, OCISnapshot*, ub4 mode) {
+                     const OCISnapshot*, OCISnapshot*, ub4 mode) try {
   auto* svc = find<svc_handle>(svchp, OCI_HTYPE_SVCCTX);
   auto* stmt = find<stmt_handle>(stmtp, OCI_HTYPE_STMT);
   auto* err = find<error_handle>(errhp, OCI_HTYPE_ERROR);
@@ -112,9 +114,11 @@ sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iter
   make_params(stmt);
   if (iters == 0 || (mode & OCI_DESCRIBE_ONLY)) return OCI_SUCCESS;
   return fetch_rows(stmt, err, iters);
+} catch (...) {
+  return internal_failure(errhp);
 }
 
-sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, ub4) {
+sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, ub4) try {
   auto* stmt = find<stmt_handle>(stmtp, OCI_HTYPE_STMT);
   auto* err = find<error_handle>(errhp, OCI_HTYPE_ERROR);
   if (!stmt || !err) return OCI_INVALID_HANDLE;
@@ -123,9 +127,11 @@ sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, 
   if (orientation != OCI_FETCH_NEXT && orientation != OCI_DEFAULT) return fail(err, 1002);
   if (nrows == 0) return OCI_SUCCESS;
   return fetch_rows(stmt, err, nrows);
+} catch (...) {
+  return internal_failure(errhp);
 }
 
-sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, void** parmdpp, ub4 pos) {
+sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, void** parmdpp, ub4 pos) try {
   auto* stmt = find<stmt_handle>(hndlp, OCI_HTYPE_STMT);
   auto* err = find<error_handle>(errhp, OCI_HTYPE_ERROR);
   if (!stmt || htype != OCI_HTYPE_STMT || !err || !parmdpp) return OCI_INVALID_HANDLE;
@@ -134,11 +140,13 @@ sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, void** parmdpp,
   if (pos < 1 || pos > stmt->params.size()) return fail(err, 24334);
   *parmdpp = stmt->params[pos - 1];
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(errhp);
 }
 
 sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnpp, OCIError* errhp, ub4 position,
                      void* valuep, sb4 value_sz, ub2 dty, void* indp, ub2* rlenp, ub2* rcodep,
-                     ub4) {
+                     ub4) try {
   auto* stmt = find<stmt_handle>(stmtp, OCI_HTYPE_STMT);
   auto* err = find<error_handle>(errhp, OCI_HTYPE_ERROR);
   if (!stmt || !err || !defnpp) return OCI_INVALID_HANDLE;
@@ -163,4 +171,6 @@ sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnpp, OCIError* errhp, ub4 po
   d->rcodep = rcodep;
   *defnpp = reinterpret_cast<OCIDefine*>(d);
   return OCI_SUCCESS;
+} catch (...) {
+  return internal_failure(errhp);
 }

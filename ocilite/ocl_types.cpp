@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace ocl {
 
@@ -10,7 +11,10 @@ namespace {
 
 bool read_int(const std::vector<token>& t, size_t& i, int& value) {
   if (i >= t.size() || t[i].kind != token_kind::number) return false;
-  value = std::stoi(t[i].text);
+  // Lengths and precisions are small; anything longer is no valid type.
+  const std::string& digits = t[i].text;
+  if (digits.size() > 6 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+  value = std::atoi(digits.c_str());
   ++i;
   return true;
 }

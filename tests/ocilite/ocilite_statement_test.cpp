@@ -135,6 +135,37 @@ TEST_F(statement_test, MisuseEndsInOracleErrors) {
   EXPECT_EQ(stmt.fetch(), OCI_NO_DATA);
 }
 
+TEST_F(statement_test, MalformedStatementsEndInOracleErrorsNotCrashes) {
+  const char* const statements[] = {
+      "CREATE", "CREATE TABLE", "CREATE TABLE T", "CREATE TABLE T (", "CREATE TABLE T ()",
+      "CREATE TABLE T (A)", "CREATE TABLE T (A NUMBER(", "CREATE TABLE T (A NUMBER(99999999999))",
+      "CREATE TABLE T (A NUMBER(5,", "CREATE TABLE T (A VARCHAR2(10 WORDS))", "CREATE TABLE T (A NUMBER DEFAULT)",
+      "CREATE TABLE T (A NUMBER CONSTRAINT)", "CREATE TABLE T (A NUMBER REFERENCES)",
+      "CREATE TABLE T (A NUMBER, FOREIGN KEY (A) REFERENCES DEPT ON DELETE)", "CREATE TABLE T (A NUMBER CHECK ())",
+      "CREATE TABLE T (A INTERVAL DAY TO)", "CREATE TABLE T (A TIMESTAMP WITH)", "CREATE INDEX", "CREATE INDEX I ON",
+      "CREATE INDEX I ON DEPT", "CREATE INDEX I ON DEPT (", "CREATE UNIQUE", "CREATE VIEW", "CREATE VIEW V AS",
+      "CREATE VIEW V AS SELECT * FROM NOWHERE", "CREATE OR", "DROP", "DROP TABLE", "DROP TABLE DEPT EXTRA",
+      "INSERT", "INSERT INTO", "INSERT INTO DEPT VALUES", "INSERT INTO DEPT VALUES (DEFAULT",
+      "INSERT INTO DEPT VALUES (1, 2, 3)", "INSERT INTO DEPT (NOPE) VALUES (1)", "UPDATE DEPT SET",
+      "DELETE FROM", "SELECT", "SELECT * FROM", "SELECT * FROM DEPT WHERE", "SELECT ((1 FROM DUAL",
+      "SELECT DATE 'not a date' FROM DUAL", "SELECT INTERVAL 'x' DAY TO SECOND FROM DUAL",
+      "SELECT TO_DATE('31-FOO-2010', 'DD-MON-YYYY') FROM DUAL", "SELECT TO_NUMBER('12x') FROM DUAL",
+      "SELECT TO_DATE('2010', 'QQ') FROM DUAL", "SELECT \"\" FROM DUAL", "SELECT \"open FROM DUAL",
+      "SELECT 1 FROM DUAL WHERE 1 = 'a' || ", "SELECT DECODE(1) FROM DUAL", "SELECT # FROM DUAL",
+  };
+  for (const char* sql : statements) {
+    oci_stmt stmt(*client);
+    ASSERT_EQ(stmt.prepare(sql), OCI_SUCCESS);
+    ASSERT_EQ(stmt.execute(1), OCI_ERROR) << sql;
+    oci_error_record e = client->last_error();
+    EXPECT_GT(e.number, 0) << sql;
+    EXPECT_EQ(e.text.rfind("ORA-", 0), 0u) << sql << ": " << e.text;
+  }
+  // None of it changed the schema.
+  EXPECT_EQ(query_text(*client, "SELECT COUNT(*) FROM USER_TABLES")[0][0], "2");
+  EXPECT_EQ(count("DEPT"), "1");
+}
+
 TEST_F(statement_test, FetchReadsEveryRowOnceInOrder) {
   load("INSERT INTO DEPT VALUES (20, 'R'); INSERT INTO DEPT VALUES (30, 'S');");
   oci_stmt reader(*client);
