@@ -42,3 +42,9 @@ jet_table_def jet_database::table_def(const jet_catalog_entry& table) const {
 std::vector<jet_property_block> jet_database::properties(const jet_catalog_entry& entry) const {
   return jet_decode_properties(entry.lv_prop, pager_->path());
 }
+
+jet_pager& jet_database::pager_for_update() {
+  if (!pager_->writable())
+    throw jet_error(jet_dao_error::read_only, "Database '" + path() + "' is opened read-only.");
+  return *pager_;
+}

@@ -23,6 +23,8 @@ class jet_database {
   const std::string& path() const { return pager_->path(); }
   const jet_header& header() const { return header_; }
   const jet_pager& pager() const { return *pager_; }
+  // The pager for changing the file; 3051 when the database is read-only.
+  jet_pager& pager_for_update();
   const std::vector<jet_catalog_entry>& catalog() const { return catalog_; }
 
   // Table entries (local and linked, system ones included) in catalog order.

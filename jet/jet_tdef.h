@@ -70,7 +70,7 @@ struct jet_table_def {
   uint32_t page = 0;                 // first TDEF page
   std::vector<uint32_t> chain;       // every TDEF page, first one first
   uint32_t row_count = 0;
-  uint32_t next_auto_number = 0;
+  uint32_t next_auto_number = 0;    // the last AutoNumber given; the next row gets one more
   uint8_t auto_flag = 0;
   uint8_t table_type = 0;            // 0x4e user, 0x53 system
   uint16_t max_columns = 0;

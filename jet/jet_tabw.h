@@ -1,0 +1,45 @@
+#pragma once
+// Appending rows to a table of a database open for update: values become
+// cells, long values go to LVAL pages, rows go to the table's data pages
+// (a new page when none has room), and the definition's counters follow.
+// The database must outlive the writer.
+#include <cstdint>
+#include <vector>
+
+#include "jet/jet_db.h"
+#include "jet/jet_tdef.h"
+#include "jet/jet_valu.h"
+
+class jet_table_writer {
+ public:
+  // Raises 3051 for a read-only database. Tables with indexes are refused
+  // (3001) until the engine maintains index pages: rows added without their
+  // index entries would leave the file inconsistent.
+  jet_table_writer(jet_database& db, const jet_catalog_entry& table);
+  jet_table_writer(const jet_table_writer&) = delete;
+  jet_table_writer& operator=(const jet_table_writer&) = delete;
+
+  const jet_table_def& def() const { return def_; }
+
+  // Adds one row; `values` follow def().columns. A null AutoNumber column
+  // gets the next number. Returns the new row's pointer. Raises 3047 when
+  // the row cannot fit a page, 3163 when a value is too long.
+  uint32_t append(const std::vector<jet_value>& values);
+
+  // Writes the definition's counters back; called by append.
+  void save_definition();
+
+ private:
+  std::vector<uint8_t> place_long_value(const jet_column& column, const std::vector<uint8_t>& bytes);
+  uint32_t add_lval_row(const jet_column& column, const std::vector<uint8_t>& row);
+  void mark_owned(uint32_t owned_map, uint32_t free_map, uint32_t page);
+
+  jet_database& db_;
+  jet_pager& pager_;
+  jet_table_def def_;
+  uint32_t data_page_ = 0;   // the page rows go to, 0 before the first
+  uint32_t lval_page_ = 0;   // the LVAL page long values go to
+};
+
+// Long values up to this many bytes stay in the row.
+constexpr uint32_t jet_inline_long_value_limit = 64;

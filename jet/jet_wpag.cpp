@@ -1,0 +1,94 @@
+#include "jet/jet_wpag.h"
+
+#include <algorithm>
+
+#include "jet/jet_byte.h"
+#include "jet/jet_data.h"
+#include "jet/jet_err.h"
+#include "jet/jet_fmt4.h"
+#include "jet/jet_page.h"
+#include "jet/jet_type.h"
+
+namespace {
+
+constexpr uint32_t data_header_size = jet4::data_row_table_offset;
+
+}  // namespace
+
+std::vector<uint8_t> jet_new_data_page(uint32_t owner) {
+  std::vector<uint8_t> page(jet4::page_size, 0);
+  page[0] = jet4::page_data;
+  page[1] = 0x01;
+  jet_put_u16(&page[jet4::data_free_space_offset], uint16_t(jet4::page_size - data_header_size));
+  jet_put_u32(&page[jet4::data_owner_offset], owner);
+  return page;
+}
+
+uint32_t jet_page_free_space(const std::vector<uint8_t>& page) {
+  return uint32_t(page[jet4::data_free_space_offset] | page[jet4::data_free_space_offset + 1] << 8);
+}
+
+int jet_page_add_row(std::vector<uint8_t>& page, const std::vector<uint8_t>& row) {
+  uint32_t count = uint32_t(page[jet4::data_row_count_offset] | page[jet4::data_row_count_offset + 1] << 8);
+  if (count >= 255) return -1;  // row numbers are one byte in row pointers
+  uint32_t free_bytes = jet_page_free_space(page);
+  if (row.size() + 2 > free_bytes) return -1;
+  // The lowest start among the rows, deleted ones included, bounds the new row.
+  uint32_t lowest = jet4::page_size;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t offset = (page[jet4::data_row_table_offset + 2 * i] | page[jet4::data_row_table_offset + 2 * i + 1] << 8) &
+                      jet4::row_offset_mask;
+    lowest = std::min(lowest, offset);
+  }
+  uint32_t table_end = data_header_size + 2 * (count + 1);
+  if (lowest < table_end + row.size()) return -1;
+  uint32_t start = lowest - uint32_t(row.size());
+  std::copy(row.begin(), row.end(), page.begin() + start);
+  jet_put_u16(&page[jet4::data_row_table_offset + 2 * count], uint16_t(start));
+  jet_put_u16(&page[jet4::data_row_count_offset], uint16_t(count + 1));
+  jet_put_u16(&page[jet4::data_free_space_offset], uint16_t(free_bytes - row.size() - 2));
+  return int(count);
+}
+
+bool jet_usage_map_mark(jet_pager& pager, uint32_t pointer, uint32_t page, bool set) {
+  uint32_t map_page = jet_row_page(pointer);
+  std::vector<uint8_t> bytes = pager.read_page(map_page);
+  jet_view view(bytes, pager.path());
+  jet_row_slot slot = jet_locate_row(view, jet_row_number(pointer));
+  if (slot.deleted || slot.length < 5) throw jet_corrupt(pager.path(), "usage map row missing");
+  uint8_t* row = bytes.data() + slot.start;
+  auto mark = [set](uint8_t& byte, uint32_t bit) {
+    if (set) byte = uint8_t(byte | 1u << bit);
+    else byte = uint8_t(byte & ~(1u << bit));
+  };
+  if (row[0] == jet4::usage_map_inline) {
+    uint32_t first = jet_view(row, slot.length, pager.path()).u32(1);
+    if (page < first) return false;
+    uint64_t index = uint64_t(page) - first;
+    if (index / 8 >= slot.length - 5) return false;
+    mark(row[5 + index / 8], uint32_t(index % 8));
+    pager.write_page(map_page, bytes);
+    return true;
+  }
+  if (row[0] == jet4::usage_map_reference) {
+    const uint32_t pages_per_map = (jet4::page_size - jet4::usage_map_page_header) * 8;
+    uint32_t n = page / pages_per_map;
+    if (1 + 4 * size_t(n + 1) > slot.length) return false;
+    uint32_t bitmap_page = jet_view(row, slot.length, pager.path()).u32(1 + 4 * n);
+    if (bitmap_page == 0) return false;
+    std::vector<uint8_t> bitmap = pager.read_page(bitmap_page);
+    if (bitmap[0] != jet4::page_usage_map) throw jet_corrupt(pager.path(), "usage map page of the wrong type");
+    uint32_t index = page % pages_per_map;
+    mark(bitmap[jet4::usage_map_page_header + index / 8], index % 8);
+    pager.write_page(bitmap_page, bitmap);
+    return true;
+  }
+  throw jet_corrupt(pager.path(), "unknown usage map type");
+}
+
+uint32_t jet_append_page(jet_pager& pager, const std::vector<uint8_t>& bytes) {
+  uint32_t page = pager.page_count();
+  pager.write_page(page, bytes);
+  jet_usage_map_mark(pager, jet_row_pointer(jet4::global_usage_map_page, 0), page, false);
+  return page;
+}

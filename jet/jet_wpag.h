@@ -1,0 +1,23 @@
+#pragma once
+// Changing pages of a database open for update: new pages at the end of the
+// file, rows added to data pages, bits set in usage maps.
+#include <cstdint>
+#include <vector>
+
+class jet_pager;
+
+// A fresh data page for `owner` (a TDEF page, or the LVAL tag).
+std::vector<uint8_t> jet_new_data_page(uint32_t owner);
+// Free bytes a data page reports.
+uint32_t jet_page_free_space(const std::vector<uint8_t>& page);
+// Adds a row to a data page; returns its row number, or -1 when it does not fit.
+int jet_page_add_row(std::vector<uint8_t>& page, const std::vector<uint8_t>& row);
+
+// Sets or clears a page's bit in the usage map stored in the row `pointer`
+// names. Returns false when the map does not cover the page. Inline maps
+// are changed in place; reference maps in their bitmap page.
+bool jet_usage_map_mark(jet_pager& pager, uint32_t pointer, uint32_t page, bool set);
+
+// Appends a page to the file (written as `bytes`) and records it as in use:
+// the global map lists free pages, so its bit is cleared. Returns its number.
+uint32_t jet_append_page(jet_pager& pager, const std::vector<uint8_t>& bytes);

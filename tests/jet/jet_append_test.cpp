@@ -1,0 +1,156 @@
+// Rows appended by us to tables of Access-made files, read back by our
+// reader, by mdb-reader and by mdbtools.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "jet/jet_cur.h"
+#include "jet/jet_db.h"
+#include "jet/jet_err.h"
+#include "jet/jet_tabw.h"
+#include "jet/jet_type.h"
+#include "jet_files.h"
+#include "platform/codepage.h"
+
+namespace {
+
+std::string run(const std::string& command, int* status) {
+  std::string output;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen((command + " 2>&1").c_str(), "r"), ::pclose);
+  std::array<char, 4096> buffer;
+  size_t got;
+  while (pipe && (got = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0) output.append(buffer.data(), got);
+  *status = pipe ? ::pclose(pipe.release()) : -1;
+  return output;
+}
+
+jet_value text_value(uint8_t type, const std::u16string& text) {
+  jet_value value = jet_value::null(type);
+  value.is_null = false;
+  value.text = text;
+  return value;
+}
+
+std::u16string long_text(size_t length) {
+  std::u16string text;
+  for (size_t i = 0; i < length; ++i) text.push_back(char16_t(i % 7 == 0 ? 0x3b1 : 'a' + i % 26));
+  return text;
+}
+
+// A copy of a sample, or empty when the samples are absent.
+std::unique_ptr<scratch_file> sample_copy(const char* name) {
+  std::string sample = jet4_sample(name);
+  if (!std::filesystem::exists(sample)) return nullptr;
+  auto copy = std::make_unique<scratch_file>(name);
+  std::filesystem::copy_file(sample, copy->path());
+  std::filesystem::permissions(copy->path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+  return copy;
+}
+
+std::vector<std::vector<jet_value>> all_rows(const jet_database& db, const char16_t* table) {
+  jet_table_def def = db.table_def(*db.find_table(table));
+  jet_table_cursor cursor(db.pager(), def);
+  std::vector<std::vector<jet_value>> rows;
+  std::vector<jet_value> row;
+  while (cursor.next(row)) rows.push_back(row);
+  return rows;
+}
+
+}  // namespace
+
+TEST(jet_append, memo_values_inline_single_page_and_chained_read_back_everywhere) {
+  auto file = sample_copy("fixedNumericTestV2000.mdb");
+  if (!file) GTEST_SKIP() << "fixedNumericTestV2000.mdb not available";
+  const std::vector<size_t> lengths = {0, 5, 40, 1500, 9000, 30000};
+  size_t before;
+  {
+    jet_database db(file->path(), false);
+    before = all_rows(db, u"test").size();
+    jet_table_writer writer(db, *db.find_table(u"test"));
+    const jet_table_def& def = writer.def();
+    for (size_t length : lengths) {
+      std::vector<jet_value> row;
+      for (const jet_column& column : def.columns) row.push_back(jet_value::null(column.type));
+      ASSERT_EQ(def.columns[0].type, jet_type::memo);
+      row[0] = text_value(jet_type::memo, long_text(length));
+      writer.append(row);
+    }
+  }
+  jet_database db(file->path(), true);
+  auto rows = all_rows(db, u"test");
+  ASSERT_EQ(rows.size(), before + lengths.size());
+  for (size_t i = 0; i < lengths.size(); ++i) EXPECT_EQ(rows[before + i][0].text, long_text(lengths[i])) << lengths[i];
+  EXPECT_EQ(db.table_def(*db.find_table(u"test")).row_count, before + lengths.size());
+
+  int status;
+  std::string count = run("mdb-count '" + file->path() + "' test", &status);
+  EXPECT_EQ(status, 0) << count;
+  EXPECT_EQ(count, std::to_string(before + lengths.size()) + "\n");
+  std::string readers = std::string(DMW_SOURCE_DIR) + "/tools/readers";
+  if (std::filesystem::exists(readers + "/node_modules/mdb-reader")) {
+    scratch_file dump("dump.json");
+    run(std::string(JETUTIL_PATH) + " dump '" + file->path() + "' > '" + dump.path() + "'", &status);
+    ASSERT_EQ(status, 0);
+    std::string compared = run("node '" + readers + "/compare.mjs' '" + dump.path() + "' '" + file->path() + "'", &status);
+    EXPECT_EQ(status, 0) << compared;
+  }
+}
+
+TEST(jet_append, many_rows_fill_new_pages_and_every_reader_counts_them) {
+  auto file = sample_copy("overflowTestV2000.mdb");
+  if (!file) GTEST_SKIP() << "overflowTestV2000.mdb not available";
+  size_t before;
+  uint32_t pages_before;
+  {
+    jet_database db(file->path(), false);
+    before = all_rows(db, u"Table1").size();
+    pages_before = db.pager().page_count();
+    jet_table_writer writer(db, *db.find_table(u"Table1"));
+    for (int i = 0; i < 600; ++i) {
+      std::vector<jet_value> row;
+      for (const jet_column& column : writer.def().columns)
+        row.push_back(text_value(column.type, u"r" + platform::utf8_to_utf16(std::to_string(i))));
+      writer.append(row);
+    }
+  }
+  jet_database db(file->path(), true);
+  auto rows = all_rows(db, u"Table1");
+  ASSERT_EQ(rows.size(), before + 600);
+  EXPECT_EQ(rows.back()[0].text, u"r599");
+  EXPECT_GT(db.pager().page_count(), pages_before + 5);
+  int status;
+  std::string count = run("mdb-count '" + file->path() + "' Table1", &status);
+  EXPECT_EQ(status, 0) << count;
+  EXPECT_EQ(count, std::to_string(before + 600) + "\n");
+  std::string exported = run("mdb-export '" + file->path() + "' Table1 | grep -c '\"r599\"'", &status);
+  EXPECT_EQ(exported, "1\n");
+}
+
+TEST(jet_append, refusals_carry_dao_numbers) {
+  auto file = sample_copy("fixedNumericTestV2000.mdb");
+  if (!file) GTEST_SKIP() << "fixedNumericTestV2000.mdb not available";
+  auto number = [](const std::function<void()>& action) {
+    try {
+      action();
+    } catch (const jet_error& error) {
+      return error.number();
+    }
+    return 0;
+  };
+  {
+    jet_database read_only(file->path(), true);
+    EXPECT_EQ(number([&] { jet_table_writer writer(read_only, *read_only.find_table(u"test")); }), 3051);
+  }
+  jet_database db(file->path(), false);
+  EXPECT_EQ(number([&] { jet_table_writer writer(db, *db.find_table(u"MSysObjects")); }), 3001);
+  jet_table_writer writer(db, *db.find_table(u"test"));
+  std::vector<jet_value> row;
+  for (const jet_column& column : writer.def().columns) row.push_back(jet_value::null(column.type));
+  EXPECT_EQ(number([&] { writer.append({}); }), 3001);
+  row[1].is_null = false;
+  row[1].bytes = {1, 2, 3};  // a Decimal is 17 bytes
+  EXPECT_EQ(number([&] { writer.append(row); }), 3001);
+}
