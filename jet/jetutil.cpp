@@ -1,9 +1,11 @@
 // jetutil: the engine's own command-line tool.
 //   jetutil dump FILE [--no-rows] [--no-system]   the database as JSON
+//   jetutil check FILE                            exit 0 only when consistent
 #include <cstring>
 #include <iostream>
 #include <string>
 
+#include "jet/jet_chk.h"
 #include "jet/jet_db.h"
 #include "jet/jet_dump.h"
 #include "jet/jet_err.h"
@@ -11,7 +13,8 @@
 namespace {
 
 int usage() {
-  std::cerr << "usage: jetutil dump FILE [--no-rows] [--no-system]\n";
+  std::cerr << "usage: jetutil dump FILE [--no-rows] [--no-system]\n"
+               "       jetutil check FILE\n";
   return 2;
 }
 
@@ -28,6 +31,17 @@ int run_dump(int argc, char** argv) {
   return 0;
 }
 
+int run_check(int argc, char** argv) {
+  if (argc != 3) return usage();
+  jet_database db(argv[2], true);
+  jet_check_report report = jet_check_database(db);
+  for (const std::string& problem : report.problems) std::cout << "problem: " << problem << '\n';
+  std::cout << report.tables << " tables, " << report.rows << " rows; "
+            << (report.problems.empty() ? "consistent" : "NOT consistent")
+            << " (index pages are not checked yet)\n";
+  return report.problems.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -35,6 +49,7 @@ int main(int argc, char** argv) {
   std::string command = argv[1];
   try {
     if (command == "dump") return run_dump(argc, argv);
+    if (command == "check") return run_check(argc, argv);
     return usage();
   } catch (const jet_error& error) {
     std::cerr << "jetutil: error " << error.number() << ": " << error.what() << '\n';
