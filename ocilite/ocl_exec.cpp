@@ -1,5 +1,7 @@
 #include "ocilite/ocl_exec.h"
 
+#include <strings.h>
+
 #include <cstring>
 
 #include "ocilite/ocl_trans.h"
