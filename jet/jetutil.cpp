@@ -36,9 +36,11 @@ int run_check(int argc, char** argv) {
   jet_database db(argv[2], true);
   jet_check_report report = jet_check_database(db);
   for (const std::string& problem : report.problems) std::cout << "problem: " << problem << '\n';
-  std::cout << report.tables << " tables, " << report.rows << " rows; "
-            << (report.problems.empty() ? "consistent" : "NOT consistent")
-            << " (index pages are not checked yet)\n";
+  std::cout << report.tables << " tables, " << report.rows << " rows, " << report.indexes_verified
+            << " indexes checked against their rows";
+  if (report.indexes_unverified)
+    std::cout << " (" << report.indexes_unverified << " with keys not checked yet)";
+  std::cout << "; " << (report.problems.empty() ? "consistent" : "NOT consistent") << '\n';
   return report.problems.empty() ? 0 : 1;
 }
 

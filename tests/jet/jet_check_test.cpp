@@ -19,6 +19,8 @@ TEST(jet_check, access_samples_are_consistent_but_for_one_stale_count) {
     SCOPED_TRACE(file);
     jet_check_report report = jet_check_database(jet_database(file, true));
     EXPECT_GT(report.tables, 3);
+    // Every catalog has at least its two MSysObjects indexes rebuilt and compared.
+    EXPECT_GE(report.indexes_verified, 5);
     if (file.find("readerTestV2000") != std::string::npos) {
       // Its MSysACEs definition counts 61 rows; the page holds 64 live rows
       // (mdb-reader reads the same 64).
@@ -72,4 +74,34 @@ TEST(jet_check, wrong_counts_and_free_space_are_reported_and_appends_stay_consis
   report = jet_check_database(jet_database(file.path(), true));
   ASSERT_EQ(report.problems.size(), 1u);
   EXPECT_NE(report.problems[0].find("free space"), std::string::npos);
+}
+
+TEST(jet_check, index_entries_that_disagree_with_the_rows_are_reported) {
+  std::string sample = jet4_sample("emptyV2000.mdb");
+  if (!std::filesystem::exists(sample)) GTEST_SKIP() << "emptyV2000.mdb not available";
+  jet_database original(sample, true);
+  jet_table_def catalog = original.table_def(*original.find_table(u"MSysObjects"));
+  ASSERT_EQ(catalog.real_indexes.size(), 2u);
+  std::vector<uint8_t> bytes = read_whole_file(sample);
+  scratch_file file("i.mdb");
+  for (const jet_real_index& index : catalog.real_indexes) {
+    // The first entry's last key byte, and then its row number.
+    size_t entry = size_t(index.first_page) * jet4::page_size + jet4::index_entries_offset;
+    for (size_t offset : {size_t(4), size_t(8)}) {
+      std::vector<uint8_t> damaged = bytes;
+      damaged[entry + offset] ^= 0x01;
+      write_whole_file(file.path(), damaged);
+      jet_check_report report = jet_check_database(jet_database(file.path(), true));
+      ASSERT_EQ(report.problems.size(), 1u) << offset;
+      EXPECT_NE(report.problems[0].find("MSysObjects index"), std::string::npos) << report.problems[0];
+    }
+  }
+  // An entry mask cut short loses entries.
+  std::vector<uint8_t> damaged = bytes;
+  size_t mask = size_t(catalog.real_indexes[1].first_page) * jet4::page_size + jet4::index_entry_mask_offset;
+  for (size_t at = mask; at < mask + 8; ++at) damaged[at] = 0;
+  write_whole_file(file.path(), damaged);
+  jet_check_report report = jet_check_database(jet_database(file.path(), true));
+  ASSERT_EQ(report.problems.size(), 1u);
+  EXPECT_NE(report.problems[0].find("index entries for"), std::string::npos) << report.problems[0];
 }
