@@ -1,0 +1,54 @@
+#pragma once
+// dao_recordset: a record stream over an Access table or a query result,
+// reached through a DAO Recordset. The destination side appends records to
+// it; it also reads records (get_item/next). Its schema and indexes are read
+// back from the DAO table definition (or the query's fields) when it is
+// opened, so that a source table can be checked against an existing one.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "DAO/dao_idl.h"
+#include "DAO/dao_rec.h"
+#include "OLE/ole_ptr.h"
+#include "UDB/udb_rset.h"
+
+class dao_recordset : public udb_recordset {
+ public:
+  static constexpr char record_too_large[] = "Record is too large.";
+
+  // Over a table; takes its own references.
+  dao_recordset(const std::u16string& name, Recordset* recordset, _TableDef* tabledef);
+  // Over a query whose record count the caller has counted.
+  dao_recordset(const std::u16string& name, const std::u16string& select_text, Recordset* recordset,
+                _QueryDef* querydef, int32_t record_count);
+  ~dao_recordset() override;
+
+  void append_record(udb_record& record) override;
+  // The current record, owned by this recordset until the next call.
+  udb_record* get_item() override;
+  bool is_eof() override { return eof_ != VARIANT_FALSE; }
+  void next() override;
+  // Back one record, unless at the beginning.
+  void previous();
+  void rewind() override;
+
+ private:
+  void init_schema(Fields* fields);
+  void init_indexes(_TableDef* tabledef);
+  void read_eof();
+  // Writes one value into the new record; a record-too-large failure writes
+  // an empty value instead.
+  void put_value(const std::u16string& field_name, const VARIANT& value);
+
+  VARIANT_BOOL eof_ = VARIANT_TRUE;
+  std::unique_ptr<dao_record> current_;
+  ole_com_ptr<Recordset> recordset_;
+  ole_com_ptr<_TableDef> tabledef_;
+  ole_com_ptr<_QueryDef> querydef_;
+};
+
+// A value Access can store in place of one it has no type for: VT_I1 becomes
+// VT_I2, VT_UI2 VT_I4, VT_UI4, VT_I8 and VT_UI8 VT_R8. Any other type gives an
+// empty value.
+ole_variant dao_get_valid_variant(const ole_variant& value);
