@@ -1,5 +1,7 @@
 #include "ocilite/ocl_trans.h"
 
+#include <cctype>
+
 #include "ocilite/ocl_value.h"
 
 namespace ocl {
@@ -54,16 +56,126 @@ bool interval_literal(const std::vector<token>& t, size_t& i, size_t last, std::
   return true;
 }
 
+// Operand spans around "||": a literal, a (dotted) name, a function call or
+// a parenthesized group, with an optional sign in front. Answers the first
+// and last token of the operand, or false when there is none.
+bool operand_after(const std::vector<token>& t, size_t k, size_t last, size_t& from, size_t& to) {
+  size_t i = k + 1;
+  if (i >= last) return false;
+  from = i;
+  if ((t[i].is("-") || t[i].is("+")) && i + 1 < last) ++i;
+  if (t[i].kind == token_kind::word && i + 1 < last && t[i + 1].is("(")) ++i;
+  if (t[i].is("(")) {
+    int depth = 0;
+    for (; i < last; ++i) {
+      if (t[i].is("(")) ++depth;
+      if (t[i].is(")") && --depth == 0) break;
+    }
+    if (i >= last) return false;
+  } else if (t[i].kind == token_kind::symbol) {
+    return false;
+  }
+  while (i + 2 < last && t[i + 1].is(".") && is_name(t[i + 2])) i += 2;
+  to = i;
+  return true;
+}
+
+bool operand_before(const std::vector<token>& t, size_t k, size_t first, size_t& from, size_t& to) {
+  if (k == first) return false;
+  size_t i = k - 1;
+  to = i;
+  if (t[i].is(")")) {
+    int depth = 0;
+    for (;; --i) {
+      if (t[i].is(")")) ++depth;
+      if (t[i].is("(") && --depth == 0) break;
+      if (i == first) return false;
+    }
+    if (i > first && t[i - 1].kind == token_kind::word) --i;
+  } else if (t[i].kind == token_kind::symbol) {
+    return false;
+  } else {
+    while (i >= first + 2 && t[i - 1].is(".") && is_name(t[i - 2])) i -= 2;
+  }
+  from = i;
+  return true;
+}
+
+// Oracle's concatenation treats NULL as empty text (and an empty result is
+// NULL): each chain a || b || c becomes NULLIF(IFNULL(a,'')||IFNULL(b,'')||..., '').
+void mark_concatenations(const std::vector<token>& t, size_t first, size_t last,
+                         std::vector<std::string>& before, std::vector<std::string>& after) {
+  for (size_t k = first; k < last; ++k) {
+    if (!t[k].is("||")) continue;
+    size_t lf = 0, lt = 0, rf = 0, rt = 0;
+    if (!operand_before(t, k, first, lf, lt) || !operand_after(t, k, last, rf, rt)) continue;
+    bool chain_continues_left = lf > first && t[lf - 1].is("||");
+    if (!chain_continues_left) {
+      before[lf] = "NULLIF(IFNULL(" + before[lf];
+      after[lt] += ",'')";
+    }
+    before[rf] = "IFNULL(" + before[rf];
+    after[rt] += ",'')";
+    bool chain_continues_right = rt + 1 < last && t[rt + 1].is("||");
+    if (!chain_continues_right) after[rt] += ",'')";
+  }
+}
+
+// Oracle names an unaliased expression column by its text, upper-cased with
+// blanks removed; SQLite would name it by the rewritten text, so each such
+// item of the outer select list gets that name as an alias.
+void name_select_items(const std::string& sql, const std::vector<token>& t, size_t first, size_t last,
+                       std::vector<std::string>& after) {
+  if (first >= last || !t[first].is("SELECT")) return;
+  size_t i = first + 1;
+  while (i < last && (t[i].is("DISTINCT") || t[i].is("ALL") || t[i].is("UNIQUE"))) ++i;
+  int depth = 0;
+  size_t item = i;
+  for (; i <= last; ++i) {
+    bool end = i == last || (depth == 0 && (t[i].is(",") || t[i].is("FROM")));
+    if (!end) {
+      if (t[i].is("(")) ++depth;
+      if (t[i].is(")")) --depth;
+      continue;
+    }
+    size_t n = i - item;
+    const token& tail = t[i - 1];
+    bool single = n == 1 || (n == 3 && t[item + 1].is("."));
+    bool star = tail.is("*");
+    bool aliased = n >= 2 && is_name(tail) &&
+                   (t[i - 2].is("AS") || t[i - 2].is(")") || t[i - 2].kind == token_kind::string ||
+                    t[i - 2].kind == token_kind::number || is_name(t[i - 2]));
+    if (n > 0 && !single && !star && !aliased) {
+      std::string name;
+      char quote = 0;
+      for (size_t c = t[item].begin; c < tail.end; ++c) {
+        char ch = sql[c];
+        if (quote) { if (ch == quote) quote = 0; }
+        else if (ch == '\'' || ch == '"') quote = ch;
+        else if (std::isspace((unsigned char)ch)) continue;
+        name += (char)std::toupper((unsigned char)ch);
+      }
+      after[i - 1] += " AS " + sqlite_name(name.substr(0, 128));
+    }
+    if (i == last || t[i].is("FROM")) break;
+    item = i + 1;
+  }
+}
+
 }  // namespace
 
 bool translate(const std::string& sql, const std::vector<token>& t, size_t first, size_t last,
                std::string& out, oracle_error& error) {
   out.clear();
   error = oracle_error();
+  std::vector<std::string> before(t.size()), after(t.size());
+  mark_concatenations(t, first, last, before, after);
+  name_select_items(sql, t, first, last, after);
   size_t previous_end = std::string::npos;
   for (size_t i = first; i < last;) {
     const token& tok = t[i];
     if (previous_end != std::string::npos && tok.begin > previous_end) out += ' ';
+    out += before[i];
     size_t next = i + 1;
     switch (tok.kind) {
       case token_kind::quoted:
@@ -114,10 +226,10 @@ bool translate(const std::string& sql, const std::vector<token>& t, size_t first
         break;
       }
     }
+    for (size_t k = i; k < next; ++k) out += after[k];
     previous_end = t[next - 1].end;
     i = next;
   }
-  (void)sql;
   return true;
 }
 

@@ -106,6 +106,14 @@ TEST_F(types_test, ExpressionColumnsAreNamedAndTypedByTheirText) {
   EXPECT_EQ(count.scale, -127);
   EXPECT_EQ(describe(*client, stmt.param(2)).name, "BIG");
   EXPECT_EQ(describe(*client, stmt.param(3)).type, SQLT_CHR);
+  EXPECT_EQ(describe(*client, stmt.param(3)).name, "'X'||VC");
+}
+
+TEST_F(types_test, ConcatenationTreatsNullAsEmptyText) {
+  EXPECT_EQ(query_text(*client, "SELECT ID || ':' || VC, NVL(VC, 'x') || SUBSTR(VC, 1, 1), VC || VC FROM ALL_TYPES ORDER BY ID"),
+            (std::vector<std::vector<std::string>>{{"1:Zürich", "ZürichZ", "ZürichZürich"},
+                                                   {"2:", "x", "<null>"},
+                                                   {"3:", "x", "<null>"}}));
 }
 
 TEST_F(types_test, NumbersComeBackAsOracleCanonicalText) {
