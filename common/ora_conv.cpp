@@ -1,6 +1,6 @@
 #include "common/ora_conv.h"
 
-#include "ORA/ora_ocil.h"
+#include "ORA/ora_db.h"
 #include "TK/tk_excep.h"
 #include "TK/tk_trace.h"
 #include "UDB/udb_conv.h"
@@ -23,19 +23,20 @@ void put_if_set(udb_profile& profile, const char16_t* key, const std::u16string&
 }
 }  // namespace
 
-const char oracle_converter_impl::sessions_missing_message[] =
-    "Connecting to Oracle is not available in this build of the program.";
-
 oracle_converter_impl::oracle_converter_impl() { trace(2, "oracle_converter_impl::ctor"); }
 
-oracle_converter_impl::~oracle_converter_impl() { trace(2, "oracle_converter_impl::dtor"); }
+oracle_converter_impl::~oracle_converter_impl() {
+  trace(2, "oracle_converter_impl::dtor");
+  database_.reset();  // before the engine it was opened through
+}
 
 void oracle_converter_impl::store_oracle_settings(const std::u16string& host,
                                                   const std::u16string& user,
                                                   const std::u16string& password,
                                                   const std::u16string& port) {
+  // The password never reaches the trace in clear.
   trace(2, u"oracle_converter_impl::store_oracle_settings(%s,%s,%s,%s)", host.c_str(),
-        user.c_str(), password.c_str(), port.c_str());
+        user.c_str(), ora_engine::masked(password).c_str(), port.c_str());
   host_ = host.empty() ? u"localhost" : host;
   user_ = user;
   password_ = password;
@@ -45,8 +46,7 @@ void oracle_converter_impl::store_oracle_settings(const std::u16string& host,
 udb_database& oracle_converter_impl::connect_oracle_server(const std::u16string& database_name) {
   trace(2, u"oracle_converter_impl::connect_oracle_server(%s)", database_name.c_str());
   database_.reset();
-  // The easy-connect form, built verbatim from the settings.
-  database_ = open_session(u"//" + host_ + u":" + port_ + u"/" + database_name, user_, password_);
+  database_ = engine_.open_db(host_, user_, password_, port_, database_name);
   database_name_ = database_name;
   return *database_;
 }
@@ -54,19 +54,11 @@ udb_database& oracle_converter_impl::connect_oracle_server(const std::u16string&
 bool oracle_converter_impl::test_oracle_query(const std::u16string& select_text) {
   trace(2, u"oracle_converter_impl::test_query(%s)", select_text.c_str());
   try {
-    if (!database_) database_ = open_session(database_name_, user_, password_);
+    if (!database_) database_ = engine_.open_db(database_name_, user_, password_);
     return database_->test_query(select_text);
   } catch (const std::exception&) {
     return false;
   }
-}
-
-std::unique_ptr<udb_database> oracle_converter_impl::open_session(const std::u16string&,
-                                                                  const std::u16string&,
-                                                                  const std::u16string&) {
-  // Without an installed client this raises the missing-client error.
-  ora_oci_library client;
-  throw tk_exception(sessions_missing_message, 1);
 }
 
 void oracle_converter_impl::load_profile(const udb_profile& profile) {

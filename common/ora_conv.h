@@ -1,12 +1,11 @@
 #pragma once
 // The converter's Oracle part: the connection settings the user gave, the
-// connection to the source database, and their profile form ("Oracle
-// settings"). Sessions over the Oracle client come with the Oracle source
-// layer; until then every attempt to connect fails, with the message for a
-// missing Oracle client when none is installed.
+// Oracle engine with the connection to the source database, and their
+// profile form ("Oracle settings").
 #include <memory>
 #include <string>
 
+#include "ORA/ora_engi.h"
 #include "UDB/udb_db.h"
 
 class udb_profile;
@@ -24,7 +23,7 @@ class oracle_converter_impl {
 
   // Drops the current connection and connects to the database (service)
   // with the stored settings; on success the name is kept. Failures are
-  // tk_exceptions and leave no connection.
+  // tk_exceptions (ora_exception from the server) and leave no connection.
   udb_database& connect_oracle_server(const std::u16string& database_name);
   // The connected source, or null.
   udb_database* source_database() const { return database_.get(); }
@@ -48,16 +47,11 @@ class oracle_converter_impl {
   void set_oracle_skip_indexes(bool on) { oracle_skip_indexes_ = on; }
   bool oracle_skip_indexes() const { return oracle_skip_indexes_; }
 
-  // The failure when an Oracle client is installed but sessions over it are
-  // not part of this build.
-  static const char sessions_missing_message[];
+  ora_engine& oracle_engine() { return engine_; }
 
  protected:
-  // Opens a session with a connect string; throws when it cannot.
-  std::unique_ptr<udb_database> open_session(const std::u16string& connect_string,
-                                             const std::u16string& user,
-                                             const std::u16string& password);
-
+  // Declared before the connection: the source database must go first.
+  ora_engine engine_;
   std::unique_ptr<udb_database> database_;
   // The converter reads and writes these for its registry form.
   bool oracle_skip_indexes_ = false;

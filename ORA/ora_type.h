@@ -1,0 +1,190 @@
+#pragma once
+// Column adapters: one object per column of an Oracle result set, chosen by
+// the column's Oracle type code. An adapter reads the column's name, size and
+// nullability from the OCI column descriptor, says which value type the
+// column carries, makes the column's schema entry, binds its fetch buffer to
+// the statement, and turns the buffer into a value after each fetch.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ORA/ora_oci.h"
+#include "UDB/udb_fld.h"
+#include "UDB/udb_sche.h"
+
+// Oracle type codes the factory knows beyond those in ora_oci.h. Describes
+// of a real server answer the internal codes of the datetime and interval
+// types; the external ones are accepted too.
+enum : ub2 {
+  ora_code_timestamp_internal = 180,
+  ora_code_timestamp_tz_internal = 181,
+  ora_code_interval_ym_internal = 182,
+  ora_code_interval_ds_internal = 183,
+  ora_code_mlslabel = 105,
+  ora_code_timestamp_ltz_internal = 231,
+};
+
+class ora_type {
+ public:
+  virtual ~ora_type();
+  ora_type(const ora_type&) = delete;
+  ora_type& operator=(const ora_type&) = delete;
+
+  virtual VARTYPE get_vartype() const;
+  virtual std::unique_ptr<t_ftd> make_schema_field() const;
+  // Only called for a value that is not NULL.
+  virtual void to_variant(ole_variant& value) = 0;
+  virtual void define(OCIStmt* statement, ub4 position) = 0;
+
+  std::unique_ptr<udb_field> make_value_field();
+
+  const std::u16string& name() const { return name_; }
+  bool is_null() const { return indicator_ == -1; }
+  bool is_nullable() const { return nullable_ != 0; }
+  uint32_t size() const { return size_; }
+  void set_size(uint32_t size) { size_ = size; }
+  ub2 type_code() const { return type_code_; }
+
+ protected:
+  // Reads the name and nullability from the column descriptor (null for
+  // adapters made without one).
+  ora_type(OCIParam* column, ub2 type_code);
+  // Binds buffer through OCIDefineByPos with this adapter's indicator.
+  void define_buffer(OCIStmt* statement, ub4 position, void* buffer, sb4 size, ub2 external_type,
+                     ub2* fetched_length = nullptr);
+  // An attribute of the column descriptor, through check_status.
+  static void column_attribute(OCIParam* column, ub4 attribute, void* value, ub4* size = nullptr);
+
+  OCIDefine* define_ = nullptr;
+  std::u16string name_;
+  ub1 nullable_ = 0;
+  uint32_t size_ = 0;
+  ub2 type_code_;
+  sb2 indicator_ = 0;  // -1 after fetching NULL
+};
+
+// NUMBER and its kin, fetched as text in the session's number format and
+// parsed into the value type that the precision and scale allow.
+class ora_number : public ora_type {
+ public:
+  ora_number(OCIParam* column, ub2 type_code);
+  // The value type for a precision and a scale (a negative scale counts as 0).
+  // precision is raised by one when it equals the scale.
+  static VARTYPE refine_number_type(int32_t& precision, int32_t scale);
+
+  VARTYPE get_vartype() const override { return refined_; }
+  std::unique_ptr<t_ftd> make_schema_field() const override;
+  void to_variant(ole_variant& value) override;
+  void define(OCIStmt* statement, ub4 position) override;
+
+  int32_t precision() const { return precision_; }
+  int32_t scale() const { return scale_; }
+
+ private:
+  int32_t precision_ = 0;
+  int32_t scale_ = 0;
+  VARTYPE refined_ = VT_R8;
+  char16_t text_[255] = {};
+};
+
+// BINARY_FLOAT and BINARY_DOUBLE, fetched as binary numbers.
+class ora_float : public ora_type {
+ public:
+  ora_float(OCIParam* column, ub2 type_code);
+  VARTYPE get_vartype() const override { return single_ ? VT_R4 : VT_R8; }
+  void to_variant(ole_variant& value) override;
+  void define(OCIStmt* statement, ub4 position) override;
+
+ private:
+  bool single_;
+  float float_ = 0;
+  double double_ = 0;
+};
+
+// VARCHAR2, NVARCHAR2, CHAR, NCHAR: text of the column's data size.
+class ora_string : public ora_type {
+ public:
+  ora_string(OCIParam* column, ub2 type_code);
+  void to_variant(ole_variant& value) override;
+  void define(OCIStmt* statement, ub4 position) override;
+
+ private:
+  std::vector<char16_t> buffer_;  // size + 1 UTF-16 units
+};
+
+// RAW: bytes up to the column's data size; a value keeps its fetched length.
+class ora_binary : public ora_type {
+ public:
+  ora_binary(OCIParam* column, ub2 type_code);
+  void to_variant(ole_variant& value) override;
+  void define(OCIStmt* statement, ub4 position) override;
+
+ private:
+  std::vector<BYTE> buffer_;
+  ub2 fetched_length_ = 0;
+};
+
+// CLOB, NCLOB and BLOB through a LOB locator, read whole after each fetch.
+class ora_lob : public ora_type {
+ public:
+  ora_lob(OCIParam* column, ub2 type_code);
+  ~ora_lob() override;
+  void to_variant(ole_variant& value) override;
+  void define(OCIStmt* statement, ub4 position) override;
+
+  // Reads one piece at a 1-based offset (characters for CLOB, bytes for
+  // BLOB) into buffer; answers the amount read in the same unit.
+  ub4 read_lob(ub4 offset, void* buffer, ub4 buffer_bytes);
+
+ private:
+  OCILobLocator* locator_ = nullptr;
+};
+
+// DATE and the TIMESTAMP family, fetched in Oracle's 7-byte DATE form.
+class ora_date : public ora_type {
+ public:
+  ora_date(OCIParam* column, ub2 type_code);
+  void to_variant(ole_variant& value) override;
+  void define(OCIStmt* statement, ub4 position) override;
+
+  // A century or year byte of the DATE form to its number.
+  static int canon_dt_item(int byte);
+  // The 7 bytes to a date and time.
+  static SYSTEMTIME to_system_time(const BYTE bytes[7]);
+
+ private:
+  BYTE buffer_[7] = {};
+};
+
+// Types served as their text: LONG, ROWID, intervals; LONG RAW as the
+// hexadecimal text of its bytes.
+class ora_str_repr : public ora_type {
+ public:
+  ora_str_repr(OCIParam* column, ub2 type_code, uint32_t capacity);
+  void to_variant(ole_variant& value) override;
+  void define(OCIStmt* statement, ub4 position) override;
+
+ private:
+  bool is_long_raw() const { return type_code_ == SQLT_LBI; }
+  std::vector<char16_t> buffer_;
+};
+
+// Any other type: every value reads "<unsupported type>".
+class ora_dummy : public ora_type {
+ public:
+  explicit ora_dummy(OCIParam* column);
+  void to_variant(ole_variant& value) override;
+  void define(OCIStmt*, ub4) override {}
+
+  static const char16_t text[];
+};
+
+// The adapter for a column, by its Oracle type code.
+std::unique_ptr<ora_type> make_ora_type(OCIParam* column, ub2 type_code);
+
+// One fetched row: a field per column in column order, NULL as an empty value.
+class ora_record : public udb_record {
+ public:
+  explicit ora_record(const std::vector<std::unique_ptr<ora_type>>& columns);
+};
