@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -85,11 +86,11 @@ void ocilite_home::load(const std::string& service, const std::string& user,
 
 void ocilite_home::make_current() const { setenv("OCILITE_HOME", path_.c_str(), 1); }
 
-oci_client::oci_client() {
+oci_client::oci_client(ub4 mode) : utf16(mode == OCI_UTF16) {
   setenv("DMW_OCI_LIBRARY", OCILITE_LIBRARY, 1);
   library_ = std::make_unique<ora_oci_library>();
   const ora_oci_calls& oci = api();
-  EXPECT_EQ(oci.env_create(&env, OCI_UTF16, nullptr, nullptr, nullptr, nullptr, 0, nullptr), OCI_SUCCESS);
+  EXPECT_EQ(oci.env_create(&env, mode, nullptr, nullptr, nullptr, nullptr, 0, nullptr), OCI_SUCCESS);
   EXPECT_EQ(oci.handle_alloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 52, nullptr), OCI_SUCCESS);
   EXPECT_EQ(oci.handle_alloc(env, reinterpret_cast<void**>(&server), OCI_HTYPE_SERVER, 52, nullptr), OCI_SUCCESS);
   EXPECT_EQ(oci.server_attach(server, err, reinterpret_cast<const OraText*>(u""), 0, OCI_DEFAULT), OCI_SUCCESS);
@@ -116,11 +117,11 @@ sword oci_client::logon(const std::string& connect, const std::string& user,
   OCISvcCtx* context = nullptr;
   EXPECT_EQ(oci.handle_alloc(env, reinterpret_cast<void**>(&context), OCI_HTYPE_SVCCTX, 0, nullptr), OCI_SUCCESS);
   EXPECT_EQ(oci.attr_set(context, OCI_HTYPE_SVCCTX, server, 0, OCI_ATTR_SERVER, err), OCI_SUCCESS);
-  std::u16string u = u16(user), p = u16(password), c = u16(connect);
+  std::string u = encode(user), p = encode(password), c = encode(connect);
   OCISvcCtx* allocated = context;
-  sword status = oci.logon(env, err, &context, reinterpret_cast<const OraText*>(u.data()), (ub4)u.size() * 2,
-                           reinterpret_cast<const OraText*>(p.data()), (ub4)p.size() * 2,
-                           reinterpret_cast<const OraText*>(c.data()), (ub4)c.size() * 2);
+  sword status = oci.logon(env, err, &context, reinterpret_cast<const OraText*>(u.data()), (ub4)u.size(),
+                           reinterpret_cast<const OraText*>(p.data()), (ub4)p.size(),
+                           reinterpret_cast<const OraText*>(c.data()), (ub4)c.size());
   oci.handle_free(allocated, OCI_HTYPE_SVCCTX);
   if (status == OCI_SUCCESS) svc = context;
   return status;
@@ -131,8 +132,22 @@ oci_error_record oci_client::last_error() const {
   char16_t text[256] = {};
   sword status = api().error_get(err, 1, nullptr, &record.number, reinterpret_cast<OraText*>(text),
                                  sizeof text, OCI_HTYPE_ERROR);
-  if (status == OCI_SUCCESS) record.text = utf8(text);
+  if (status == OCI_SUCCESS)
+    record.text = utf16 ? utf8(text) : std::string(reinterpret_cast<const char*>(text));
   return record;
+}
+
+std::string oci_client::encode(const std::string& text) const {
+  if (!utf16) return text;
+  std::u16string wide = u16(text);
+  return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+}
+
+std::string oci_client::decode(const void* data, size_t bytes) const {
+  if (!utf16) return std::string(static_cast<const char*>(data), bytes);
+  std::u16string wide(bytes / 2, u'\0');
+  std::memcpy(wide.data(), data, wide.size() * 2);
+  return utf8(wide);
 }
 
 oci_stmt::oci_stmt(oci_client& c) : client(c) {
@@ -143,9 +158,9 @@ oci_stmt::oci_stmt(oci_client& c) : client(c) {
 oci_stmt::~oci_stmt() { client.api().handle_free(handle, OCI_HTYPE_STMT); }
 
 sword oci_stmt::prepare(const std::string& sql) {
-  std::u16string text = u16(sql);
+  std::string text = client.encode(sql);
   return client.api().stmt_prepare(handle, client.err, reinterpret_cast<const OraText*>(text.data()),
-                                   (ub4)text.size() * 2, OCI_NTV_SYNTAX, OCI_DEFAULT);
+                                   (ub4)text.size(), OCI_NTV_SYNTAX, OCI_DEFAULT);
 }
 
 sword oci_stmt::execute(ub4 iters, ub4 mode) {
@@ -180,7 +195,7 @@ described_column describe(oci_client& client, OCIParam* param) {
   void* name = nullptr;
   ub4 name_bytes = 0;
   EXPECT_EQ(oci.attr_get(param, OCI_DTYPE_PARAM, &name, &name_bytes, OCI_ATTR_NAME, client.err), OCI_SUCCESS);
-  d.name = utf8(std::u16string(static_cast<const char16_t*>(name), name_bytes / 2));
+  d.name = client.decode(name, name_bytes);
   EXPECT_EQ(oci.attr_get(param, OCI_DTYPE_PARAM, &d.type, nullptr, OCI_ATTR_DATA_TYPE, client.err), OCI_SUCCESS);
   EXPECT_EQ(oci.attr_get(param, OCI_DTYPE_PARAM, &d.size, nullptr, OCI_ATTR_DATA_SIZE, client.err), OCI_SUCCESS);
   int32_t precision = 0;  // read as the system reads it: into a zeroed 32-bit integer
@@ -215,7 +230,9 @@ std::vector<std::vector<std::string>> query_text(oci_client& client, const std::
     if (status != OCI_SUCCESS) break;
     std::vector<std::string> row;
     for (ub4 i = 0; i < count; ++i)
-      row.push_back(indicators[i] == -1 ? "<null>" : utf8(buffers[i].data()));
+      row.push_back(indicators[i] == -1 ? "<null>"
+                    : client.utf16 ? utf8(buffers[i].data())
+                                   : std::string(reinterpret_cast<const char*>(buffers[i].data())));
     rows.push_back(row);
   }
   return rows;

@@ -44,12 +44,17 @@ struct oci_error_record {
 // after logon, made and released in the order the system uses.
 class oci_client {
  public:
-  oci_client();
+  // OCI_UTF16 as the system creates it; OCI_DEFAULT speaks UTF-8.
+  explicit oci_client(ub4 mode = OCI_UTF16);
   ~oci_client();
   const ora_oci_calls& api() const { return library_->calls(); }
 
   sword logon(const std::string& connect, const std::string& user, const std::string& password);
   oci_error_record last_error() const;
+  // Text as the environment passes it: UTF-16 or UTF-8 bytes.
+  std::string encode(const std::string& utf8) const;
+  std::string decode(const void* data, size_t bytes) const;
+  bool utf16 = true;
 
   OCIEnv* env = nullptr;
   OCIError* err = nullptr;

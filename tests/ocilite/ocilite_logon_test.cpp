@@ -125,6 +125,27 @@ TEST_F(logon_test, CallsOnFreedOrForeignHandlesAreRejected) {
   EXPECT_EQ(oci.logoff(old, client->err), OCI_INVALID_HANDLE);
 }
 
+TEST_F(logon_test, DefaultEnvironmentSpeaksUtf8Throughout) {
+  load("CREATE TABLE CITIES (NAME NVARCHAR2(20), LOCAL_NAME VARCHAR2(20 CHAR)); "
+       "INSERT INTO CITIES VALUES ('Zürich', 'Zúric');");
+  client = std::make_unique<oci_client>(OCI_DEFAULT);
+  ASSERT_EQ(client->logon("//localhost:1521/DB", "scott", "tiger"), OCI_SUCCESS) << client->last_error().text;
+  EXPECT_EQ(query_text(*client, "SELECT NAME, LOCAL_NAME FROM CITIES WHERE NAME = 'Zürich'"),
+            (std::vector<std::vector<std::string>>{{"Zürich", "Zúric"}}));
+  oci_stmt stmt(*client);
+  stmt.open("SELECT NAME, LOCAL_NAME FROM CITIES");
+  EXPECT_EQ(describe(*client, stmt.param(1)).name, "NAME");
+  ub1 form = 0;
+  EXPECT_EQ(client->api().attr_get(stmt.param(1), OCI_DTYPE_PARAM, &form, nullptr, OCI_ATTR_CHARSET_FORM, client->err), OCI_SUCCESS);
+  EXPECT_EQ(form, SQLCS_NCHAR);
+  EXPECT_EQ(client->api().attr_get(stmt.param(2), OCI_DTYPE_PARAM, &form, nullptr, OCI_ATTR_CHARSET_FORM, client->err), OCI_SUCCESS);
+  EXPECT_EQ(form, SQLCS_IMPLICIT);
+  oci_stmt bad(*client);
+  bad.prepare("SELECT * FROM MISSING");
+  EXPECT_EQ(bad.execute(0), OCI_ERROR);
+  EXPECT_EQ(client->last_error().text, "ORA-00942: table or view does not exist");
+}
+
 TEST_F(logon_test, ErrorGetWithoutAnErrorAndIntoASmallBuffer) {
   connect();
   sb4 number = 0;

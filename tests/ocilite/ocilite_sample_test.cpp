@@ -47,8 +47,8 @@ TEST_F(sample_test, ValuesDefaultsLobsAndTheView) {
   EXPECT_EQ(q("SELECT LAST_NAME, INITIALS FROM EMPLOYEES WHERE EMP_ID = 7698"), (rows{{"Παπαδοπούλου", "ΕΠ "}}));
   EXPECT_EQ(q("SELECT \"Description\", PRICE FROM \"Office Equipment\" ORDER BY \"Item Id\""),
             (rows{{"Laptop “Falcon”", "1499.99"}, {"<null>", "<null>"}}));
-  // LOB sizes as stored: 70,000 bytes of logo, 70,000 characters of specification.
-  EXPECT_EQ(q("SELECT LENGTH(SPEC) FROM PROJECTS WHERE PROJ_NO = 1 AND DEPT_ID = 20"), (rows{{"70000"}}));
+  // LOB sizes as stored: 70,000 bytes of logo, 70,000 characters of plan text.
+  EXPECT_EQ(q("SELECT LENGTH(PLAN_TEXT) FROM PROJECTS WHERE PROJ_NO = 1 AND DEPT_ID = 20"), (rows{{"70000"}}));
   EXPECT_EQ(q("SELECT LENGTH(LOGO) FROM DEPARTMENTS WHERE DEPT_ID = 10"), (rows{{"70000"}}));
   EXPECT_EQ(q("SELECT COUNT(*) FROM (SELECT * FROM PROJECT_STAFF)"), (rows{{"4"}}));
   EXPECT_EQ(q("SELECT TITLE, LAST_NAME FROM PROJECT_STAFF WHERE ROLE = 'lead'"), (rows{{"Ledger 2.0", "Müller"}}));
