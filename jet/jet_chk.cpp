@@ -53,6 +53,7 @@ bool check_index(const jet_pager& pager, const jet_table_def& def, const jet_rea
   std::vector<rebuilt_entry> rebuilt;
   for (const auto& [pointer, values] : rows) {
     rebuilt_entry entry{{}, pointer};
+    bool all_null = true;
     for (const jet_index_column& key_column : index.columns) {
       size_t at = 0;
       while (at < def.columns.size() && def.columns[at].number != key_column.column_number) ++at;
@@ -61,7 +62,10 @@ bool check_index(const jet_pager& pager, const jet_table_def& def, const jet_rea
         return true;
       }
       if (!jet_append_key(entry.key, def.columns[at], values[at], key_column.ascending)) return false;
+      if (!values[at].is_null) all_null = false;
     }
+    // An index that ignores nulls has no entry for a row null in all its columns.
+    if (all_null && (index.flags & jet4::index_flag_ignore_nulls)) continue;
     rebuilt.push_back(std::move(entry));
   }
   std::sort(rebuilt.begin(), rebuilt.end());

@@ -11,11 +11,11 @@ const jet_simple_code jet_general_codes[256] = {
     {0, {}},  // U+0006: not a plain code
     {0, {}},  // U+0007: not a plain code
     {0, {}},  // U+0008: not a plain code
-    {0, {}},  // U+0009: not a plain code
-    {0, {}},  // U+000A: not a plain code
-    {0, {}},  // U+000B: not a plain code
-    {0, {}},  // U+000C: not a plain code
-    {0, {}},  // U+000D: not a plain code
+    {2, {0x08, 0x03}},  // U+0009
+    {2, {0x08, 0x04}},  // U+000A
+    {2, {0x08, 0x05}},  // U+000B
+    {2, {0x08, 0x06}},  // U+000C
+    {2, {0x08, 0x07}},  // U+000D
     {0, {}},  // U+000E: not a plain code
     {0, {}},  // U+000F: not a plain code
     {0, {}},  // U+0010: not a plain code
@@ -34,11 +34,11 @@ const jet_simple_code jet_general_codes[256] = {
     {0, {}},  // U+001D: not a plain code
     {0, {}},  // U+001E: not a plain code
     {0, {}},  // U+001F: not a plain code
-    {0, {}},  // U+0020: not a plain code
-    {0, {}},  // U+0021: not a plain code
-    {0, {}},  // U+0022: not a plain code
-    {0, {}},  // U+0023: not a plain code
-    {0, {}},  // U+0024: not a plain code
+    {1, {0x07}},  // U+0020
+    {1, {0x09}},  // U+0021
+    {1, {0x0a}},  // U+0022
+    {1, {0x0c}},  // U+0023
+    {1, {0x0e}},  // U+0024
     {1, {0x10}},  // U+0025
     {1, {0x12}},  // U+0026
     {0, {}},  // U+0027: not a plain code
@@ -162,7 +162,7 @@ const jet_simple_code jet_general_codes[256] = {
     {0, {}},  // U+009D: not a plain code
     {0, {}},  // U+009E: not a plain code
     {0, {}},  // U+009F: not a plain code
-    {0, {}},  // U+00A0: not a plain code
+    {2, {0x08, 0x02}},  // U+00A0
     {2, {0x2b, 0x10}},  // U+00A1
     {2, {0x34, 0xa6}},  // U+00A2
     {2, {0x34, 0xa7}},  // U+00A3

@@ -16,8 +16,10 @@ print()
 print("const jet_simple_code jet_general_codes[256] = {")
 for unit in range(256):
     line = lines[unit] if unit < len(lines) else ""
-    if line.startswith("S") and len(line) > 1 and len(line[1:]) % 2 == 0 and len(line[1:]) <= 8:
-        code = bytes.fromhex(line[1:])
+    if line.startswith("S") and 1 < len(line) <= 9:
+        digits = line[1:]
+        # A code is a hexadecimal number; its bytes are written most significant first.
+        code = bytes.fromhex(digits if len(digits) % 2 == 0 else "0" + digits)
         body = ", ".join("0x%02x" % b for b in code)
         print("    {%d, {%s}},  // U+%04X" % (len(code), body, unit))
     else:
