@@ -43,8 +43,10 @@ dao_field::dao_field(_Field* field) {
   dao_check(field_->get_Attributes(&attributes));
   auto_increment_ = (attributes & dbAutoIncrField) != 0;
 
+  // A field of a table definition or a query has no value to read: it stays
+  // empty, and its type is then the DAO type's.
   dao_result_variant value;
-  dao_check(field_->get_Value(value.address()));
+  if (FAILED(field_->get_Value(value.address()))) return;
   if (value.get().vt == VT_NULL) trace(1, "*** NULL *** ");
   if (value.get().vt == VT_DATE) trace(1, "Special processing for VT_DATE");
   // The value's SYSTEMTIME is filled from the date number as it is copied.
