@@ -54,7 +54,7 @@ std::u16string tk_vwformat(const char16_t* format, va_list args) {
     if (*p != u'%') { out.push_back(*p++); continue; }
     ++p;
     if (*p == u'%') { out.push_back(u'%'); ++p; continue; }
-    // Collect flags, width and precision as a narrow printf specification.
+    // Collect flags, width and precision as a narrow printf conversion.
     std::string spec = "%";
     while (*p && std::u16string_view(u"-+ #0").find(*p) != std::u16string_view::npos) spec.push_back(static_cast<char>(*p++));
     if (*p == u'*') { spec += std::to_string(va_arg(args, int)); ++p; }
