@@ -434,6 +434,10 @@ bool create_table(session& s, parser& p, bool parse_only, oracle_error& error) {
              (bytes ? "length(CAST(" + c + " AS BLOB))" : "length(" + c + ")") + " <= " +
              std::to_string(bytes ? t.data_length() : t.length) + ")";
     }
+    if (t.is_numeric()) {
+      ddl += ", CONSTRAINT " + sqlite_name("OCILITE$NUMBER$" + col.name) + " CHECK (typeof(" + c +
+             ") IN ('integer','real','null'))";
+    }
     if (t.kind == okind::number && t.precision > 0) {
       ddl += ", CONSTRAINT " + sqlite_name("OCILITE$PRECISION$" + col.name) + " CHECK (typeof(" + c +
              ") NOT IN ('integer','real') OR abs(ROUND(" + c + ", " + std::to_string(t.scale) + ")) < 1e" +
@@ -450,18 +454,31 @@ bool create_table(session& s, parser& p, bool parse_only, oracle_error& error) {
       ddl += ", CONSTRAINT " + sqlite_name(c.name) + " CHECK (" + translated + ")";
   }
   ddl += ");";
-  // NUMBER(p,s) and INTEGER keep only the digits their scale allows, as Oracle rounds them.
-  for (const auto& col : columns) {
-    const otype& t = col.type;
-    int scale = t.kind == okind::integer ? 0 : t.kind == okind::number && t.precision > 0 ? t.scale : 99;
-    if (scale == 99) continue;
-    std::string c = sqlite_name(col.name), tab = sqlite_name(table);
+  // Values take the column's form on every write, as Oracle converts them:
+  // NUMBER(p,s) and INTEGER keep only the digits their scale allows, and text
+  // written to a DATE or TIMESTAMP column becomes the stored date form.
+  auto rewrite = [&](const std::string& column, const std::string& kind, const std::string& when,
+                     const std::string& value) {
+    std::string c = sqlite_name(column), tab = sqlite_name(table);
     for (const char* event : {"INSERT", "UPDATE OF "}) {
       bool insert = event[0] == 'I';
-      ddl += "CREATE TRIGGER " + sqlite_name("OCILITE$ROUND$" + std::string(insert ? "I$" : "U$") + table + "$" + col.name) +
-             " AFTER " + event + (insert ? "" : c) + " ON " + tab + " WHEN typeof(NEW." + c +
-             ") IN ('integer','real') AND NEW." + c + " <> ROUND(NEW." + c + ", " + std::to_string(scale) + ") BEGIN UPDATE " +
-             tab + " SET " + c + " = ROUND(NEW." + c + ", " + std::to_string(scale) + ") WHERE rowid = NEW.rowid; END;";
+      ddl += "CREATE TRIGGER " +
+             sqlite_name("OCILITE$" + kind + "$" + (insert ? "I$" : "U$") + table + "$" + column) + " AFTER " +
+             event + (insert ? "" : c) + " ON " + tab + " WHEN " + when + " BEGIN UPDATE " + tab + " SET " + c +
+             " = " + value + " WHERE rowid = NEW.rowid; END;";
+    }
+  };
+  for (const auto& col : columns) {
+    const otype& t = col.type;
+    std::string v = "NEW." + sqlite_name(col.name);
+    if (t.kind == okind::integer || (t.kind == okind::number && t.precision > 0)) {
+      std::string rounded = "ROUND(" + v + ", " + std::to_string(t.kind == okind::integer ? 0 : t.scale) + ")";
+      rewrite(col.name, "ROUND", "typeof(" + v + ") IN ('integer','real') AND " + v + " <> " + rounded, rounded);
+    }
+    if (t.is_datetime()) {
+      int form = t.kind == okind::date ? 0 : t.kind == okind::timestamp_tz ? 2 : 1;
+      std::string converted = "OCILITE_DATETIME(" + v + ", " + std::to_string(form) + ")";
+      rewrite(col.name, "DATETIME", v + " IS NOT NULL AND " + v + " IS NOT " + converted, converted);
     }
   }
 

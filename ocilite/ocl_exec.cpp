@@ -175,6 +175,7 @@ oracle_error cursor::map_error(const char* message) const {
       return make_error(12899, "\"" + session_->user + "\".\"" + table + "\".\"" + column + "\"");
     }
     if (!column_of("OCILITE$PRECISION$").empty()) return make_error(1438);
+    if (!column_of("OCILITE$NUMBER$").empty()) return make_error(1722);
     return make_error(2290, session_->user + "." + name);
   }
   if (text.rfind("FOREIGN KEY constraint failed", 0) == 0 &&

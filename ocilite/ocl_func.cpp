@@ -295,6 +295,33 @@ void pad(sqlite3_context* ctx, int argc, sqlite3_value** a, bool right) {
 void fn_rpad(sqlite3_context* ctx, int argc, sqlite3_value** a) { pad(ctx, argc, a, true); }
 void fn_lpad(sqlite3_context* ctx, int argc, sqlite3_value** a) { pad(ctx, argc, a, false); }
 
+// A value written to a DATE (form 0), TIMESTAMP (1) or TIMESTAMP WITH TIME
+// ZONE (2) column, in the stored form: from the stored form itself, ISO text,
+// or the session's default format (DD-MON-RR, with the time for timestamps).
+void fn_ocilite_datetime(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (is_null(a[0])) { sqlite3_result_null(ctx); return; }
+  int type = sqlite3_value_type(a[0]);
+  if (type != SQLITE_TEXT) {
+    sqlite3_result_error(ctx, make_error(932, type == SQLITE_BLOB ? "expected DATE got BINARY"
+                                                                  : "expected DATE got NUMBER").text.c_str(), -1);
+    return;
+  }
+  int form = sqlite3_value_int(a[1]);
+  std::string text = text_arg(a[0]);
+  datetime when;
+  if (!parse_stored_datetime(text, when)) {
+    int failure = parse_with_format(text, "DD-MON-RR HH.MI.SS.FF AM", when);
+    if (failure) failure = parse_with_format(text, "DD-MON-RR", when);
+    if (failure) { fail(ctx, failure); return; }
+  }
+  if (form == 0) {
+    result_text(ctx, stored_date(when));
+    return;
+  }
+  if (form == 1) when.has_zone = false;
+  result_text(ctx, stored_timestamp(when));
+}
+
 // A BFILE locator names a directory object and a file; ocilite keeps the pair as text.
 void fn_bfilename(sqlite3_context* ctx, int, sqlite3_value** a) {
   if (is_null(a[0]) || is_null(a[1])) { sqlite3_result_null(ctx); return; }
@@ -325,7 +352,7 @@ void register_functions(sqlite3* db, const std::string& user) {
       {"UPPER", 1, fn_upper}, {"LOWER", 1, fn_lower}, {"SUBSTR", 2, fn_substr}, {"SUBSTR", 3, fn_substr},
       {"TRUNC", 1, fn_trunc}, {"TRUNC", 2, fn_trunc}, {"ROUND", 1, fn_round}, {"ROUND", 2, fn_round},
       {"CONCAT", 2, fn_concat}, {"MOD", 2, fn_mod},
-      {"BFILENAME", 2, fn_bfilename},
+      {"BFILENAME", 2, fn_bfilename}, {"OCILITE_DATETIME", 2, fn_ocilite_datetime},
       {"RPAD", 2, fn_rpad}, {"RPAD", 3, fn_rpad}, {"LPAD", 2, fn_lpad}, {"LPAD", 3, fn_lpad},
   };
   // Functions of their arguments only may serve in CHECK constraints.

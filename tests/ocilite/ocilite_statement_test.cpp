@@ -95,6 +95,22 @@ TEST_F(statement_test, ColumnTypesAndChecksAreEnforcedAsOracleDoes) {
             (std::vector<std::vector<std::string>>{{"3.14", "999", "12400", "3"}}));
   EXPECT_EQ(run("UPDATE LIMITS SET N = 1.005 WHERE N IS NOT NULL", 1), OCI_SUCCESS);
   EXPECT_EQ(query_text(*client, "SELECT N FROM LIMITS WHERE N IS NOT NULL")[0][0], "1.01");
+  EXPECT_EQ(run("INSERT INTO LIMITS (N) VALUES ('abc')", 1), OCI_ERROR);
+  EXPECT_EQ(client->last_error().text, "ORA-01722: invalid number");
+}
+
+TEST_F(statement_test, TextWrittenToDateColumnsTakesTheDateForm) {
+  load("CREATE TABLE WHEN_ (D DATE, T TIMESTAMP);");
+  EXPECT_EQ(run("INSERT INTO WHEN_ VALUES ('01-JAN-10', '2010-01-01 14:05:09.5')", 1), OCI_SUCCESS)
+      << client->last_error().text;
+  EXPECT_EQ(run("UPDATE WHEN_ SET D = '2011-02-03 04:05:06.789'", 1), OCI_SUCCESS);
+  EXPECT_EQ(query_text(*client, "SELECT TO_CHAR(D, 'YYYY-MM-DD HH24:MI:SS'), T FROM WHEN_"),
+            (std::vector<std::vector<std::string>>{{"2011-02-03 04:05:06", "01-JAN-10 02.05.09.500000 PM"}}));
+  EXPECT_EQ(query_text(*client, "SELECT COUNT(*) FROM WHEN_ WHERE D < DATE '2011-02-04'")[0][0], "1");
+  EXPECT_EQ(run("INSERT INTO WHEN_ (D) VALUES ('yesterday')", 1), OCI_ERROR);
+  EXPECT_EQ(client->last_error().number, 1861);
+  EXPECT_EQ(run("INSERT INTO WHEN_ (D) VALUES (20100101)", 1), OCI_ERROR);
+  EXPECT_EQ(client->last_error().number, 932);
 }
 
 TEST_F(statement_test, DdlThroughTheSessionUpdatesTheDictionary) {
