@@ -97,7 +97,10 @@ bool split_script(const std::string& text, std::vector<script_statement>& out,
   return true;
 }
 
-bool run_script(session& s, const std::string& text, std::string& message) {
+bool run_script(session& s, const std::string& file_text, std::string& message) {
+  // Editors on Windows like to start UTF-8 files with a byte-order mark.
+  const std::string bom = "\xEF\xBB\xBF";
+  std::string text = file_text.rfind(bom, 0) == 0 ? file_text.substr(bom.size()) : file_text;
   std::vector<script_statement> statements;
   oracle_error error;
   int line = 0;

@@ -151,7 +151,7 @@ sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnpp, OCIError* errhp, ub4 po
   auto* err = find<error_handle>(errhp, OCI_HTYPE_ERROR);
   if (!stmt || !err || !defnpp) return OCI_INVALID_HANDLE;
   clear(err);
-  if (position < 1) return fail(err, 1007);
+  if (position < 1 || position > 1000) return fail(err, 1007);  // Oracle's most columns: 1000
   if (stmt->defines.size() < position) stmt->defines.resize(position, nullptr);
   define_handle* d = stmt->defines[position - 1];
   if (!d) {

@@ -39,6 +39,8 @@ TEST_F(script_test, SemicolonsInLiteralsAndCommentsAndSlashLines) {
       << errors;
   connect();
   EXPECT_EQ(query_text(*client, "SELECT S FROM T ORDER BY S"), (rows{{"a;b"}, {"it's"}}));
+  // A UTF-8 byte-order mark at the start of the file is no part of the first statement.
+  EXPECT_EQ(run_script("\xEF\xBB\xBFINSERT INTO T VALUES ('bom');"), 0) << errors;
 }
 
 TEST_F(script_test, MalformedScriptsAreRejected) {
