@@ -1,8 +1,13 @@
 #include "jet/jet_tabw.h"
 
+#include <algorithm>
+
 #include "jet/jet_byte.h"
 #include "jet/jet_err.h"
+#include "jet/jet_cur.h"
 #include "jet/jet_fmt4.h"
+#include "jet/jet_ikey.h"
+#include "jet/jet_iwri.h"
 #include "jet/jet_row.h"
 #include "jet/jet_type.h"
 #include "jet/jet_umap.h"
@@ -19,9 +24,92 @@ constexpr uint32_t max_row_size = jet4::page_size - jet4::data_row_table_offset 
 
 jet_table_writer::jet_table_writer(jet_database& db, const jet_catalog_entry& table)
     : db_(db), pager_(db.pager_for_update()), def_(db.table_def(table)) {
-  if (!def_.real_indexes.empty())
-    throw jet_error(jet_dao_error::invalid_argument,
-                    "Rows cannot be added to a table with indexes yet.");
+  unique_keys_.resize(def_.real_indexes.size());
+  if (def_.real_indexes.empty()) return;
+  jet_table_cursor cursor(pager_, def_);
+  std::vector<jet_value> row;
+  std::vector<uint8_t> key;
+  while (cursor.next(row)) {
+    for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
+      bool all_null;
+      if (!index_key(def_.real_indexes[i], row, key, all_null))
+        throw jet_error(jet_dao_error::invalid_argument, "The table's index keys cannot be written yet.");
+      if ((def_.real_indexes[i].flags & jet4::index_flag_unique) && !all_null) unique_keys_[i].insert(key);
+    }
+  }
+}
+
+jet_table_writer::~jet_table_writer() {
+  try {
+    close();
+  } catch (...) {
+    // Destructors do not throw; close() explicitly to see the error.
+  }
+}
+
+bool jet_table_writer::index_key(const jet_real_index& index, const std::vector<jet_value>& values,
+                                 std::vector<uint8_t>& key, bool& all_null) const {
+  key.clear();
+  all_null = true;
+  for (const jet_index_column& key_column : index.columns) {
+    size_t at = 0;
+    while (at < def_.columns.size() && def_.columns[at].number != key_column.column_number) ++at;
+    if (at == def_.columns.size()) throw jet_corrupt(pager_.path(), "index names a missing column");
+    if (!jet_append_key(key, def_.columns[at], values[at], key_column.ascending)) return false;
+    if (!values[at].is_null) all_null = false;
+  }
+  return true;
+}
+
+void jet_table_writer::rebuild_index(jet_real_index& index) {
+  std::vector<jet_index_entry> entries;
+  jet_table_cursor cursor(pager_, def_);
+  std::vector<jet_value> row;
+  while (cursor.next(row)) {
+    jet_index_entry entry;
+    bool all_null;
+    if (!index_key(index, row, entry.key, all_null))
+      throw jet_error(jet_dao_error::invalid_argument, "The table's index keys cannot be written yet.");
+    if (all_null && (index.flags & jet4::index_flag_ignore_nulls)) continue;
+    entry.row_pointer = cursor.position();
+    entries.push_back(std::move(entry));
+  }
+  std::sort(entries.begin(), entries.end(), [](const jet_index_entry& a, const jet_index_entry& b) {
+    return a.key != b.key ? a.key < b.key : a.row_pointer < b.row_pointer;
+  });
+
+  // The index's own pages are used again first; more come from the file's end.
+  std::vector<uint32_t> old_pages;
+  for (uint32_t page : jet_read_usage_map(pager_, index.used_pages)) {
+    uint8_t type = pager_.read_page(page)[0];
+    if (type == jet4::page_index_leaf || type == jet4::page_index_node) old_pages.push_back(page);
+  }
+  size_t reused = 0;
+  std::vector<uint32_t> appended;
+  jet_index_image image = jet_build_index(entries, def_.page, [&] {
+    if (reused < old_pages.size()) return old_pages[reused++];
+    uint32_t page = jet_append_page(pager_, std::vector<uint8_t>(jet4::page_size, 0));
+    appended.push_back(page);
+    return page;
+  });
+  for (size_t i = 0; i < image.pages.size(); ++i) pager_.write_page(image.pages[i], image.images[i]);
+  for (uint32_t page : appended)
+    if (!jet_usage_map_mark(pager_, index.used_pages, page, true))
+      throw jet_error(jet_dao_error::invalid_argument, "The index's page map cannot take more pages yet.");
+  // Pages no longer needed leave the index and become free.
+  for (size_t i = reused; i < old_pages.size(); ++i) {
+    jet_usage_map_mark(pager_, index.used_pages, old_pages[i], false);
+    jet_usage_map_mark(pager_, jet_row_pointer(jet4::global_usage_map_page, 0), old_pages[i], true);
+  }
+  index.first_page = image.root;
+  index.row_count = uint32_t(entries.size());
+}
+
+void jet_table_writer::close() {
+  if (!indexes_stale_) return;
+  indexes_stale_ = false;
+  for (jet_real_index& index : def_.real_indexes) rebuild_index(index);
+  save_definition();
 }
 
 void jet_table_writer::mark_owned(uint32_t owned_map, uint32_t free_map, uint32_t page) {
@@ -94,6 +182,24 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
   std::vector<uint8_t> row = jet_join_row(def_, cells);
   if (row.size() > max_row_size) throw jet_error(3047, "Record is too large.");
 
+  // Keys first: a row that breaks a unique index is not written.
+  std::vector<jet_value> keyed = values;
+  for (size_t i = 0; i < values.size(); ++i)
+    if (def_.columns[i].is_auto_long() && values[i].is_null) {
+      keyed[i].is_null = false;
+      keyed[i].integer = int32_t(jet_view(cells[i].bytes, pager_.path()).u32(0));
+    }
+  std::vector<std::vector<uint8_t>> keys(def_.real_indexes.size());
+  for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
+    bool all_null;
+    if (!index_key(def_.real_indexes[i], keyed, keys[i], all_null))
+      throw jet_error(jet_dao_error::invalid_argument, "This value cannot be indexed yet.");
+    if (!all_null && (def_.real_indexes[i].flags & jet4::index_flag_unique) && unique_keys_[i].count(keys[i]))
+      throw jet_error(3022, "The changes you requested to the table were not successful because they would "
+                            "create duplicate values in the index, primary key, or relationship.");
+    if (all_null) keys[i].clear();
+  }
+
   int number = -1;
   if (data_page_ == 0) {
     // Start from the last page the table owns, if it is one of its data pages.
@@ -117,6 +223,9 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
     mark_owned(def_.owned_pages, def_.free_pages, page_number);
     data_page_ = page_number;
   }
+  for (size_t i = 0; i < keys.size(); ++i)
+    if (!keys[i].empty() && (def_.real_indexes[i].flags & jet4::index_flag_unique)) unique_keys_[i].insert(keys[i]);
+  if (!def_.real_indexes.empty()) indexes_stale_ = true;
   def_.row_count += 1;
   def_.next_auto_number = auto_number;
   save_definition();

@@ -2,8 +2,10 @@
 // Appending rows to a table of a database open for update: values become
 // cells, long values go to LVAL pages, rows go to the table's data pages
 // (a new page when none has room), and the definition's counters follow.
-// The database must outlive the writer.
+// Unique indexes are enforced as rows arrive; every index of the table is
+// rebuilt from its rows by close(). The database must outlive the writer.
 #include <cstdint>
+#include <set>
 #include <vector>
 
 #include "jet/jet_db.h"
@@ -12,10 +14,12 @@
 
 class jet_table_writer {
  public:
-  // Raises 3051 for a read-only database. Tables with indexes are refused
-  // (3001) until the engine maintains index pages: rows added without their
-  // index entries would leave the file inconsistent.
+  // Raises 3051 for a read-only database, and 3001 for a table whose index
+  // keys the engine cannot encode yet (rows added without their index
+  // entries would leave the file inconsistent).
   jet_table_writer(jet_database& db, const jet_catalog_entry& table);
+  // Closes when close() was not called; an error then is lost, so callers close.
+  ~jet_table_writer();
   jet_table_writer(const jet_table_writer&) = delete;
   jet_table_writer& operator=(const jet_table_writer&) = delete;
 
@@ -28,8 +32,15 @@ class jet_table_writer {
 
   // Writes the definition's counters back; called by append.
   void save_definition();
+  // Rebuilds the indexes after rows were added.
+  void close();
 
  private:
+  // The key of `values` for one physical index; false when it cannot be encoded.
+  bool index_key(const jet_real_index& index, const std::vector<jet_value>& values, std::vector<uint8_t>& key,
+                 bool& all_null) const;
+  void rebuild_index(jet_real_index& index);
+
   std::vector<uint8_t> place_long_value(const jet_column& column, const std::vector<uint8_t>& bytes);
   uint32_t add_lval_row(const jet_column& column, const std::vector<uint8_t>& row);
   void mark_owned(uint32_t owned_map, uint32_t free_map, uint32_t page);
@@ -39,6 +50,8 @@ class jet_table_writer {
   jet_table_def def_;
   uint32_t data_page_ = 0;   // the page rows go to, 0 before the first
   uint32_t lval_page_ = 0;   // the LVAL page long values go to
+  std::vector<std::set<std::vector<uint8_t>>> unique_keys_;  // per physical index; empty unless unique
+  bool indexes_stale_ = false;
 };
 
 // Long values up to this many bytes stay in the row.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "jet/jet_chk.h"
 #include "jet/jet_cur.h"
 #include "jet/jet_db.h"
 #include "jet/jet_err.h"
@@ -145,7 +146,6 @@ TEST(jet_append, refusals_carry_dao_numbers) {
     EXPECT_EQ(number([&] { jet_table_writer writer(read_only, *read_only.find_table(u"test")); }), 3051);
   }
   jet_database db(file->path(), false);
-  EXPECT_EQ(number([&] { jet_table_writer writer(db, *db.find_table(u"MSysObjects")); }), 3001);
   jet_table_writer writer(db, *db.find_table(u"test"));
   std::vector<jet_value> row;
   for (const jet_column& column : writer.def().columns) row.push_back(jet_value::null(column.type));
@@ -153,4 +153,100 @@ TEST(jet_append, refusals_carry_dao_numbers) {
   row[1].is_null = false;
   row[1].bytes = {1, 2, 3};  // a Decimal is 17 bytes
   EXPECT_EQ(number([&] { writer.append(row); }), 3001);
+}
+
+TEST(jet_append, indexed_tables_keep_their_indexes_and_refuse_duplicates) {
+  auto file = sample_copy("compIndexTestV2000.mdb");
+  if (!file) GTEST_SKIP() << "compIndexTestV2000.mdb not available";
+  size_t before;
+  {
+    jet_database db(file->path(), false);
+    before = all_rows(db, u"Table1").size();
+    jet_table_writer writer(db, *db.find_table(u"Table1"));
+    for (int i = 0; i < 1500; ++i) {
+      std::vector<jet_value> row;
+      for (const jet_column& column : writer.def().columns) {
+        jet_value value = jet_value::null(column.type);
+        value.is_null = false;
+        if (column.type == jet_type::long_integer) value.integer = 100000 - i * 7;
+        else value.text = u"agent " + platform::utf8_to_utf16(std::to_string(i));
+        row.push_back(value);
+      }
+      writer.append(row);
+    }
+    writer.close();
+  }
+  jet_database db(file->path(), true);
+  EXPECT_EQ(all_rows(db, u"Table1").size(), before + 1500);
+  jet_check_report report = jet_check_database(db);
+  EXPECT_TRUE(report.problems.empty()) << report.problems[0];
+  EXPECT_GE(report.indexes_verified, 9);
+  // The index now spans several leaves under an intermediate page.
+  jet_table_def def = db.table_def(*db.find_table(u"Table1"));
+  EXPECT_EQ(db.pager().read_page(def.real_indexes[0].first_page)[0], 0x03);
+  EXPECT_EQ(def.real_indexes[0].row_count, before + 1500);
+
+  std::string readers = std::string(DMW_SOURCE_DIR) + "/tools/readers";
+  int status;
+  if (std::filesystem::exists(readers + "/node_modules/mdb-reader")) {
+    scratch_file dump("dump.json");
+    run(std::string(JETUTIL_PATH) + " dump '" + file->path() + "' > '" + dump.path() + "'", &status);
+    ASSERT_EQ(status, 0);
+    std::string compared = run("node '" + readers + "/compare.mjs' '" + dump.path() + "' '" + file->path() + "'", &status);
+    EXPECT_EQ(status, 0) << compared;
+  }
+  std::string count = run("mdb-count '" + file->path() + "' Table1", &status);
+  EXPECT_EQ(count, std::to_string(before + 1500) + "\n");
+}
+
+TEST(jet_append, a_duplicate_in_a_unique_index_is_refused_with_3022_and_not_written) {
+  auto file = sample_copy("testIndexPropertiesV2000.mdb");
+  if (!file) GTEST_SKIP() << "testIndexPropertiesV2000.mdb not available";
+  // TableUnique2_temp: a unique index over (data1, data2), the primary key over row.
+  size_t before;
+  {
+    jet_database db(file->path(), false);
+    before = all_rows(db, u"TableUnique2_temp").size();
+    jet_table_writer writer(db, *db.find_table(u"TableUnique2_temp"));
+    auto row = [](const char16_t* key, const char16_t* data1, int64_t data2) {
+      std::vector<jet_value> values = {text_value(jet_type::text, key), text_value(jet_type::text, data1 ? data1 : u""),
+                                       jet_value::null(jet_type::long_integer)};
+      if (!data1) values[1] = jet_value::null(jet_type::text);
+      if (data2 >= 0) {
+        values[2].is_null = false;
+        values[2].integer = data2;
+      }
+      return values;
+    };
+    writer.append(row(u"row20", u"stuff", 14));
+    auto refused = [&](std::vector<jet_value> values) {
+      try {
+        writer.append(values);
+      } catch (const jet_error& error) {
+        return error.number();
+      }
+      return 0;
+    };
+    EXPECT_EQ(refused(row(u"row21", u"stuff", 13)), 3022);  // (stuff, 13) is row0's
+    EXPECT_EQ(refused(row(u"row20", u"new", 1)), 3022);     // the primary key again
+    writer.append(row(u"row22", nullptr, -1));              // null in every column never collides
+    writer.append(row(u"row23", nullptr, -1));
+    writer.close();
+  }
+  jet_database db(file->path(), true);
+  EXPECT_EQ(all_rows(db, u"TableUnique2_temp").size(), before + 3);
+  jet_check_report report = jet_check_database(db);
+  EXPECT_TRUE(report.problems.empty()) << report.problems[0];
+}
+
+TEST(jet_append, tables_with_keys_not_encodable_yet_are_refused) {
+  auto file = sample_copy("fixedTextTestV2000.mdb");
+  if (!file) GTEST_SKIP() << "fixedTextTestV2000.mdb not available";
+  jet_database db(file->path(), false);
+  try {
+    jet_table_writer writer(db, *db.find_table(u"users"));  // a key holds "-1"
+    ADD_FAILURE() << "writer accepted a table whose keys it cannot encode";
+  } catch (const jet_error& error) {
+    EXPECT_EQ(error.number(), 3001);
+  }
 }
