@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include "../UDB/udb_check.h"
+#include "DAO/dao_db.h"
+#include "DAO/dao_recs.h"
+#include "dao_test.h"
+
+namespace {
+
+class dao_record_io_test : public dao_test {
+ protected:
+  void SetUp() override {
+    dao_test::SetUp();
+    db_ = engine_->create_db(u"new.mdb");
+    udb_schema fields(true);
+    fields.add(std::make_unique<t_ftd>(20, u"Name", VT_BSTR, true, false, ole_variant(), 0));
+    fields.add(std::make_unique<t_ftd>(0, u"Num", VT_I4, true, false, ole_variant(), 0));
+    fields.add(std::make_unique<t_ftd>(0, u"When", VT_DATE, false, false, ole_variant(), 0));
+    fields.add(std::make_unique<t_ftd>(0, u"Big", VT_I8, false, false, ole_variant(), 0));
+    fields.add(std::make_unique<t_ftd>(0, u"Memo", VT_BSTR, false, false, ole_variant(), 0));
+    stream_ = db_->create_table(u"T", fields, udb_indexes());
+  }
+  void TearDown() override {
+    stream_.reset();
+    db_.reset();
+    dao_test::TearDown();
+  }
+
+  // A source record: name, number, date text, 64-bit number, memo text.
+  static std::unique_ptr<udb_record> record(ole_variant name, ole_variant number, const char* date,
+                                            ole_variant big = ole_variant(), ole_variant memo = u"memo") {
+    auto r = std::make_unique<udb_record>();
+    ole_variant when;
+    if (date) when.from_string(date, VT_DATE);
+    r->add(std::make_unique<udb_field>(u"NAME", 20, name));
+    r->add(std::make_unique<udb_field>(u"NUM", 0, number));
+    r->add(std::make_unique<udb_field>(u"WHEN", 0, when));
+    r->add(std::make_unique<udb_field>(u"BIG", 0, big));
+    r->add(std::make_unique<udb_field>(u"MEMO", 0, memo));
+    return r;
+  }
+  dao_fake::table& table() { return *world().files[u"new.mdb"]->find(u"T"); }
+
+  std::unique_ptr<udb_database> db_;
+  std::unique_ptr<udb_recordset> stream_;
+};
+
+TEST_F(dao_record_io_test, RecordsAreStoredAndCounted) {
+  stream_->append_record(*record(u"a", 1, "2011-03-04 05:06:07", ole_variant(9000000000LL)));
+  stream_->append_record(*record(u"b", 2, nullptr));
+  EXPECT_EQ(stream_->record_count(), 2);
+  ASSERT_EQ(table().rows.size(), 2u);
+  const auto& row = table().rows[0];
+  EXPECT_EQ(row[0].to_wstring(), u"a");
+  EXPECT_EQ(row[1].to_long(), 1);
+  EXPECT_EQ(row[2].to_string(), "2011-03-04 05:06:07");
+  EXPECT_EQ(row[3].get_type(), VT_R8);  // Access has no 64-bit integer: a double
+  EXPECT_EQ(row[3].get_variant().dblVal, 9000000000.0);
+  EXPECT_EQ(table().rows[1][2].get_type(), VT_EMPTY);
+}
+
+TEST_F(dao_record_io_test, NullsInRequiredFields) {
+  // Text: an empty string is stored.
+  stream_->append_record(*record(ole_variant(), 1, nullptr));
+  ASSERT_EQ(table().rows.size(), 1u);
+  EXPECT_EQ(table().rows[0][0].get_type(), VT_BSTR);
+  EXPECT_EQ(table().rows[0][0].to_wstring(), u"");
+  // Number: an empty value is written and Access's refusal is this record's error.
+  const raised r = raised_by([&] { stream_->append_record(*record(u"x", ole_variant(), nullptr)); });
+  EXPECT_TRUE(r.is_dao);
+  EXPECT_EQ(r.code, 0x10000u + 3314u);
+  EXPECT_TRUE(world().called("Collect(Num, vt0:)"));
+  // The next record is stored as usual.
+  stream_->append_record(*record(u"y", 3, nullptr));
+  EXPECT_EQ(table().rows.size(), 2u);
+  EXPECT_EQ(table().rows[1][0].to_wstring(), u"y");
+}
+
+TEST_F(dao_record_io_test, TimeWithoutDateIsStoredOnAccessZeroDayAndReadBackWithoutIt) {
+  stream_->append_record(*record(u"t", 1, "10:20:30"));
+  ASSERT_EQ(table().rows.size(), 1u);
+  EXPECT_EQ(table().rows[0][2].to_string(), "1899-12-30 10:20:30");
+  stream_.reset();
+  auto read = db_->get_table(u"T", 1);
+  ASSERT_FALSE(read->is_eof());
+  udb_record* item = read->get_item();
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ((*item)[2].to_string(), "0000-00-00 10:20:30");
+  EXPECT_EQ((*item)[2].to_wstring(), u"0000-00-00 10:20:30");
+  EXPECT_EQ((*item)[0].to_string(), "t");
+}
+
+TEST_F(dao_record_io_test, ZeroDayAloneReadsAsMidnight) {
+  dao_fake::table& t = table();
+  ole_variant zero_day;
+  zero_day.from_string("1899-12-30", VT_DATE);
+  t.rows.push_back({ole_variant(u"z"), ole_variant(1), zero_day, ole_variant(), ole_variant()});
+  auto read = db_->get_table(u"T", 1);
+  EXPECT_EQ((*read->get_item())[2].to_string(), "00:00:00");
+}
+
+TEST_F(dao_record_io_test, FieldThatMakesTheRecordTooLargeIsLeftEmpty) {
+  udb_check::trace_capture log;
+  world().too_large_field = u"Memo";
+  stream_->append_record(*record(u"a", 1, nullptr, ole_variant(), ole_variant(std::u16string(5000, u'x'))));
+  ASSERT_EQ(table().rows.size(), 1u);
+  EXPECT_EQ(table().rows[0][4].get_type(), VT_EMPTY);
+  EXPECT_EQ(table().rows[0][0].to_wstring(), u"a");
+  EXPECT_TRUE(log.has_line("Record is too large."));
+
+  // Any other refusal of a value fails the record.
+  world().fail_next("Collect", 3163, u"The field is too small to accept the amount of data you attempted to add.");
+  const raised r = raised_by([&] { stream_->append_record(*record(u"b", 2, nullptr)); });
+  EXPECT_TRUE(r.is_dao);
+  EXPECT_EQ(r.code, 0x10000u + 3163u);
+  EXPECT_EQ(table().rows.size(), 1u);
+}
+
+TEST_F(dao_record_io_test, RecordOfAnotherShapeIsRefusedBeforeAnythingIsAdded) {
+  auto short_record = std::make_unique<udb_record>();
+  short_record->add(std::make_unique<udb_field>(u"NAME", 20, ole_variant(u"a")));
+  const raised r = raised_by([&] { stream_->append_record(*short_record); });
+  EXPECT_EQ(r.text, "The structures of data source does not conform to the destination table.");
+  EXPECT_TRUE(table().rows.empty());
+  // The stream was not left in the middle of a new record.
+  stream_->append_record(*record(u"b", 2, nullptr));
+  EXPECT_EQ(table().rows.size(), 1u);
+}
+
+TEST_F(dao_record_io_test, ReadingWalksTheRecordsAndRewinds) {
+  for (int i = 1; i <= 3; ++i) stream_->append_record(*record(u"n", i, nullptr));
+  stream_.reset();
+  auto read = db_->get_table(u"T", 1);
+  auto* dao_read = static_cast<dao_recordset*>(read.get());
+  EXPECT_EQ(read->record_count(), 3);
+  dao_read->previous();  // from the first record to before it
+  EXPECT_EQ(world().count_calls("MovePrevious"), 1u);
+  dao_read->previous();  // already at the beginning: stays
+  EXPECT_EQ(world().count_calls("MovePrevious"), 1u);
+  read->rewind();
+  std::vector<LONG> seen;
+  for (; !read->is_eof(); read->next()) seen.push_back((*read->get_item())[1].to_long());
+  EXPECT_EQ(seen, (std::vector<LONG>{1, 2, 3}));
+  read->rewind();
+  ASSERT_FALSE(read->is_eof());
+  EXPECT_EQ((*read->get_item())[1].to_long(), 1);
+  read->next();
+  dao_read->previous();
+  EXPECT_EQ((*read->get_item())[1].to_long(), 1);
+}
+
+TEST_F(dao_record_io_test, RewindOfAnEmptyStreamDoesNotMove) {
+  auto read = db_->get_table(u"T", 1);
+  EXPECT_TRUE(read->is_eof());
+  read->rewind();  // MoveFirst on no records would fail
+  EXPECT_TRUE(read->is_eof());
+}
+
+TEST_F(dao_record_io_test, SchemaReadBackLosesAccessQuotesAroundDefaults) {
+  dao_fake::database& file = world().add_file(u"old.mdb");
+  dao_fake::table& t = file.add_table(u"D");
+  t.add_field(u"Txt", dbText, 10).default_value = ole_variant(u"\"abc\"");
+  t.add_field(u"Day", dbDate).default_value = ole_variant(u"#2011-03-04#");
+  t.add_field(u"Lone", dbText, 10).default_value = ole_variant(u"\"");
+  t.add_field(u"Id", dbGUID);
+  dao_fake::field_def& counter = t.add_field(u"N", dbLong);
+  counter.attributes = dbAutoIncrField;
+  counter.required = true;
+  auto db = engine_->open_db(u"old.mdb", 104, u"");
+  auto read = db->get_table(u"D", 1);
+  const udb_schema& schema = read->schema();
+  ASSERT_EQ(schema.size(), 5u);
+  EXPECT_EQ(schema[0].default_value.to_wstring(), u"abc");
+  EXPECT_EQ(schema[0].size, 10u);
+  EXPECT_EQ(schema[1].default_value.get_type(), VT_DATE);
+  EXPECT_EQ(schema[1].default_value.to_string(), "2011-03-04");
+  EXPECT_EQ(schema[1].default_kind, 1);
+  EXPECT_EQ(schema[2].default_value.to_wstring(), u"\"");  // one quote is no quoted text
+  EXPECT_EQ(schema[3].type, VT_BLOB);
+  EXPECT_EQ(schema[3].default_kind, 1);
+  EXPECT_EQ(schema[4].type, VT_I4);
+  EXPECT_TRUE(schema[4].auto_increment);
+  EXPECT_TRUE(schema[4].not_null);
+  EXPECT_EQ(schema[0].default_kind, 0);
+}
+
+TEST(dao_valid_variant, TypesAccessCannotStoreBecomeOnesItCan) {
+  const ole_variant u4(4000000000u);
+  const ole_variant converted = dao_get_valid_variant(u4);
+  EXPECT_EQ(converted.get_type(), VT_R8);
+  EXPECT_EQ(converted.get_variant().dblVal, 4000000000.0);
+  const ole_variant i8 = dao_get_valid_variant(ole_variant(-9000000000LL));
+  EXPECT_EQ(i8.get_type(), VT_R8);
+  EXPECT_EQ(i8.get_variant().dblVal, -9000000000.0);
+  const ole_variant ui8 = dao_get_valid_variant(ole_variant(18000000000000000000ull));
+  EXPECT_EQ(ui8.get_type(), VT_R8);
+  EXPECT_EQ(ui8.get_variant().dblVal, 18000000000000000000.0);
+  const ole_variant i1 = dao_get_valid_variant(ole_variant(static_cast<signed char>(-5)));
+  EXPECT_EQ(i1.get_type(), VT_I2);
+  EXPECT_EQ(i1.to_long(), -5);
+  const ole_variant ui2 = dao_get_valid_variant(ole_variant(static_cast<unsigned short>(65535)));
+  EXPECT_EQ(ui2.get_type(), VT_I4);
+  EXPECT_EQ(ui2.to_long(), 65535);
+  EXPECT_EQ(dao_get_valid_variant(ole_variant(u"12")).get_type(), VT_EMPTY);
+  EXPECT_EQ(dao_get_valid_variant(ole_variant(7)).get_type(), VT_EMPTY);
+}
+
+}  // namespace
