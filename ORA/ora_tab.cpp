@@ -23,6 +23,15 @@ std::u16string text_of(const udb_field& field) {
   return field.get_type() == VT_EMPTY ? std::u16string() : field.to_wstring();
 }
 
+// Blanks and line breaks at both ends: the dictionary keeps the default as
+// it was written in the DDL, often with the line break that followed it.
+std::u16string trim_default(const std::u16string& text) {
+  const std::u16string space = u" \t\r\n";
+  size_t first = text.find_first_not_of(space);
+  if (first == std::u16string::npos) return std::u16string();
+  return text.substr(first, text.find_last_not_of(space) - first + 1);
+}
+
 // The position of a schema column by name, ignoring case; -1 when missing.
 int schema_position(const udb_schema& schema, const std::u16string& name) {
   for (size_t i = 0; i < schema.size(); ++i)
@@ -106,7 +115,7 @@ void ora_table::init_schema() {
 
 ole_variant ora_table::get_def_value(VARTYPE type, const std::u16string& source) {
   trace(1, u"ora_table::get_def_value(type=0x%08X, src=%s)", static_cast<unsigned>(type), source.c_str());
-  std::u16string text = tk_trim(source);
+  std::u16string text = trim_default(source);
   bool was_quoted = false;
   if (text.size() > 1 && text.front() == u'\'' && text.back() == u'\'') {
     trace(1, "Removing quotes");
