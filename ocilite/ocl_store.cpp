@@ -101,7 +101,8 @@ std::unique_ptr<session> open_file(const std::string& path, const std::string& u
 
 bool prepare_session(session& s, oracle_error& error) {
   register_functions(s.db, s.user);
-  return run_sql(s, "PRAGMA foreign_keys=ON;" + dictionary_views(s), error);
+  // Oracle's LIKE, unlike SQLite's, tells upper from lower case.
+  return run_sql(s, "PRAGMA foreign_keys=ON; PRAGMA case_sensitive_like=ON;" + dictionary_views(s), error);
 }
 
 }  // namespace

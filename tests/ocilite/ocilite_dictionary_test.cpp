@@ -185,6 +185,8 @@ TEST_F(dictionary_test, UserQueriesWithOracleFunctionsAndDual) {
   EXPECT_EQ(q("SELECT TO_CHAR(TO_DATE('2010-01-01', 'YYYY-MM-DD'), 'DD.MM.YYYY'), 1 + 1 FROM DUAL"),
             (rows{{"01.01.2010", "2"}}));
   EXPECT_EQ(q("SELECT DNAME FROM DEPT MINUS SELECT DNAME FROM DEPT WHERE DEPTNO != 10"), (rows{{"ACCOUNTING"}}));
+  EXPECT_EQ(q("SELECT COUNT(*) FROM DEPT WHERE DNAME LIKE 'acc%'"), (rows{{"0"}}));  // LIKE is case-sensitive
+  EXPECT_EQ(q("SELECT COUNT(*) FROM DEPT WHERE DNAME LIKE 'ACC%'"), (rows{{"1"}}));
 }
 
 // The system's reading of the banner: the first word starting with a digit
