@@ -135,6 +135,10 @@ TEST_F(dao_engine_test, OpenModeBitsAndPasswordBecomeOpenDatabaseArguments) {
   auto locked = engine_->open_db(u"old.mdb", 17, u"s3cr et;");
   EXPECT_EQ(locked->open_flags(), 17u);
   locked.reset();
+  engine_->open_db(u"old.mdb", 16, u"").reset();
+  engine_->open_db(u"old.mdb", 1 | 8, u"").reset();
+  EXPECT_TRUE(world().called("OpenDatabase(old.mdb, vt11:1, vt11:0, vt8:)"));  // exclusive only
+  EXPECT_TRUE(world().called("OpenDatabase(old.mdb, vt11:0, vt11:1, vt8:)"));  // read-only only
   // exclusive, read-only, connect text
   EXPECT_TRUE(world().called("OpenDatabase(old.mdb, vt11:0, vt11:0, vt8:)"));
   EXPECT_TRUE(world().called("OpenDatabase(old.mdb, vt11:1, vt11:1, vt8:;pwd=s3cr et;)"));

@@ -523,6 +523,7 @@ class fake_recordset : public object<Recordset> {
 
   HRESULT AddNew() override {
     FAKE_ENTER("AddNew");
+    the_world().calls.push_back("AddNew");
     if (options_ & dbReadOnly) return raise(3027, u"Cannot update.  Database or object is read-only.");
     pending_.assign(table_->fields.size(), ole_variant());
     adding_ = true;

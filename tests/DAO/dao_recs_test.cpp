@@ -122,9 +122,18 @@ TEST_F(dao_record_io_test, RecordOfAnotherShapeIsRefusedBeforeAnythingIsAdded) {
   const raised r = raised_by([&] { stream_->append_record(*short_record); });
   EXPECT_EQ(r.text, "The structures of data source does not conform to the destination table.");
   EXPECT_TRUE(table().rows.empty());
-  // The stream was not left in the middle of a new record.
+  // No new record was left pending in the engine.
+  EXPECT_EQ(world().count_calls("AddNew"), 0u);
   stream_->append_record(*record(u"b", 2, nullptr));
+  EXPECT_EQ(world().count_calls("AddNew"), 1u);
   EXPECT_EQ(table().rows.size(), 1u);
+}
+
+TEST_F(dao_record_io_test, FailedCloseDoesNotEscapeTheDestructor) {
+  world().fail_next("Recordset.Close", 3420, u"Object invalid or no longer set.");
+  EXPECT_NO_THROW(stream_.reset());
+  EXPECT_EQ(world().count_calls("Recordset.Close"), 0u);  // the close was attempted and failed
+  EXPECT_TRUE(world().failures.empty());
 }
 
 TEST_F(dao_record_io_test, ReadingWalksTheRecordsAndRewinds) {
