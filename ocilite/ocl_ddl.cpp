@@ -585,7 +585,7 @@ bool create_index(session& s, parser& p, bool unique, bool parse_only, oracle_er
   return apply(s, ddl + catalog, error);
 }
 
-bool create_view(session& s, parser& p, bool parse_only, oracle_error& error) {
+bool create_view(session& s, parser& p, bool replace, bool parse_only, oracle_error& error) {
   std::string view;
   std::vector<std::string> aliases;
   if (!p.name(view, error)) return false;
@@ -599,9 +599,17 @@ bool create_view(session& s, parser& p, bool parse_only, oracle_error& error) {
   std::string select;
   if (!translate(p.sql_, p.t_, start, p.t_.size(), select, error)) return false;
   if (parse_only) return true;
-  if (object_exists(s, view)) {
+  bool is_view = exists(s, "SELECT 1 FROM \"OCILITE$VIEWS\" WHERE VIEW_NAME = ?1", view);
+  if (object_exists(s, view) && !(replace && is_view)) {
     error = make_error(955);
     return false;
+  }
+  if (is_view) {  // OR REPLACE: the old definition goes first
+    std::string q = quote(view);
+    if (!apply(s, "DROP VIEW " + sqlite_name(view) + "; DELETE FROM \"OCILITE$VIEWS\" WHERE VIEW_NAME = " + q +
+                      "; DELETE FROM \"OCILITE$COLUMNS\" WHERE TABLE_NAME = " + q + ";",
+               error))
+      return false;
   }
   std::string text = p.source(start, p.t_.size());
   std::string ddl = "CREATE VIEW " + sqlite_name(view) +
@@ -686,12 +694,18 @@ bool run_ddl(session& s, const std::string& sql, const std::vector<token>& token
   parser p(sql, tokens);
   if (p.accept("DROP")) return drop(s, p, parse_only, error);
   p.accept("CREATE");
+  bool replace = false;
   if (p.accept("OR")) {
     if (!p.expect("REPLACE", 922, error)) return false;
+    replace = true;
   }
   p.accept("FORCE");
-  if (p.accept("TABLE")) return create_table(s, p, parse_only, error);
-  if (p.accept("VIEW")) return create_view(s, p, parse_only, error);
+  if (!replace && p.accept("TABLE")) return create_table(s, p, parse_only, error);
+  if (p.accept("VIEW")) return create_view(s, p, replace, parse_only, error);
+  if (replace) {
+    error = make_error(922);
+    return false;
+  }
   bool unique = p.accept("UNIQUE");
   if (p.accept("INDEX")) return create_index(s, p, unique, parse_only, error);
   error = make_error(901);

@@ -123,6 +123,13 @@ TEST_F(statement_test, DdlThroughTheSessionUpdatesTheDictionary) {
   EXPECT_TRUE(query_text(*client, "SELECT TABLE_NAME FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'BONUS'").empty());
   EXPECT_EQ(run("DROP TABLE BONUS", 1), OCI_ERROR);
   EXPECT_EQ(client->last_error().number, 942);
+  EXPECT_EQ(run("CREATE VIEW NAMES AS SELECT DNAME FROM DEPT", 1), OCI_SUCCESS);
+  EXPECT_EQ(run("CREATE VIEW NAMES AS SELECT DEPTNO FROM DEPT", 1), OCI_ERROR);
+  EXPECT_EQ(run("CREATE OR REPLACE VIEW NAMES AS SELECT DEPTNO, DNAME FROM DEPT", 1), OCI_SUCCESS);
+  EXPECT_EQ(query_text(*client, "SELECT COLUMN_NAME FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'NAMES'"),
+            (std::vector<std::vector<std::string>>{{"DEPTNO"}, {"DNAME"}}));
+  EXPECT_EQ(run("CREATE OR REPLACE VIEW DEPT AS SELECT 1 AS X FROM DUAL", 1), OCI_ERROR);  // a table stays
+  EXPECT_EQ(client->last_error().number, 955);
 }
 
 TEST_F(statement_test, MisuseEndsInOracleErrors) {
