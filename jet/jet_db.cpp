@@ -48,3 +48,8 @@ jet_pager& jet_database::pager_for_update() {
     throw jet_error(jet_dao_error::read_only, "Database '" + path() + "' is opened read-only.");
   return *pager_;
 }
+
+void jet_database::reload_catalog() {
+  catalog_def_ = jet_read_tdef(*pager_, jet4::catalog_tdef_page);
+  catalog_ = jet_read_catalog(*pager_, catalog_def_);
+}

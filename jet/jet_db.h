@@ -25,6 +25,8 @@ class jet_database {
   const jet_pager& pager() const { return *pager_; }
   // The pager for changing the file; 3051 when the database is read-only.
   jet_pager& pager_for_update();
+  // Reads the catalog again after it changed.
+  void reload_catalog();
   const std::vector<jet_catalog_entry>& catalog() const { return catalog_; }
 
   // Table entries (local and linked, system ones included) in catalog order.

@@ -1,0 +1,247 @@
+#include "jet/jet_ctab.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "jet/jet_byte.h"
+#include "jet/jet_db.h"
+#include "jet/jet_err.h"
+#include "jet/jet_fmt4.h"
+#include "jet/jet_ikey.h"
+#include "jet/jet_iwri.h"
+#include "jet/jet_tabw.h"
+#include "jet/jet_type.h"
+#include "jet/jet_wpag.h"
+#include "jet/jet_wtdf.h"
+
+namespace {
+
+// Bytes Access writes in every new definition whose meaning is unknown
+// (the same in every sample file).
+constexpr uint32_t definition_stamp = 0x659;
+constexpr uint32_t real_index_stamp = 0x783;
+constexpr uint16_t general_sort_order = 0x409;
+constexpr uint32_t tables_container_id = 0x0f000001;
+constexpr size_t usage_map_row_size = 69;  // inline map: type, first page, 64 bitmap bytes
+constexpr uint8_t real_index_flags_base = 0x80;
+
+std::vector<uint8_t> empty_usage_map() {
+  std::vector<uint8_t> row(usage_map_row_size, 0);
+  row[0] = jet4::usage_map_inline;
+  return row;
+}
+
+// Map rows go to a page of their own (owner 0), as Access keeps them.
+class map_rows {
+ public:
+  explicit map_rows(jet_pager& pager) : pager_(pager) {}
+  uint32_t add() {
+    std::vector<uint8_t> row = empty_usage_map();
+    if (page_ != 0) {
+      std::vector<uint8_t> bytes = pager_.read_page(page_);
+      int number = jet_page_add_row(bytes, row);
+      if (number >= 0) {
+        pager_.write_page(page_, bytes);
+        return jet_row_pointer(page_, uint32_t(number));
+      }
+    }
+    std::vector<uint8_t> bytes = jet_new_data_page(0);
+    int number = jet_page_add_row(bytes, row);
+    page_ = jet_append_page(pager_, bytes);
+    return jet_row_pointer(page_, uint32_t(number));
+  }
+
+ private:
+  jet_pager& pager_;
+  uint32_t page_ = 0;
+};
+
+void check_name(const std::u16string& name) {
+  if (name.empty() || name.size() > 64 || name.front() == u' ')
+    throw jet_error(3125, "'" + std::string(name.begin(), name.end()) + "' isn't a valid name.");
+}
+
+}  // namespace
+
+double jet_ole_now() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  // OLE dates count local days from 1899-12-30 (25569 days before 1970-01-01).
+  double local_seconds = double(now) + double(local.tm_gmtoff);
+  return 25569.0 + local_seconds / 86400.0;
+}
+
+uint32_t jet_create_table(jet_database& db, const std::u16string& name, const std::vector<jet_new_column>& columns,
+                          const std::vector<jet_new_index>& indexes) {
+  jet_pager& pager = db.pager_for_update();
+  check_name(name);
+  if (db.find_table(name)) throw jet_error(3010, "Table '" + std::string(name.begin(), name.end()) + "' already exists.");
+  {
+    // The catalog's name index must be able to take the name before anything is written.
+    jet_column text;
+    text.type = jet_type::text;
+    jet_value value = jet_value::null(jet_type::text);
+    value.is_null = false;
+    value.text = name;
+    std::vector<uint8_t> key;
+    if (!jet_append_key(key, text, value, true))
+      throw jet_error(jet_dao_error::invalid_argument, "Names with these characters cannot be indexed yet.");
+  }
+  if (columns.empty() || columns.size() > 255) throw jet_error(jet_dao_error::invalid_argument, "Invalid field count.");
+  if (indexes.size() > 32) throw jet_error(jet_dao_error::invalid_argument, "Too many indexes.");
+
+  jet_table_def def;
+  jet_put_u32(&def.raw_head[0x0c], definition_stamp);
+  def.auto_flag = 0x01;
+  def.table_type = jet4::table_type_user;
+
+  // Columns in the order given: fixed ones packed in the fixed area, the
+  // others numbered in the variable table.
+  uint16_t fixed_offset = 0, var_index = 0;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const jet_new_column& spec = columns[i];
+    check_name(spec.name);
+    for (size_t j = 0; j < i; ++j)
+      if (jet_same_name(columns[j].name, spec.name))
+        throw jet_error(3191, "Can't define field more than once.");
+    jet_column column;
+    column.name = spec.name;
+    column.type = spec.type;
+    column.number = uint16_t(i);
+    column.index = uint16_t(i);
+    jet_put_u32(&column.raw[1], definition_stamp);
+    column.sort_order = general_sort_order;
+    column.flags = spec.required ? 0 : jet4::col_flag_nullable;
+    uint32_t fixed = jet_type::fixed_size(spec.type);
+    switch (spec.type) {
+      case jet_type::text:
+        if (spec.size < 1 || spec.size > 255) throw jet_error(jet_dao_error::invalid_argument, "Invalid field size.");
+        column.length = uint16_t(spec.size * 2);
+        column.ext_flags = jet4::col_ext_flag_compressed;
+        break;
+      case jet_type::binary:
+        if (spec.size < 1 || spec.size > 255) throw jet_error(jet_dao_error::invalid_argument, "Invalid field size.");
+        column.length = spec.size;
+        break;
+      case jet_type::memo:
+        column.ext_flags = jet4::col_ext_flag_compressed;
+        break;
+      case jet_type::long_binary:
+        break;
+      case jet_type::boolean:
+        column.flags |= jet4::col_flag_fixed;
+        column.length = 1;
+        break;
+      default:
+        if (fixed == 0 || spec.type == jet_type::numeric)
+          throw jet_error(jet_dao_error::invalid_argument, "Invalid field data type.");
+        column.flags |= jet4::col_flag_fixed;
+        column.length = uint16_t(fixed);
+        column.fixed_offset = fixed_offset;
+        fixed_offset = uint16_t(fixed_offset + fixed);
+    }
+    if (spec.auto_increment) {
+      if (spec.type != jet_type::long_integer) throw jet_error(jet_dao_error::invalid_argument, "Invalid field data type.");
+      column.flags |= jet4::col_flag_auto_long;
+    }
+    if (column.is_fixed()) {
+      column.var_index = var_index;  // Access stores the count of variable columns before it
+    } else {
+      column.var_index = var_index++;
+    }
+    column.stored_position = uint16_t(i);
+    def.columns.push_back(column);
+  }
+  def.max_columns = uint16_t(def.columns.size());
+  def.var_column_count = var_index;
+  // Descriptors are stored in name order.
+  std::vector<jet_column*> by_name;
+  for (jet_column& column : def.columns) by_name.push_back(&column);
+  std::stable_sort(by_name.begin(), by_name.end(), [](const jet_column* a, const jet_column* b) {
+    std::u16string x = a->name, y = b->name;
+    for (auto& c : x) c = char16_t(c < 128 ? std::toupper(c) : c);
+    for (auto& c : y) c = char16_t(c < 128 ? std::toupper(c) : c);
+    return x < y;
+  });
+  for (size_t i = 0; i < by_name.size(); ++i) by_name[i]->stored_position = uint16_t(i);
+
+  // Indexes: one physical index each, numbered in order.
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    const jet_new_index& spec = indexes[i];
+    check_name(spec.name);
+    if (spec.columns.empty() || spec.columns.size() > jet4::real_index_key_columns)
+      throw jet_error(jet_dao_error::invalid_argument, "Invalid index definition.");
+    jet_real_index real;
+    jet_put_u32(&real.raw[0], real_index_stamp);
+    for (const auto& [column_name, ascending] : spec.columns) {
+      const jet_column* column = def.find_column(column_name);
+      if (!column) throw jet_error(jet_dao_error::item_not_found, "Item not found in this collection.");
+      if (jet_type::is_long_value(column->type))
+        throw jet_error(jet_dao_error::invalid_argument, "Invalid index definition.");
+      real.columns.push_back({column->number, ascending});
+    }
+    real.flags = real_index_flags_base;
+    if (spec.unique || spec.primary) real.flags |= jet4::index_flag_unique;
+    if (spec.ignore_nulls) real.flags |= jet4::index_flag_ignore_nulls;
+    if (spec.required || spec.primary) real.flags |= jet4::index_flag_required;
+    def.real_indexes.push_back(real);
+    jet_logical_index logical;
+    jet_put_u32(&logical.raw[0], definition_stamp);
+    logical.name = spec.name;
+    logical.number = uint32_t(i);
+    logical.real_index = uint32_t(i);
+    logical.update_flags = 0x04;  // as in every sample; meaning unverified
+    logical.delete_flags = 0x04;
+    logical.type = spec.primary ? jet4::index_type_primary : 0;
+    def.indexes.push_back(logical);
+  }
+
+  // Pages: the definition first (its number names the table), then maps and index leaves.
+  std::vector<uint8_t> joined = jet_encode_tdef(def);
+  uint32_t definition_pages = jet_tdef_page_count(joined.size() + 16 * columns.size());
+  for (uint32_t i = 0; i < definition_pages; ++i)
+    def.chain.push_back(jet_append_page(pager, std::vector<uint8_t>(jet4::page_size, 0)));
+  def.page = def.chain.front();
+  map_rows maps(pager);
+  def.owned_pages = maps.add();
+  def.free_pages = maps.add();
+  for (const jet_column& column : def.columns)
+    if (jet_type::is_long_value(column.type)) def.column_maps.push_back({column.number, maps.add(), maps.add()});
+  for (jet_real_index& real : def.real_indexes) {
+    real.used_pages = maps.add();
+    jet_index_image image = jet_build_index({}, def.page, [&] {
+      return jet_append_page(pager, std::vector<uint8_t>(jet4::page_size, 0));
+    });
+    for (size_t i = 0; i < image.pages.size(); ++i) {
+      pager.write_page(image.pages[i], image.images[i]);
+      jet_usage_map_mark(pager, real.used_pages, image.pages[i], true);
+    }
+    real.first_page = image.root;
+  }
+  // Inline maps start at page 0 and cover the first 512 pages.
+  std::vector<std::vector<uint8_t>> pages = jet_tdef_pages(jet_encode_tdef(def), def.chain);
+  for (size_t i = 0; i < pages.size(); ++i) pager.write_page(def.chain[i], pages[i]);
+
+  // The catalog row.
+  const jet_catalog_entry* catalog_entry = db.find_table(u"MSysObjects");
+  if (!catalog_entry) throw jet_corrupt(db.path(), "no catalog");
+  jet_table_writer catalog(db, *catalog_entry);
+  std::vector<jet_value> row;
+  double now = jet_ole_now();
+  for (const jet_column& column : catalog.def().columns) {
+    jet_value value = jet_value::null(column.type);
+    auto set_integer = [&](int64_t number) { value.is_null = false; value.integer = number; };
+    if (column.name == u"Id") set_integer(int32_t(def.page));
+    else if (column.name == u"ParentId") set_integer(int32_t(tables_container_id));
+    else if (column.name == u"Type") set_integer(1);
+    else if (column.name == u"Flags") set_integer(0);
+    else if (column.name == u"Name") { value.is_null = false; value.text = name; }
+    else if (column.name == u"DateCreate" || column.name == u"DateUpdate") { value.is_null = false; value.real = now; }
+    row.push_back(value);
+  }
+  catalog.append(row);
+  catalog.close();
+  db.reload_catalog();
+  return def.page;
+}

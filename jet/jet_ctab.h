@@ -1,0 +1,36 @@
+#pragma once
+// Creating a table in a database open for update: the definition (column
+// layout as Access lays it out), the page maps of the table, its long-value
+// columns and its indexes, an empty leaf page per index, and the table's
+// row in the catalog.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class jet_database;
+
+struct jet_new_column {
+  std::u16string name;
+  uint8_t type = 0;         // jet_type; DAO's field type codes
+  uint16_t size = 0;        // Text: characters; Binary: bytes; others: ignored
+  bool required = false;
+  bool auto_increment = false;  // Long only
+};
+
+struct jet_new_index {
+  std::u16string name;
+  std::vector<std::pair<std::u16string, bool>> columns;  // name, ascending
+  bool primary = false;
+  bool unique = false;
+  bool ignore_nulls = false;
+  bool required = false;
+};
+
+// Returns the new table's definition page. Raises 3010 when the name is
+// taken, 3125 for an empty or over-long name, 3191 for a repeated column,
+// 3001 for other impossible definitions.
+uint32_t jet_create_table(jet_database& db, const std::u16string& name, const std::vector<jet_new_column>& columns,
+                          const std::vector<jet_new_index>& indexes);
+
+// The current local time as an OLE date.
+double jet_ole_now();

@@ -1,0 +1,173 @@
+// Tables created by us in an Access-made database, with every DAO type and
+// indexes, filled with rows, then read by our reader, the consistency
+// check, mdbtools and mdb-reader.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "jet/jet_chk.h"
+#include "jet/jet_ctab.h"
+#include "jet/jet_cur.h"
+#include "jet/jet_db.h"
+#include "jet/jet_err.h"
+#include "jet/jet_tabw.h"
+#include "jet/jet_type.h"
+#include "jet_files.h"
+
+namespace {
+
+std::string run(const std::string& command, int* status) {
+  std::string output;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen((command + " 2>&1").c_str(), "r"), ::pclose);
+  std::array<char, 4096> buffer;
+  size_t got;
+  while (pipe && (got = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0) output.append(buffer.data(), got);
+  *status = pipe ? ::pclose(pipe.release()) : -1;
+  return output;
+}
+
+std::vector<jet_new_column> every_type() {
+  return {{u"Id", jet_type::long_integer, 0, true, true},   {u"Flag", jet_type::boolean},
+          {u"Small", jet_type::byte},                       {u"Count", jet_type::integer},
+          {u"Money", jet_type::currency},                   {u"Ratio", jet_type::single},
+          {u"Amount", jet_type::double_},                   {u"When", jet_type::date_time},
+          {u"Raw", jet_type::binary, 16},                   {u"Full Name", jet_type::text, 50},
+          {u"Blob", jet_type::long_binary},                 {u"Notes", jet_type::memo}};
+}
+
+jet_value number(uint8_t type, int64_t integer, double real = 0) {
+  jet_value value = jet_value::null(type);
+  value.is_null = false;
+  value.integer = integer;
+  value.real = real;
+  return value;
+}
+
+std::vector<jet_value> sample_row(int i) {
+  std::vector<jet_value> row;
+  row.push_back(jet_value::null(jet_type::long_integer));  // AutoNumber
+  row.push_back(number(jet_type::boolean, i % 2));
+  row.push_back(number(jet_type::byte, 200 + i));
+  row.push_back(number(jet_type::integer, -1234 * i));
+  row.push_back(number(jet_type::currency, 123456789 * i));
+  row.push_back(number(jet_type::single, 0, 1.5 * i));
+  row.push_back(number(jet_type::double_, 0, -2.25e10 * i));
+  row.push_back(number(jet_type::date_time, 0, 36526.5 + i));
+  jet_value raw = jet_value::null(jet_type::binary);
+  raw.is_null = false;
+  raw.bytes = {uint8_t(i), 1, 2, 3};
+  row.push_back(raw);
+  jet_value name = jet_value::null(jet_type::text);
+  name.is_null = false;
+  name.text = u"Name " + std::u16string(1, char16_t('A' + i)) + u" of twelve";
+  row.push_back(name);
+  jet_value blob = jet_value::null(jet_type::long_binary);
+  blob.is_null = false;
+  blob.bytes.assign(300 * (i + 1), uint8_t(i));
+  row.push_back(blob);
+  jet_value notes = jet_value::null(jet_type::memo);
+  notes.is_null = false;
+  notes.text = std::u16string(2000 * i + 10, char16_t(u'a' + i)) + u"\u00e9t\u00e9 \u0416";
+  row.push_back(i == 2 ? jet_value::null(jet_type::memo) : notes);
+  return row;
+}
+
+}  // namespace
+
+TEST(jet_create, a_table_of_every_type_reads_back_through_every_reader) {
+  std::string sample = jet4_sample("emptyV2000.mdb");
+  if (!std::filesystem::exists(sample)) GTEST_SKIP() << "emptyV2000.mdb not available";
+  scratch_file file("new.mdb");
+  write_whole_file(file.path(), read_whole_file(sample));
+  {
+    jet_database db(file.path(), false);
+    jet_create_table(db, u"Every Type", every_type(),
+                     {{u"PrimaryKey", {{u"Id", true}}, true, true, false, true},
+                      {u"ByName", {{u"Full Name", true}, {u"When", false}}, false, false, false, false}});
+    jet_table_writer writer(db, *db.find_table(u"Every Type"));
+    for (int i = 0; i < 3; ++i) writer.append(sample_row(i));
+    writer.close();
+  }
+  jet_database db(file.path(), true);
+  const jet_catalog_entry* table = db.find_table(u"every type");
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->dao_attributes(), 0u);
+  jet_table_def def = db.table_def(*table);
+  ASSERT_EQ(def.columns.size(), 12u);
+  EXPECT_EQ(def.columns[9].name, u"Full Name");
+  EXPECT_EQ(def.columns[9].length, 100);
+  EXPECT_TRUE(def.columns[0].is_auto_long());
+  EXPECT_FALSE(def.columns[0].is_nullable());
+  jet_table_cursor cursor(db.pager(), def);
+  std::vector<jet_value> row;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(cursor.next(row));
+    std::vector<jet_value> expected = sample_row(i);
+    EXPECT_EQ(row[0].integer, i + 1);  // AutoNumber from 1
+    EXPECT_EQ(row[1].integer, i % 2);
+    EXPECT_EQ(row[2].integer, 200 + i);
+    EXPECT_EQ(row[3].integer, -1234 * i);
+    EXPECT_EQ(row[4].integer, 123456789 * i);
+    EXPECT_EQ(row[5].real, 1.5 * i);
+    EXPECT_EQ(row[6].real, -2.25e10 * i);
+    EXPECT_EQ(row[7].real, 36526.5 + i);
+    EXPECT_EQ(row[8].bytes, expected[8].bytes);
+    EXPECT_EQ(row[9].text, expected[9].text);
+    EXPECT_EQ(row[10].bytes, expected[10].bytes);
+    EXPECT_EQ(row[11].is_null, i == 2);
+    if (i != 2) {
+      EXPECT_EQ(row[11].text, expected[11].text);
+    }
+  }
+  EXPECT_FALSE(cursor.next(row));
+  jet_check_report report = jet_check_database(db);
+  EXPECT_TRUE(report.problems.empty()) << report.problems[0];
+  EXPECT_GE(report.indexes_verified, 10);
+
+  int status;
+  std::string tables = run("mdb-tables -1 '" + file.path() + "'", &status);
+  EXPECT_NE(tables.find("Every Type"), std::string::npos) << tables;
+  std::string schema = run("mdb-schema -T 'Every Type' '" + file.path() + "'", &status);
+  EXPECT_EQ(status, 0) << schema;
+  for (const char* column : {"Full Name", "Notes", "Blob", "When", "Money"})
+    EXPECT_NE(schema.find(column), std::string::npos) << column << "\n" << schema;
+  std::string exported = run("mdb-export '" + file.path() + "' 'Every Type'", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(exported.find("Name B"), std::string::npos) << exported.substr(0, 500);
+  std::string readers = std::string(DMW_SOURCE_DIR) + "/tools/readers";
+  if (std::filesystem::exists(readers + "/node_modules/mdb-reader")) {
+    scratch_file dump("dump.json");
+    run(std::string(JETUTIL_PATH) + " dump '" + file.path() + "' > '" + dump.path() + "'", &status);
+    ASSERT_EQ(status, 0);
+    std::string compared = run("node '" + readers + "/compare.mjs' '" + dump.path() + "' '" + file.path() + "'", &status);
+    EXPECT_EQ(status, 0) << compared;
+  }
+}
+
+TEST(jet_create, impossible_definitions_are_refused_with_dao_numbers) {
+  std::string sample = jet4_sample("emptyV2000.mdb");
+  if (!std::filesystem::exists(sample)) GTEST_SKIP() << "emptyV2000.mdb not available";
+  scratch_file file("bad.mdb");
+  write_whole_file(file.path(), read_whole_file(sample));
+  jet_database db(file.path(), false);
+  auto number = [&](const std::u16string& name, const std::vector<jet_new_column>& columns) {
+    try {
+      jet_create_table(db, name, columns, {});
+    } catch (const jet_error& error) {
+      return error.number();
+    }
+    return 0;
+  };
+  uint32_t pages = db.pager().page_count();
+  EXPECT_EQ(number(u"MSysObjects", {{u"a", jet_type::long_integer}}), 3010);
+  EXPECT_EQ(number(u"", {{u"a", jet_type::long_integer}}), 3125);
+  EXPECT_EQ(number(u"T", {{u"a", jet_type::long_integer}, {u"A", jet_type::text, 10}}), 3191);
+  EXPECT_EQ(number(u"T", {{u"a", jet_type::text, 0}}), 3001);
+  EXPECT_EQ(number(u"T", {{u"a", jet_type::text, 10, false, true}}), 3001);
+  EXPECT_EQ(db.pager().page_count(), pages) << "a refused table left pages behind";
+  EXPECT_EQ(number(u"T", {{u"a", jet_type::long_integer}}), 0);
+  EXPECT_EQ(number(u"t", {{u"a", jet_type::long_integer}}), 3010);
+}
