@@ -24,7 +24,15 @@ int main(int argc, char** argv) {
   try {
     converter.emplace(dmw_front_end::agent);
     if (argc < 2 || !parse_cmd_line(argc, argv)) print_and_exit(agent_usage_text());
-    converter->connect_oracle_server(converter->source_name());
+    try {
+      converter->connect_oracle_server(converter->source_name());
+    } catch (const tk_exception& error) {
+      // The run cannot start without its source: after the "Error:" lines
+      // the agent ends as it does for every other failure that stops it.
+      handler.handle(error, false);
+      converter.reset();
+      return -1;
+    }
     check_dest(converter->dest_name());
     (*converter)();
   } catch (const tk_exception& error) {

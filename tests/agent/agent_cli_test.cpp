@@ -173,7 +173,7 @@ TEST_F(AgentCli, TableNamesFile) {
 TEST_F(AgentCli, LogFileHoldsMilestonesOnlyAndStartsAfreshEachRun) {
   const fs::path log = folder / "run.log";
   folder.write("run.log", "lines of an earlier run\r\n");
-  const std::string expected = "Error:\n" + std::string(
+  const std::string expected = "Connecting to Oracle data source '//localhost:1521/ORCL'\r\nError:\n" + std::string(
       "The Oracle client and networking components were not found.\n"
       "These components are supplied by the Oracle Corporation and\n"
       "are part of the Oracle Version 7.3.4 (or later) client\n"
@@ -230,10 +230,33 @@ TEST_F(AgentCli, ConnectionFailsHonestlyWithoutAnOracleClient) {
              kConnectFailure, "", 255);
 }
 
-TEST_F(AgentCli, AnInstalledClientStillGivesNoSessionInThisBuild) {
-  const fs::path client = fs::path(DMW_BINARY_DIR) / "ocilite" / "libocilite.so";
-  if (!fs::exists(client)) GTEST_SKIP() << "no Oracle client library built at " << client;
-  expect_run(run_agent(kRequired, folder.path(), {"DMW_OCI_LIBRARY=" + client.string()}),
-             "Error:\nConnecting to Oracle is not available in this build of the program.\n", "",
+TEST_F(AgentCli, LogonFailuresThroughAClientEndTheRunWithTheirMappedTexts) {
+  // An ocilite home with the schema DB/SCOTT/tiger, made by the ocilite tool.
+  const fs::path home = folder / "oracle";
+  const std::string make = std::string("'") + OCILITE_TOOL + "' create-user '" + home.string() +
+                           "' DB SCOTT tiger >/dev/null 2>&1";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  const std::vector<std::string> env = {std::string("DMW_OCI_LIBRARY=") + OCILITE_LIBRARY,
+                                        "OCILITE_HOME=" + home.string()};
+  const std::vector<std::string> to_db = {"--dest=out", "--src=DB", "--acc_ver=1", "--oraclu=scott"};
+  std::vector<std::string> args = to_db;
+  args.push_back("--oraclp=lion");
+  expect_run(run_agent(args, folder.path(), env), "Error:\nInvalid user name or password.\n", "", 255);
+  expect_run(run_agent({"--dest=out", "--src=NOSUCH", "--acc_ver=1", "--oraclu=scott", "--oraclp=tiger"},
+                       folder.path(), env),
+             "Error:\nCannot resolve Oracle service name. Check to verify the correct name was given. \n", "",
              255);
+  args = to_db;
+  args.insert(args.end(), {"--oraclp=tiger", "--port=1600"});
+  expect_run(run_agent(args, folder.path(), env),
+             "Error:\nORA-12541: no listener. For more information see Troubleshooting article of the "
+             "product documentation.\n",
+             "", 255);
+  // Silent runs keep the exit code.
+  args = to_db;
+  args.insert(args.end(), {"--silent", "--oraclp=lion"});
+  expect_run(run_agent(args, folder.path(), env), "", "", 255);
+  // Nothing was written at the destination.
+  EXPECT_FALSE(fs::exists(folder / "out"));
+  EXPECT_FALSE(fs::exists(folder / "out.mdb"));
 }

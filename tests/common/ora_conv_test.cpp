@@ -11,6 +11,8 @@
 #include "TK/tk_trace.h"
 #include "UDB/udb_conv.h"
 #include "common/ora_conv.h"
+#include "ORA/ora_excp.h"
+#include "tests/ORA/ora_home.h"
 
 TEST(OracleConverter, SettingsAreStoredWithLocalhostForAnEmptyHost) {
   oracle_converter_impl oracle;
@@ -38,10 +40,13 @@ TEST(OracleConverter, SettingsAreTracedInTheirOrder) {
   std::stringstream content;
   content << in.rdbuf();
   std::remove(path.c_str());
+  // The password is masked; the engine lives as long as the settings.
   EXPECT_EQ(content.str(),
+            "ora_engine::ctor\r\n"
             "oracle_converter_impl::ctor\r\n"
-            "oracle_converter_impl::store_oracle_settings(h\xC3\xB6st,u,p,1)\r\n"
-            "oracle_converter_impl::dtor\r\n");
+            "oracle_converter_impl::store_oracle_settings(h\xC3\xB6st,u,*****,1)\r\n"
+            "oracle_converter_impl::dtor\r\n"
+            "ora_engine::dtor\r\n");
 }
 
 TEST(OracleConverter, ConnectingFailsWithTheMissingClientMessage) {
@@ -88,4 +93,67 @@ TEST(OracleConverter, ProfileTakesPresentValuesAndStoresOnlyValuesThatAreSet) {
   const udb_profile::section* section = stored.find_section(u"Oracle settings");
   ASSERT_NE(section, nullptr);
   EXPECT_EQ(*section, (udb_profile::section{{u"host", u"srv"}, {u"port", u"1600"}}));
+}
+
+namespace {
+
+// Settings for the schema DB/SCOTT/tiger of a fresh ocilite home.
+class OracleConnection : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home.create_user("DB", "SCOTT", "tiger");
+    home.load("DB", "SCOTT", "CREATE TABLE EMP (ID NUMBER(4)); INSERT INTO EMP VALUES (1);");
+    home.create_user("OTHER", "SCOTT", "tiger");
+    home.load("OTHER", "SCOTT", "CREATE TABLE DEPT (ID NUMBER(4)); CREATE TABLE BONUS (ID NUMBER(4));");
+    home.make_current();
+    oracle.store_oracle_settings(u"", u"scott", u"tiger", u"1521");
+  }
+
+  ora_test_home home;
+  oracle_converter_impl oracle;
+};
+
+}  // namespace
+
+TEST_F(OracleConnection, ConnectingAgainLeavesOneConnectionToTheNewDatabase) {
+  udb_database& first = oracle.connect_oracle_server(u"DB");
+  EXPECT_EQ(&first, oracle.source_database());
+  EXPECT_EQ(first.name(), u"//localhost:1521/DB");
+  EXPECT_EQ(first.table_names(), std::vector<std::u16string>{u"EMP"});
+  EXPECT_EQ(oracle.oracle_database_name(), u"DB");
+  udb_database& second = oracle.connect_oracle_server(u"OTHER");
+  EXPECT_EQ(&second, oracle.source_database());
+  EXPECT_EQ(second.table_names(), (std::vector<std::u16string>{u"DEPT", u"BONUS"}));
+  EXPECT_EQ(oracle.oracle_database_name(), u"OTHER");
+  // The one session is the new one.
+  EXPECT_EQ(oracle.oracle_engine().get_records_cnt(u"BONUS"), 0);
+  EXPECT_THROW(oracle.oracle_engine().get_records_cnt(u"EMP"), ora_exception);
+}
+
+TEST_F(OracleConnection, AFailedLogonIsAnOracleErrorAndLeavesNoConnection) {
+  oracle.connect_oracle_server(u"DB");
+  oracle.store_oracle_settings(u"localhost", u"scott", u"lion", u"1521");
+  try {
+    oracle.connect_oracle_server(u"OTHER");
+    FAIL() << "logged on with a wrong password";
+  } catch (const tk_exception& e) {
+    EXPECT_EQ(e.code(), 0x1003F9u);  // ORA-01017
+    EXPECT_EQ(e.level(), 0);
+  }
+  EXPECT_EQ(oracle.source_database(), nullptr);
+  EXPECT_EQ(oracle.oracle_database_name(), u"DB");
+  EXPECT_FALSE(oracle.oracle_engine().is_logged_on());
+}
+
+TEST_F(OracleConnection, QueryChecksAnswerWithoutThrowingAndKeepTheConnection) {
+  // Not connected and no database name: the connection cannot be made.
+  EXPECT_FALSE(oracle.test_oracle_query(u"SELECT * FROM EMP"));
+  EXPECT_EQ(oracle.source_database(), nullptr);
+
+  udb_database& db = oracle.connect_oracle_server(u"DB");
+  EXPECT_TRUE(oracle.test_oracle_query(u"SELECT ID FROM EMP"));
+  EXPECT_FALSE(oracle.test_oracle_query(u"SELECT ID FROM"));
+  EXPECT_FALSE(oracle.test_oracle_query(u"SELECT * FROM NO_SUCH_TABLE"));
+  EXPECT_EQ(oracle.source_database(), &db);
+  EXPECT_EQ(oracle.oracle_engine().get_records_cnt(u"EMP"), 1);
 }
