@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <utility>
 
 #include "../TK/temp_dir.h"
 #include "DAO/dao_db.h"
@@ -25,6 +27,23 @@ TEST_F(dao_engine_test, VersionByteSelectsTheEngine) {
   EXPECT_EQ(engine_->get_acc_version(header_file(dir, 4096, 0x01)), dao_engine::access_2000);
   EXPECT_EQ(engine_->get_acc_version(header_file(dir, 4096, 0x00)), dao_engine::access_97);
   EXPECT_EQ(engine_->get_acc_version(header_file(dir, 21, 0x02)), dao_engine::access_2007);
+}
+
+TEST_F(dao_engine_test, FilesMadeByAccessAreRecognised) {
+  namespace fs = std::filesystem;
+  const fs::path samples = fs::path(DMW_SHARED_DIR) / "testdata" / "access";
+  if (!fs::exists(samples)) GTEST_SKIP() << "no Access sample files at " << samples;
+  const std::pair<const char*, uint32_t> folders[] = {
+      {"jet3", dao_engine::access_97}, {"jet4", dao_engine::access_2000}, {"ace", dao_engine::access_2007}};
+  int checked = 0;
+  for (const auto& [folder, key] : folders) {
+    if (!fs::exists(samples / folder)) continue;
+    for (const fs::directory_entry& file : fs::directory_iterator(samples / folder)) {
+      EXPECT_EQ(engine_->get_acc_version(tk_from_ansi(file.path().string())), key) << file.path();
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 0);
 }
 
 TEST_F(dao_engine_test, FilesThatAreNotAccessFilesAreRefused) {
