@@ -44,6 +44,7 @@ const std::map<int, const char*>& messages() {
       {1455, "converting column overflows integer datatype"},
       {1438, "value larger than specified precision allowed for this column"},
       {1465, "invalid hex number"},
+      {1481, "invalid number format model"},
       {1482, "unsupported character set"},
       {1722, "invalid number"},
       {1740, "missing double quote in identifier"},

@@ -58,8 +58,15 @@ void fn_decode(sqlite3_context* ctx, int argc, sqlite3_value** a) {
 }
 
 void fn_to_char(sqlite3_context* ctx, int argc, sqlite3_value** a) {
-  switch (sqlite3_value_type(a[0])) {
-    case SQLITE_NULL: sqlite3_result_null(ctx); return;
+  int type = sqlite3_value_type(a[0]);
+  if (type == SQLITE_NULL) { sqlite3_result_null(ctx); return; }
+  if ((type == SQLITE_INTEGER || type == SQLITE_FLOAT) && argc > 1 && !is_null(a[1])) {
+    std::string text;
+    if (!format_number(sqlite3_value_double(a[0]), text_arg(a[1]), text)) { fail(ctx, 1481); return; }
+    result_text(ctx, text);
+    return;
+  }
+  switch (type) {
     case SQLITE_INTEGER: result_text(ctx, number_text((int64_t)sqlite3_value_int64(a[0]))); return;
     case SQLITE_FLOAT: result_text(ctx, number_text(sqlite3_value_double(a[0]))); return;
     default: break;
@@ -204,36 +211,6 @@ void fn_substr(sqlite3_context* ctx, int argc, sqlite3_value** a) {
   long long length = argc > 2 ? (long long)sqlite3_value_double(a[2]) : n;
   if (length < 1) { sqlite3_result_null(ctx); return; }
   result_text(ctx, to_utf8(text.substr(start - 1, length)));
-}
-
-// Rounds (half away from zero) or truncates at a decimal place, working on
-// the value's 15 significant decimal digits as Oracle's decimal NUMBER would,
-// so 1.005 rounds to 1.01 although its binary double lies just below.
-double decimal_round(double value, int places, bool round) {
-  if (value == 0 || !std::isfinite(value)) return value;
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
-  std::string digits;
-  const char* p = buf;
-  for (; *p && *p != 'e'; ++p)
-    if (*p >= '0' && *p <= '9') digits += *p;
-  int exponent = std::atoi(p + 1);   // value = d.ddd × 10^exponent
-  int keep = exponent + 1 + places;  // digits before the cut
-  if (keep < 0) return 0;
-  if (keep >= (int)digits.size()) return value;
-  bool up = round && digits[keep] >= '5';
-  std::string kept = digits.substr(0, keep);
-  // Carry the rounding through the kept digits.
-  int i = (int)kept.size() - 1;
-  while (up && i >= 0) {
-    if (kept[i] == '9') { kept[i] = '0'; --i; }
-    else { ++kept[i]; up = false; }
-  }
-  if (up) { kept.insert(kept.begin(), '1'); ++exponent; }
-  if (kept.empty()) kept = "0";
-  std::string text = "0." + kept + "e" + std::to_string(exponent + 1);
-  double result = std::strtod(text.c_str(), nullptr);
-  return value < 0 ? -result : result;
 }
 
 void round_or_trunc(sqlite3_context* ctx, int argc, sqlite3_value** a, bool round) {

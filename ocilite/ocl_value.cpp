@@ -1,5 +1,6 @@
 #include "ocilite/ocl_value.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -104,6 +105,100 @@ std::string binary_double_text(double value, bool single) {
   char exp[16];
   std::snprintf(exp, sizeof exp, "E%c%03d", e - 1 < 0 ? '-' : '+', std::abs(e - 1));
   return text + exp;
+}
+
+// Rounds (half away from zero) or truncates at a decimal place, working on
+// the value's 15 significant decimal digits as Oracle's decimal NUMBER would,
+// so 1.005 rounds to 1.01 although its binary double lies just below.
+double decimal_round(double value, int places, bool round) {
+  if (value == 0 || !std::isfinite(value)) return value;
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+  std::string digits;
+  const char* p = buf;
+  for (; *p && *p != 'e'; ++p)
+    if (*p >= '0' && *p <= '9') digits += *p;
+  int exponent = std::atoi(p + 1);   // value = d.ddd × 10^exponent
+  int keep = exponent + 1 + places;  // digits before the cut
+  if (keep < 0) return 0;
+  if (keep >= (int)digits.size()) return value;
+  bool up = round && digits[keep] >= '5';
+  std::string kept = digits.substr(0, keep);
+  // Carry the rounding through the kept digits.
+  int i = (int)kept.size() - 1;
+  while (up && i >= 0) {
+    if (kept[i] == '9') { kept[i] = '0'; --i; }
+    else { ++kept[i]; up = false; }
+  }
+  if (up) { kept.insert(kept.begin(), '1'); ++exponent; }
+  if (kept.empty()) kept = "0";
+  std::string text = "0." + kept + "e" + std::to_string(exponent + 1);
+  double result = std::strtod(text.c_str(), nullptr);
+  return value < 0 ? -result : result;
+}
+
+bool format_number(double value, const std::string& mask_written, std::string& text) {
+  std::string mask;
+  for (char c : mask_written) mask += (char)std::toupper((unsigned char)c);
+  bool fill_mode = mask.rfind("FM", 0) == 0;
+  if (fill_mode) mask = mask.substr(2);
+  bool dollar = !mask.empty() && mask[0] == '$';
+  if (dollar) mask = mask.substr(1);
+  size_t point = mask.find_first_of(".D");
+  std::string whole = mask.substr(0, point);
+  std::string fraction = point == std::string::npos ? "" : mask.substr(point + 1);
+  for (char c : whole)
+    if (c != '9' && c != '0' && c != ',' && c != 'G') return false;
+  for (char c : fraction)
+    if (c != '9' && c != '0') return false;
+  // The digits, rounded half away from zero at the mask's last decimal.
+  double rounded = decimal_round(std::fabs(value), (int)fraction.size(), true);
+  char buf[400];
+  std::snprintf(buf, sizeof buf, "%.*f", (int)fraction.size(), rounded);
+  std::string digits = buf;
+  std::string int_digits = digits.substr(0, digits.find('.'));
+  std::string frac_digits = fraction.empty() ? "" : digits.substr(digits.find('.') + 1);
+  if (int_digits == "0") int_digits.clear();  // "9.99" shows .50; a 0 in the mask forces it
+  size_t slots = 0;
+  for (char c : whole)
+    if (c == '9' || c == '0') ++slots;
+  size_t width = whole.size() + (point == std::string::npos ? 0 : 1 + fraction.size()) + (dollar ? 1 : 0) + 1;
+  if (int_digits.size() > slots) {
+    text = std::string(width, '#');
+    return true;
+  }
+  // The whole part, from the right: digits, forced zeros, group separators.
+  size_t first_zero = whole.find('0');
+  std::string out;
+  size_t taken = 0;
+  for (size_t i = whole.size(); i-- > 0;) {
+    char m = whole[i];
+    bool forced = first_zero != std::string::npos && i >= first_zero;
+    if (m == ',' || m == 'G') {
+      out.insert(out.begin(), taken < int_digits.size() || forced ? ',' : ' ');
+      continue;
+    }
+    if (taken < int_digits.size()) out.insert(out.begin(), int_digits[int_digits.size() - 1 - taken++]);
+    else out.insert(out.begin(), forced ? '0' : ' ');
+  }
+  if (!fraction.empty()) out += "." + frac_digits;
+  // Sign and currency go right before the first digit.
+  size_t lead = out.find_first_not_of(' ');
+  if (lead == std::string::npos) lead = out.size();
+  std::string prefix = std::string(value < 0 && rounded != 0 ? "-" : " ") + (dollar ? "$" : "");
+  out.insert(lead, prefix);
+  out.insert(0, std::string(width > out.size() ? width - out.size() : 0, ' '));
+  if (fill_mode) {
+    out.erase(0, out.find_first_not_of(' '));
+    if (value >= 0 || rounded == 0) out.erase(0, out.find_first_not_of(' '));
+    // In fill mode, 9s after the point drop trailing zeros.
+    size_t dot = out.find('.');
+    if (dot != std::string::npos && fraction.find('0') == std::string::npos) {
+      while (!out.empty() && out.back() == '0') out.pop_back();
+    }
+  }
+  text = out;
+  return true;
 }
 
 bool parse_number(std::string_view text, double& value) {

@@ -14,6 +14,13 @@ std::string number_text(double value);
 std::string number_text(int64_t value);
 // Oracle's text of a BINARY_FLOAT/BINARY_DOUBLE value: "1.5E+000".
 std::string binary_double_text(double value, bool single);
+// ROUND (half away from zero) or TRUNC at a decimal place, on the value's 15
+// significant decimal digits as a decimal NUMBER would: 1.005 rounds to 1.01.
+double decimal_round(double value, int places, bool round);
+// TO_CHAR of a number with a format mask of 9, 0, "." or D, "," or G, a
+// leading $ and the FM modifier. "#" fills a value the mask cannot hold.
+// False for a mask with anything else.
+bool format_number(double value, const std::string& mask, std::string& text);
 // A number literal or TO_NUMBER text; false when it is not a number.
 bool parse_number(std::string_view text, double& value);
 

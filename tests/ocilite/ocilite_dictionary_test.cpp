@@ -185,6 +185,9 @@ TEST_F(dictionary_test, UserQueriesWithOracleFunctionsAndDual) {
   EXPECT_EQ(q("SELECT TO_CHAR(TO_DATE('2010-01-01', 'YYYY-MM-DD'), 'DD.MM.YYYY'), 1 + 1 FROM DUAL"),
             (rows{{"01.01.2010", "2"}}));
   EXPECT_EQ(q("SELECT DNAME FROM DEPT MINUS SELECT DNAME FROM DEPT WHERE DEPTNO != 10"), (rows{{"ACCOUNTING"}}));
+  EXPECT_EQ(q("SELECT TO_CHAR(1234.5, '9,999.99'), TO_CHAR(0.5, '9.99'), TO_CHAR(-12.34, '999.9'), "
+              "TO_CHAR(12.5, 'FM9999.99'), TO_CHAR(12345, '999'), TO_CHAR(7, '$000') FROM DUAL"),
+            (rows{{" 1,234.50", "  .50", " -12.3", "12.5", "####", " $007"}}));
   EXPECT_EQ(q("SELECT COUNT(*) FROM DEPT WHERE DNAME LIKE 'acc%'"), (rows{{"0"}}));  // LIKE is case-sensitive
   EXPECT_EQ(q("SELECT COUNT(*) FROM DEPT WHERE DNAME LIKE 'ACC%'"), (rows{{"1"}}));
 }
