@@ -108,10 +108,9 @@ std::unique_ptr<ora_database> ora_engine::open_db(const std::u16string& connect_
   if (status != OCI_ERROR)
     status = api.logon(environment_, error_, &context, oci_text(user), byte_length(user), oci_text(password),
                        byte_length(password), oci_text(connect_string), byte_length(connect_string));
-  // The logon hands back a context of its own; the one allocated above
-  // would otherwise be lost.
-  if (allocated && allocated != context) api.handle_free(allocated, OCI_HTYPE_SVCCTX);
-  if (status == OCI_ERROR && context == allocated) context = nullptr;
+  // The logon hands back a context of its own, and a failed one none: the
+  // context allocated above would otherwise be lost.
+  if (context != allocated || status == OCI_ERROR) api.handle_free(allocated, OCI_HTYPE_SVCCTX);
   check_status(status);
   service_ = context;
   trace(2, "The connection has been established");

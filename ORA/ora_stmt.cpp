@@ -8,7 +8,8 @@ ora_stmt::ora_stmt() {
 }
 
 ora_stmt::~ora_stmt() {
-  if (handle_) ora_engine::oci().handle_free(handle_, OCI_HTYPE_STMT);
+  // Without the engine the environment is gone, and the handle with it.
+  if (handle_ && ora_engine::instance()) ora_engine::oci().handle_free(handle_, OCI_HTYPE_STMT);
 }
 
 sword ora_stmt::prepare(const std::u16string& text) {
