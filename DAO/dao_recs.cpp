@@ -12,6 +12,13 @@ namespace {
 constexpr char no_date[] = "0000-00-00";
 constexpr char zero_day[] = "1899-12-30";
 
+// Whether detail lines are written: a value's text is made for them only,
+// since appending is the hot path of a conversion.
+bool tracing_details() {
+  const tk_trace* log = tk_trace::instance();
+  return log && log->enabled() && log->threshold() <= 1;
+}
+
 template <class T>
 ole_com_ptr<T> take_reference(T* object) {
   if (object) object->AddRef();
@@ -176,8 +183,10 @@ void dao_recordset::append_record(udb_record& record) {
     const t_ftd& column = schema_[i];
     const udb_field& value = record[i];
     const VARTYPE type = value.get_type();
-    trace(1, u"\tAdd field '%s', type=%08X (value=%s)", column.name.c_str(), static_cast<unsigned>(type),
-          value.to_wstring().c_str());
+    if (tracing_details()) {
+      trace(1, u"\tAdd field '%s', type=%08X (value=%s)", column.name.c_str(), static_cast<unsigned>(type),
+            value.to_wstring().c_str());
+    }
     if (column.not_null && (type == VT_EMPTY || type == VT_NULL)) {
       trace(1, "Got NULL value for not null field");
       ole_variant substitute;

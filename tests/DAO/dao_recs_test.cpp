@@ -107,6 +107,7 @@ TEST_F(dao_record_io_test, FieldThatMakesTheRecordTooLargeIsLeftEmpty) {
   EXPECT_EQ(table().rows[0][4].get_type(), VT_EMPTY);
   EXPECT_EQ(table().rows[0][0].to_wstring(), u"a");
   EXPECT_TRUE(log.has_line("Record is too large."));
+  EXPECT_TRUE(log.has_line("\tAdd field 'Name', type=00000008 (value=a)"));
 
   // Any other refusal of a value fails the record.
   world().fail_next("Collect", 3163, u"The field is too small to accept the amount of data you attempted to add.");
