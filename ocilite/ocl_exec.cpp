@@ -206,6 +206,12 @@ bool cursor::prepare(session& s, const std::string& oracle_sql, oracle_error& er
     error = make_error(900);
     return false;
   }
+  // A ";" belongs to scripts; Oracle rejects it inside a statement.
+  for (const token& t : tokens_)
+    if (t.is(";")) {
+      error = make_error(911);
+      return false;
+    }
   if (statement_type_ == OCI_STMT_CREATE || statement_type_ == OCI_STMT_DROP)
     return run_ddl(s, sql_, tokens_, true, error);
   if (statement_type_ == OCI_STMT_ALTER) return true;
@@ -216,12 +222,6 @@ bool cursor::prepare(session& s, const std::string& oracle_sql, oracle_error& er
       if (!tokenize(sql_, tokens_, error)) return false;
     }
   }
-  // A ";" belongs to scripts; Oracle rejects it inside a statement.
-  for (const token& t : tokens_)
-    if (t.is(";")) {
-      error = make_error(911);
-      return false;
-    }
   std::string translated;
   if (!translate(sql_, tokens_, 0, tokens_.size(), translated, error)) return false;
   if (!check_quoted_names(s, tokens_, error)) return false;

@@ -220,7 +220,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
       bool want_text = d.dty == SQLT_CLOB;
       const otype& t = col.type;
       bool is_text = t.kind == okind::clob || t.kind == okind::nclob;
-      if (want_text != is_text && !(want_text ? false : t.kind == okind::blob)) {
+      if (want_text ? !is_text : t.kind != okind::blob) {
         error = make_error(932, std::string("expected ") + (want_text ? "CLOB" : "BLOB") + " got " + t.data_type());
         return OCI_ERROR;
       }

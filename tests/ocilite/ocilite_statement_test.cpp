@@ -48,6 +48,7 @@ TEST_F(statement_test, ParseOnlyReportsOracleErrorsForBadSql) {
   EXPECT_EQ(parse_error("SELECT FROBNICATE(DNAME) FROM DEPT"), "ORA-00904: \"FROBNICATE\": invalid identifier");
   EXPECT_EQ(parse_error("SELECT * FROM \"dept\""), "ORA-00942: table or view does not exist");
   EXPECT_EQ(parse_error("SELECT 1 FROM DEPT; DELETE FROM DEPT"), "ORA-00911: invalid character");
+  EXPECT_EQ(parse_error("CREATE TABLE X (A NUMBER); DROP TABLE DEPT"), "ORA-00911: invalid character");
   EXPECT_EQ(parse_error(""), "ORA-00900: invalid SQL statement");
   EXPECT_EQ(count("DEPT"), "1");
 }
