@@ -197,6 +197,19 @@ std::vector<std::string> key_columns(session& s, const std::string& constraint) 
   return out;
 }
 
+// Physical attributes after a table's or index's definition mean nothing to
+// ocilite and are passed over; anything else there is an error, as in Oracle.
+bool storage_clauses_only(parser& p, oracle_error& error) {
+  static const std::set<std::string> starters = {
+      "TABLESPACE", "PCTFREE", "PCTUSED", "INITRANS", "MAXTRANS", "STORAGE", "LOGGING", "NOLOGGING",
+      "COMPRESS", "NOCOMPRESS", "CACHE", "NOCACHE", "PARALLEL", "NOPARALLEL", "MONITORING",
+      "NOMONITORING", "SEGMENT", "LOB", "ORGANIZATION", "COMPUTE", "ONLINE", "REVERSE"};
+  if (p.i_ >= p.t_.size()) return true;
+  if (p.t_[p.i_].kind == token_kind::word && starters.count(p.t_[p.i_].text)) return true;
+  error = make_error(922);
+  return false;
+}
+
 bool parse_constraint_body(parser& p, constraint_def& c, bool inline_form, oracle_error& error) {
   if (p.accept("PRIMARY")) {
     if (!p.expect("KEY", 905, error)) return false;
@@ -297,7 +310,7 @@ bool parse_table(parser& p, std::string& table, std::vector<column_def>& columns
     columns.push_back(std::move(col));
   } while (p.accept(","));
   if (!p.expect(")", 907, error)) return false;
-  return true;  // storage clauses after the list are accepted and ignored
+  return storage_clauses_only(p, error);
 }
 
 bool create_table(session& s, parser& p, bool parse_only, oracle_error& error) {
@@ -555,6 +568,7 @@ bool create_index(session& s, parser& p, bool unique, bool parse_only, oracle_er
   if (!p.name(index, error)) return false;
   if (!p.expect("ON", 969, error)) return false;
   if (!p.name(table, error) || !p.name_list(columns, error)) return false;
+  if (!storage_clauses_only(p, error)) return false;
   if (parse_only) return true;
   if (!table_exists(s, table)) {
     error = make_error(942);

@@ -31,7 +31,7 @@ TEST_F(script_test, FailingStatementGivesItsLineAndLeavesNothingBehind) {
 }
 
 TEST_F(script_test, SemicolonsInLiteralsAndCommentsAndSlashLines) {
-  EXPECT_EQ(run_script("CREATE TABLE T (S VARCHAR2(20)); /* block; comment */\n"
+  EXPECT_EQ(run_script("CREATE TABLE T (S VARCHAR2(20)) TABLESPACE USERS PCTFREE 10; /* block; comment */\n"
                        "INSERT INTO T VALUES ('a;b'); -- trailing; comment\n"
                        "INSERT INTO T VALUES ('it''s')\n"
                        "/\n"),
@@ -68,6 +68,7 @@ TEST_F(script_test, DdlErrorsAsOracleReportsThem) {
       {"CREATE TABLE T (A NUMBER); CREATE INDEX T ON T (A);", "ORA-00955: name is already used by an existing object"},
       {"CREATE TABLE T (A NUMBER); CREATE INDEX I ON T (B);", "ORA-00904: \"B\": invalid identifier"},
       {"CREATE SEQUENCE S;", "ORA-00901: invalid CREATE command"},
+      {"CREATE TABLE T (A NUMBER) GARBAGE;", "ORA-00922: missing or invalid option"},
       {"CREATE TABLE T (A DATE); INSERT INTO T VALUES (TO_DATE('2010-02-30', 'YYYY-MM-DD'));",
        "ORA-01847: day of month must be between 1 and last day of month"},
       {"CREATE TABLE T (A RAW(4)); INSERT INTO T VALUES (HEXTORAW('XYZ'));", "ORA-01465: invalid hex number"},
