@@ -50,6 +50,7 @@ OCISvcCtx* ora_engine::service_context() {
 
 void ora_engine::initialize() {
   trace(2, "ora_engine::initialize");
+  if (initialized_) return;  // the handles exist once per process
   trace(1, "Step #1");
   // Raises the missing-client message when the library cannot be loaded.
   auto library = std::make_unique<ora_oci_library>();
