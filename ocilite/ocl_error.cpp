@@ -128,8 +128,6 @@ oracle_error error_from_sqlite(const std::string& message, const std::string& us
                         (dot == std::string::npos ? std::string() : target.substr(dot + 1)) + "\"";
     return make_error(1400, where);
   }
-  if (starts_with(message, "FOREIGN KEY constraint failed"))
-    return make_error(2291, user + ".SYS_FK");
   if (starts_with(message, "table ") && message.find("already exists") != std::string::npos)
     return make_error(955);
   if (starts_with(message, "index ") && message.find("already exists") != std::string::npos)

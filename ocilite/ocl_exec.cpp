@@ -169,19 +169,44 @@ oracle_error cursor::map_error(const char* message) const {
       return name.rfind(prefix, 0) == 0 ? name.substr(std::strlen(prefix)) : std::string();
     };
     std::string column = column_of("OCILITE$LENGTH$");
-    if (!column.empty()) {
-      std::string table = tokens_.size() > 2 && is_name(tokens_[2]) ? tokens_[2].text : "?";
-      if (statement_type_ == OCI_STMT_UPDATE && tokens_.size() > 1) table = tokens_[1].text;
-      return make_error(12899, "\"" + session_->user + "\".\"" + table + "\".\"" + column + "\"");
-    }
+    if (!column.empty())
+      return make_error(12899, "\"" + session_->user + "\".\"" + target_table() + "\".\"" + column + "\"");
     if (!column_of("OCILITE$PRECISION$").empty()) return make_error(1438);
     if (!column_of("OCILITE$NUMBER$").empty()) return make_error(1722);
     return make_error(2290, session_->user + "." + name);
   }
-  if (text.rfind("FOREIGN KEY constraint failed", 0) == 0 &&
-      statement_type_ == OCI_STMT_DELETE)
-    return make_error(2292, session_->user + ".SYS_FK");
+  if (text.rfind("FOREIGN KEY constraint failed", 0) == 0) {
+    // SQLite does not say which key; name the table's own foreign key when it
+    // has one (a missing parent), else one that points at it (a child row).
+    const std::string table = target_table();
+    std::string child = first_name(
+        "SELECT CONSTRAINT_NAME FROM \"OCILITE$CONSTRAINTS\" WHERE TABLE_NAME = ?1 AND CONSTRAINT_TYPE = 'R'", table);
+    if (!child.empty() && statement_type_ != OCI_STMT_DELETE)
+      return make_error(2291, session_->user + "." + child);
+    std::string parent = first_name(
+        "SELECT c.CONSTRAINT_NAME FROM \"OCILITE$CONSTRAINTS\" c, \"OCILITE$CONSTRAINTS\" k WHERE"
+        " c.R_CONSTRAINT_NAME = k.CONSTRAINT_NAME AND k.TABLE_NAME = ?1 AND c.CONSTRAINT_TYPE = 'R'", table);
+    return make_error(2292, session_->user + "." + parent);
+  }
   return error_from_sqlite(text, session_->user);
+}
+
+std::string cursor::target_table() const {
+  size_t at = statement_type_ == OCI_STMT_UPDATE ? 1 : 2;  // INSERT INTO t, DELETE FROM t, UPDATE t
+  if (statement_type_ == OCI_STMT_DELETE && tokens_.size() > 1 && !tokens_[1].is("FROM")) at = 1;
+  return at < tokens_.size() && is_name(tokens_[at]) ? tokens_[at].text : "?";
+}
+
+std::string cursor::first_name(const char* sql, const std::string& argument) const {
+  std::string name;
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(session_->db, sql, -1, &st, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, argument.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_text(st, 0))
+      name = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+  }
+  sqlite3_finalize(st);
+  return name;
 }
 
 bool cursor::prepare(session& s, const std::string& oracle_sql, oracle_error& error) {

@@ -43,6 +43,8 @@ class cursor {
   void close();
   void describe();
   oracle_error map_error(const char* message) const;
+  std::string target_table() const;  // the table an INSERT, UPDATE or DELETE writes
+  std::string first_name(const char* sql, const std::string& argument) const;
 
   session* session_ = nullptr;
   std::string sql_;

@@ -64,10 +64,10 @@ TEST_F(statement_test, DmlRunsAndConstraintViolationsAreOracleErrors) {
   EXPECT_EQ(run("INSERT INTO DEPT VALUES (50, '')", 1), OCI_ERROR);  // '' is NULL
   EXPECT_EQ(client->last_error().number, 1400);
   EXPECT_EQ(run("INSERT INTO EMP VALUES (7369, 99)", 1), OCI_ERROR);
-  EXPECT_EQ(client->last_error().number, 2291);
+  EXPECT_EQ(client->last_error().text, "ORA-02291: integrity constraint (SCOTT.FK_EMP_DEPT) violated - parent key not found");
   EXPECT_EQ(run("INSERT INTO EMP VALUES (7369, 20)", 1), OCI_SUCCESS);
   EXPECT_EQ(run("DELETE FROM DEPT WHERE DEPTNO = 20", 1), OCI_ERROR);
-  EXPECT_EQ(client->last_error().number, 2292);
+  EXPECT_EQ(client->last_error().text, "ORA-02292: integrity constraint (SCOTT.FK_EMP_DEPT) violated - child record found");
   oci_stmt update(*client);
   ASSERT_EQ(update.prepare("UPDATE DEPT SET DNAME = LOWER(DNAME)"), OCI_SUCCESS);
   ASSERT_EQ(update.execute(1), OCI_SUCCESS);
