@@ -7,7 +7,7 @@
 #include <set>
 
 #include "ocilite/ocl_exec.h"
-#include "ocilite/ocl_trans.h"
+#include "ocilite/ocl_xlat.h"
 
 namespace ocl {
 

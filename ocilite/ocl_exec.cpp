@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "ocilite/ocl_trans.h"
+#include "ocilite/ocl_xlat.h"
 
 namespace ocl {
 

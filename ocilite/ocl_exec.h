@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "ORA/ora_oci.h"
-#include "ocilite/ocl_store.h"
-#include "ocilite/ocl_types.h"
+#include "ocilite/ocl_sess.h"
+#include "ocilite/ocl_type.h"
 
 namespace ocl {
 

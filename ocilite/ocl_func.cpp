@@ -10,8 +10,8 @@
 #include <ctime>
 #include <random>
 
-#include "ocilite/ocl_error.h"
-#include "ocilite/ocl_value.h"
+#include "ocilite/ocl_err.h"
+#include "ocilite/ocl_val.h"
 
 namespace ocl {
 

@@ -9,7 +9,7 @@
 
 #include "ORA/ora_oci.h"
 #include "ocilite/ocl_exec.h"
-#include "ocilite/ocl_store.h"
+#include "ocilite/ocl_sess.h"
 
 namespace ocl {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ocilite/ocl_error.h"
+#include "ocilite/ocl_err.h"
 
 namespace ocl {
 

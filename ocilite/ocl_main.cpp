@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "ocilite/ocl_scrpt.h"
-#include "ocilite/ocl_store.h"
+#include "ocilite/ocl_load.h"
+#include "ocilite/ocl_sess.h"
 
 namespace {
 

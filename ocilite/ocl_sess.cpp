@@ -1,4 +1,4 @@
-#include "ocilite/ocl_store.h"
+#include "ocilite/ocl_sess.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "ocilite/ocl_value.h"
+#include "ocilite/ocl_val.h"
 
 #include <algorithm>
 #include <cctype>

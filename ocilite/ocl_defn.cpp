@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "ocilite/ocl_hand.h"
-#include "ocilite/ocl_value.h"
+#include "ocilite/ocl_val.h"
 #include "platform/codepage.h"
 
 namespace ocl {

@@ -1,4 +1,4 @@
-#include "ocilite/ocl_scrpt.h"
+#include "ocilite/ocl_load.h"
 
 #include <cctype>
 

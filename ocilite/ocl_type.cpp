@@ -1,4 +1,4 @@
-#include "ocilite/ocl_types.h"
+#include "ocilite/ocl_type.h"
 
 #include <sqlite3.h>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ocilite/ocl_store.h"
+#include "ocilite/ocl_sess.h"
 
 namespace ocl {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ocilite/ocl_error.h"
+#include "ocilite/ocl_err.h"
 
 namespace ocl {
 

@@ -1,8 +1,8 @@
-#include "ocilite/ocl_trans.h"
+#include "ocilite/ocl_xlat.h"
 
 #include <cctype>
 
-#include "ocilite/ocl_value.h"
+#include "ocilite/ocl_val.h"
 
 namespace ocl {
 

@@ -1,4 +1,4 @@
-#include "ocilite/ocl_error.h"
+#include "ocilite/ocl_err.h"
 
 #include <cstdio>
 #include <map>
