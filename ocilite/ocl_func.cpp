@@ -261,7 +261,8 @@ void pad(sqlite3_context* ctx, int argc, sqlite3_value** a, bool right) {
   std::u32string text = to_u32(text_arg(a[0]));
   std::u32string filler = argc > 2 ? to_u32(text_arg(a[2])) : std::u32string(U" ");
   long long length = sqlite3_value_int64(a[1]);
-  if (length < 1 || filler.empty() || length > 100000000) { sqlite3_result_null(ctx); return; }
+  if (length < 1 || filler.empty()) { sqlite3_result_null(ctx); return; }
+  if (length > 10000000) { sqlite3_result_error_toobig(ctx); return; }  // ten million characters
   if ((long long)text.size() >= length) { result_text(ctx, to_utf8(text.substr(0, length))); return; }
   std::u32string fill;
   while ((long long)(fill.size() + text.size()) < length) fill += filler;
