@@ -22,39 +22,7 @@ constexpr uint32_t definition_stamp = 0x659;
 constexpr uint32_t real_index_stamp = 0x783;
 constexpr uint16_t general_sort_order = 0x409;
 constexpr uint32_t tables_container_id = 0x0f000001;
-constexpr size_t usage_map_row_size = 69;  // inline map: type, first page, 64 bitmap bytes
 constexpr uint8_t real_index_flags_base = 0x80;
-
-std::vector<uint8_t> empty_usage_map() {
-  std::vector<uint8_t> row(usage_map_row_size, 0);
-  row[0] = jet4::usage_map_inline;
-  return row;
-}
-
-// Map rows go to a page of their own (owner 0), as Access keeps them.
-class map_rows {
- public:
-  explicit map_rows(jet_pager& pager) : pager_(pager) {}
-  uint32_t add() {
-    std::vector<uint8_t> row = empty_usage_map();
-    if (page_ != 0) {
-      std::vector<uint8_t> bytes = pager_.read_page(page_);
-      int number = jet_page_add_row(bytes, row);
-      if (number >= 0) {
-        pager_.write_page(page_, bytes);
-        return jet_row_pointer(page_, uint32_t(number));
-      }
-    }
-    std::vector<uint8_t> bytes = jet_new_data_page(0);
-    int number = jet_page_add_row(bytes, row);
-    page_ = jet_append_page(pager_, bytes);
-    return jet_row_pointer(page_, uint32_t(number));
-  }
-
- private:
-  jet_pager& pager_;
-  uint32_t page_ = 0;
-};
 
 void check_name(const std::u16string& name) {
   if (name.empty() || name.size() > 64 || name.front() == u' ')
@@ -62,6 +30,43 @@ void check_name(const std::u16string& name) {
 }
 
 }  // namespace
+
+void jet_write_new_table(jet_pager& pager, jet_table_def& def, jet_map_rows& maps, std::vector<uint32_t> chain) {
+  // The definition's pages first (the first one's number names the table).
+  if (chain.empty()) {
+    uint32_t definition_pages = jet_tdef_page_count(jet_encode_tdef(def).size() + 16 * def.column_maps.size() + 40);
+    for (uint32_t i = 0; i < definition_pages; ++i)
+      chain.push_back(jet_append_page(pager, std::vector<uint8_t>(jet4::page_size, 0)));
+  }
+  def.chain = chain;
+  def.page = chain.front();
+  def.owned_pages = maps.add();
+  def.free_pages = maps.add();
+  // Long-value columns' maps, in the order the descriptors are stored.
+  std::vector<const jet_column*> stored;
+  for (const jet_column& column : def.columns)
+    if (jet_type::is_long_value(column.type)) stored.push_back(&column);
+  std::stable_sort(stored.begin(), stored.end(),
+                   [](const jet_column* a, const jet_column* b) { return a->stored_position < b->stored_position; });
+  def.column_maps.clear();
+  for (const jet_column* column : stored) {
+    uint32_t owned = maps.add();
+    def.column_maps.push_back({column->number, owned, maps.add()});
+  }
+  for (jet_real_index& real : def.real_indexes) {
+    real.used_pages = maps.add();
+    jet_index_image image = jet_build_index({}, def.page, [&] {
+      return jet_append_page(pager, std::vector<uint8_t>(jet4::page_size, 0));
+    });
+    for (size_t i = 0; i < image.pages.size(); ++i) {
+      pager.write_page(image.pages[i], image.images[i]);
+      jet_usage_map_mark(pager, real.used_pages, image.pages[i], true);
+    }
+    real.first_page = image.root;
+  }
+  std::vector<std::vector<uint8_t>> pages = jet_tdef_pages(jet_encode_tdef(def), def.chain);
+  for (size_t i = 0; i < pages.size(); ++i) pager.write_page(def.chain[i], pages[i]);
+}
 
 double jet_ole_now() {
   std::time_t now = std::time(nullptr);
@@ -197,31 +202,8 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
     def.indexes.push_back(logical);
   }
 
-  // Pages: the definition first (its number names the table), then maps and index leaves.
-  std::vector<uint8_t> joined = jet_encode_tdef(def);
-  uint32_t definition_pages = jet_tdef_page_count(joined.size() + 16 * columns.size());
-  for (uint32_t i = 0; i < definition_pages; ++i)
-    def.chain.push_back(jet_append_page(pager, std::vector<uint8_t>(jet4::page_size, 0)));
-  def.page = def.chain.front();
-  map_rows maps(pager);
-  def.owned_pages = maps.add();
-  def.free_pages = maps.add();
-  for (const jet_column& column : def.columns)
-    if (jet_type::is_long_value(column.type)) def.column_maps.push_back({column.number, maps.add(), maps.add()});
-  for (jet_real_index& real : def.real_indexes) {
-    real.used_pages = maps.add();
-    jet_index_image image = jet_build_index({}, def.page, [&] {
-      return jet_append_page(pager, std::vector<uint8_t>(jet4::page_size, 0));
-    });
-    for (size_t i = 0; i < image.pages.size(); ++i) {
-      pager.write_page(image.pages[i], image.images[i]);
-      jet_usage_map_mark(pager, real.used_pages, image.pages[i], true);
-    }
-    real.first_page = image.root;
-  }
-  // Inline maps start at page 0 and cover the first 512 pages.
-  std::vector<std::vector<uint8_t>> pages = jet_tdef_pages(jet_encode_tdef(def), def.chain);
-  for (size_t i = 0; i < pages.size(); ++i) pager.write_page(def.chain[i], pages[i]);
+  jet_map_rows maps(pager);
+  jet_write_new_table(pager, def, maps, {});
 
   // The catalog row.
   const jet_catalog_entry* catalog_entry = db.find_table(u"MSysObjects");

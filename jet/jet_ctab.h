@@ -32,5 +32,13 @@ struct jet_new_index {
 uint32_t jet_create_table(jet_database& db, const std::u16string& name, const std::vector<jet_new_column>& columns,
                           const std::vector<jet_new_index>& indexes);
 
+class jet_pager;
+class jet_map_rows;
+struct jet_table_def;
+
+// Writes a laid-out definition to new pages: `chain` (or pages appended when
+// empty) for the definition, map rows from `maps`, an empty leaf per index.
+void jet_write_new_table(jet_pager& pager, jet_table_def& def, jet_map_rows& maps, std::vector<uint32_t> chain);
+
 // The current local time as an OLE date.
 double jet_ole_now();

@@ -23,3 +23,11 @@ struct jet_property_block {
 
 // Empty input gives no blocks. A block that does not parse raises 3049.
 std::vector<jet_property_block> jet_decode_properties(const std::vector<uint8_t>& stored, const std::string& file);
+
+// The names chunk of stored properties; Access keeps names no value uses.
+std::vector<std::u16string> jet_decode_property_names(const std::vector<uint8_t>& stored, const std::string& file);
+
+// The stored form of property blocks (the object's block first): the names
+// chunk lists `names` first, then every other name once, in order of use.
+std::vector<uint8_t> jet_encode_properties(const std::vector<jet_property_block>& blocks,
+                                           const std::vector<std::u16string>& names = {});

@@ -102,7 +102,11 @@ void jet_table_writer::rebuild_index(jet_real_index& index) {
     jet_usage_map_mark(pager_, jet_row_pointer(jet4::global_usage_map_page, 0), old_pages[i], true);
   }
   index.first_page = image.root;
-  index.row_count = uint32_t(entries.size());
+  // The counter beside each index holds its number of distinct keys.
+  uint32_t distinct = 0;
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (i == 0 || entries[i].key != entries[i - 1].key) ++distinct;
+  index.row_count = distinct;
 }
 
 void jet_table_writer::close() {

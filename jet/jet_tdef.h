@@ -38,7 +38,7 @@ struct jet_index_column {
 
 struct jet_real_index {
   std::vector<jet_index_column> columns;  // at most 10
-  uint32_t row_count = 0;
+  uint32_t row_count = 0;    // distinct keys in the index
   uint32_t used_pages = 0;   // row pointer to the index's usage map
   uint32_t first_page = 0;   // root page of the index tree
   uint8_t flags = 0;         // unique, ignore nulls, required

@@ -92,3 +92,20 @@ uint32_t jet_append_page(jet_pager& pager, const std::vector<uint8_t>& bytes) {
   jet_usage_map_mark(pager, jet_row_pointer(jet4::global_usage_map_page, 0), page, false);
   return page;
 }
+
+uint32_t jet_map_rows::add() {
+  std::vector<uint8_t> row(69, 0);  // type 0 (inline), first page 0, 64 bitmap bytes
+  row[0] = jet4::usage_map_inline;
+  if (page_ != 0) {
+    std::vector<uint8_t> bytes = pager_.read_page(page_);
+    int number = jet_page_add_row(bytes, row);
+    if (number >= 0) {
+      pager_.write_page(page_, bytes);
+      return jet_row_pointer(page_, uint32_t(number));
+    }
+  }
+  std::vector<uint8_t> bytes = jet_new_data_page(0);
+  int number = jet_page_add_row(bytes, row);
+  page_ = jet_append_page(pager_, bytes);
+  return jet_row_pointer(page_, uint32_t(number));
+}

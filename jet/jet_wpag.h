@@ -21,3 +21,15 @@ bool jet_usage_map_mark(jet_pager& pager, uint32_t pointer, uint32_t page, bool 
 // Appends a page to the file (written as `bytes`) and records it as in use:
 // the global map lists free pages, so its bit is cleared. Returns its number.
 uint32_t jet_append_page(jet_pager& pager, const std::vector<uint8_t>& bytes);
+
+// Usage-map rows of new tables, gathered on data pages of their own (owner
+// 0) as Access keeps them. Each row is an empty inline map of 69 bytes.
+class jet_map_rows {
+ public:
+  explicit jet_map_rows(jet_pager& pager) : pager_(pager) {}
+  uint32_t add();  // a new map row; returns its row pointer
+
+ private:
+  jet_pager& pager_;
+  uint32_t page_ = 0;
+};

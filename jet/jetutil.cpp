@@ -1,10 +1,12 @@
 // jetutil: the engine's own command-line tool.
 //   jetutil dump FILE [--no-rows] [--no-system]   the database as JSON
 //   jetutil check FILE                            exit 0 only when consistent
+//   jetutil create FILE --format 2000             a new, empty database
 #include <cstring>
 #include <iostream>
 #include <string>
 
+#include "jet/jet_cdb.h"
 #include "jet/jet_chk.h"
 #include "jet/jet_db.h"
 #include "jet/jet_dump.h"
@@ -14,7 +16,8 @@ namespace {
 
 int usage() {
   std::cerr << "usage: jetutil dump FILE [--no-rows] [--no-system]\n"
-               "       jetutil check FILE\n";
+               "       jetutil check FILE\n"
+               "       jetutil create FILE --format 2000\n";
   return 2;
 }
 
@@ -44,6 +47,16 @@ int run_check(int argc, char** argv) {
   return report.problems.empty() ? 0 : 1;
 }
 
+int run_create(int argc, char** argv) {
+  if (argc != 5 || std::strcmp(argv[3], "--format") != 0) return usage();
+  if (std::strcmp(argv[4], "2000") != 0) {
+    std::cerr << "jetutil: only --format 2000 (Jet 4) is written yet\n";
+    return 2;
+  }
+  jet_create_database(argv[2]);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,6 +65,7 @@ int main(int argc, char** argv) {
   try {
     if (command == "dump") return run_dump(argc, argv);
     if (command == "check") return run_check(argc, argv);
+    if (command == "create") return run_create(argc, argv);
     return usage();
   } catch (const jet_error& error) {
     std::cerr << "jetutil: error " << error.number() << ": " << error.what() << '\n';
