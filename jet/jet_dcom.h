@@ -228,6 +228,15 @@ _TableDef* jd_make_new_tabledef(const jd_errors& errors, const std::u16string& n
 _TableDef* jd_make_stored_tabledef(const jd_session_ptr& session, const std::u16string& name);
 // A Fields collection over definitions only (no values).
 Fields* jd_make_definition_fields(const jd_errors& errors, const std::vector<jd_field_def>& fields);
+
+// Where the fields of a recordset read their values: the current record.
+struct jd_value_source {
+  virtual ~jd_value_source() = default;
+  // The value of the field at `position`; 3021 without a current record.
+  virtual void read(size_t position, VARIANT* out) = 0;
+};
+Fields* jd_make_value_fields(const jd_errors& errors, const std::vector<jd_field_def>& fields,
+                             const std::shared_ptr<jd_value_source>& source);
 // Creates the table a new definition describes, then binds the definition
 // to it; 3219 when the object is not a new table definition of ours.
 void jd_append_tabledef(const jd_session_ptr& session, IDispatch* object);

@@ -1,0 +1,298 @@
+// Queries and recordsets of the engine's DAO: a whole table read or
+// appended to, or the count of a query's rows.
+#include "jet/jet_dcnv.h"
+#include "jet/jet_dcom.h"
+#include "jet/jet_dsql.h"
+#include "jet/jet_type.h"
+#include "platform/codepage.h"
+
+namespace {
+
+// The rows a recordset shows and the record being added.
+struct jd_rows : jd_value_source {
+  std::vector<jet_column> columns;
+  std::vector<jd_field_def> fields;
+  std::vector<std::vector<jet_value>> rows;
+  long position = 0;  // -1 before the first row, rows.size() after the last
+  bool adding = false;
+  std::vector<jet_value> pending;
+
+  bool has_current() const { return position >= 0 && size_t(position) < rows.size(); }
+
+  void read(size_t at, VARIANT* out) override {
+    if (at >= columns.size()) throw jet_error(3265, jd_text::item_not_found);
+    if (adding) return jd_value_to_variant(columns[at], pending[at], out);
+    if (!has_current()) throw jet_error(3021, jd_text::no_current_record);
+    jd_value_to_variant(columns[at], rows[size_t(position)][at], out);
+  }
+};
+
+// The tables a query reads must exist and be local.
+void check_sources(jet_database& db, const jd_query& query) {
+  if (query.inner) return check_sources(db, *query.inner);
+  const jet_catalog_entry* entry = db.find_table(query.table);
+  if (!entry) {
+    throw jet_error(3078, "The Microsoft Jet database engine cannot find the input table or query '" +
+                              platform::utf16_to_utf8(query.table) +
+                              "'.  Make sure it exists and that its name is spelled correctly.");
+  }
+  if (!entry->is_local_table()) throw jet_error(3251, jd_text::not_supported);
+}
+
+// The rows a query gives, counted without reading them.
+long query_row_count(jet_database& db, const jd_query& query) {
+  if (query.count) return 1;
+  const jet_catalog_entry* entry = db.find_table(query.table);
+  if (!entry) throw jet_error(3078, "The Microsoft Jet database engine cannot find the input table or query.");
+  return long(db.table_def(*entry).row_count);
+}
+
+// The one field of a count, named as Jet names an unnamed expression.
+jet_column count_column() {
+  jet_column column;
+  column.name = u"Expr1000";
+  column.type = jet_type::long_integer;
+  column.length = 4;
+  return column;
+}
+
+jd_field_def count_field() {
+  jd_field_def field;
+  field.name = u"Expr1000";
+  field.type = dbLong;
+  field.size = 4;
+  field.attributes = dbFixedField;
+  return field;
+}
+
+class jd_recordset : public jd_object<Recordset> {
+ public:
+  jd_recordset(const jd_session_ptr& session, const jd_query& query, LONG options)
+      : jd_object(session->errors()), session_(session), rows_(std::make_shared<jd_rows>()) {
+    jet_database& db = session->db();
+    if (query.count) {
+      rows_->columns.push_back(count_column());
+      rows_->fields.push_back(count_field());
+      jet_value count = jet_value::null(jet_type::long_integer);
+      count.is_null = false;
+      count.integer = query.inner ? query_row_count(db, *query.inner) : query_row_count(db, jd_query{false, query.table, {}});
+      rows_->rows.push_back({count});
+      return;
+    }
+    table_ = query.table;
+    const jet_catalog_entry entry = session->table(table_);
+    const jet_table_def def = db.table_def(entry);
+    rows_->columns = def.columns;
+    rows_->fields = jd_stored_fields(db, entry, def);
+    updatable_ = (options & dbReadOnly) == 0;
+    // An append-only recordset shows only what it adds.
+    if (options & dbAppendOnly) return;
+    jet_table_cursor cursor(db.pager(), def);
+    std::vector<jet_value> row;
+    while (cursor.next(row)) rows_->rows.push_back(row);
+  }
+
+  ~jd_recordset() override {
+    try {
+      release_writer();
+    } catch (...) {
+      // Released without Close: the error is lost; Close reports it.
+    }
+  }
+
+  HRESULT AddNew() override {
+    return guard([&] {
+      open();
+      if (!updatable_) throw jet_error(3027, jd_text::read_only);
+      if (!writing_) {
+        session_->acquire_writer(table_);
+        writing_ = true;
+      }
+      rows_->pending.clear();
+      for (const jet_column& column : rows_->columns) rows_->pending.push_back(jet_value::null(column.type));
+      rows_->adding = true;
+      return S_OK;
+    });
+  }
+  HRESULT get_Collect(VARIANT item, VARIANT* value) override {
+    if (!value) return E_POINTER;
+    VariantInit(value);
+    return guard([&] {
+      open();
+      rows_->read(position(item), value);
+      return S_OK;
+    });
+  }
+  HRESULT put_Collect(VARIANT item, VARIANT value) override {
+    return guard([&] {
+      open();
+      if (!rows_->adding) throw jet_error(3020, jd_text::no_add_new);
+      const size_t at = position(item);
+      rows_->pending[at] = jd_value_from_variant(rows_->columns[at], value);
+      return S_OK;
+    });
+  }
+  HRESULT Update(LONG, VARIANT_BOOL) override {
+    return guard([&] {
+      open();
+      if (!rows_->adding) throw jet_error(3020, jd_text::no_add_new);
+      check_required();
+      jet_table_writer& writer = session_->acquire_writer(table_);
+      session_->release_writer(table_);  // only borrowed: this recordset already holds it
+      writer.append(rows_->pending);
+      rows_->adding = false;
+      ++appended_;
+      return S_OK;
+    });
+  }
+  HRESULT MoveFirst() override {
+    return guard([&] {
+      open();
+      rows_->adding = false;
+      if (rows_->rows.empty()) throw jet_error(3021, jd_text::no_current_record);
+      rows_->position = 0;
+      return S_OK;
+    });
+  }
+  HRESULT MoveNext() override {
+    return guard([&] {
+      open();
+      rows_->adding = false;
+      if (rows_->position >= long(rows_->rows.size())) throw jet_error(3021, jd_text::no_current_record);
+      ++rows_->position;
+      return S_OK;
+    });
+  }
+  HRESULT MovePrevious() override {
+    return guard([&] {
+      open();
+      rows_->adding = false;
+      if (rows_->position < 0 || rows_->rows.empty()) throw jet_error(3021, jd_text::no_current_record);
+      --rows_->position;
+      return S_OK;
+    });
+  }
+  HRESULT get_BOF(VARIANT_BOOL* bof) override {
+    if (!bof) return E_POINTER;
+    return guard([&] {
+      open();
+      *bof = rows_->rows.empty() || rows_->position < 0 ? VARIANT_TRUE : VARIANT_FALSE;
+      return S_OK;
+    });
+  }
+  HRESULT get_EOF(VARIANT_BOOL* eof) override {
+    if (!eof) return E_POINTER;
+    return guard([&] {
+      open();
+      *eof = rows_->position >= long(rows_->rows.size()) ? VARIANT_TRUE : VARIANT_FALSE;
+      return S_OK;
+    });
+  }
+  HRESULT get_RecordCount(LONG* count) override {
+    if (!count) return E_POINTER;
+    return guard([&] {
+      open();
+      *count = LONG(rows_->rows.size() + appended_);
+      return S_OK;
+    });
+  }
+  HRESULT get_Fields(Fields** fields) override {
+    if (!fields) return E_POINTER;
+    *fields = nullptr;
+    return guard([&] {
+      open();
+      *fields = jd_make_value_fields(errors(), rows_->fields, rows_);
+      return S_OK;
+    });
+  }
+  HRESULT Close() override {
+    return guard([&] {
+      open();
+      closed_ = true;
+      rows_->adding = false;
+      release_writer();
+      return S_OK;
+    });
+  }
+
+ private:
+  void open() const {
+    if (closed_ || !session_->is_open()) throw jet_error(3420, jd_text::object_closed);
+  }
+  size_t position(const VARIANT& item) const {
+    std::vector<std::u16string> names;
+    for (const jd_field_def& field : rows_->fields) names.push_back(field.name);
+    return jd_item_position(item, names);
+  }
+  // A Null in a required field (an AutoNumber is given its number by the writer).
+  void check_required() const {
+    for (size_t i = 0; i < rows_->columns.size(); ++i) {
+      const jet_column& column = rows_->columns[i];
+      if (!rows_->pending[i].is_null || !rows_->fields[i].required || column.is_auto_long()) continue;
+      if (column.type == jet_type::boolean) continue;  // a Boolean has no Null: it is stored as No
+      throw jet_error(3314, "The field '" + platform::utf16_to_utf8(table_) + "." +
+                                platform::utf16_to_utf8(column.name) +
+                                "' cannot contain a Null value because the Required property for this field is "
+                                "set to True.  Enter a value in this field.");
+    }
+  }
+  void release_writer() {
+    if (!writing_) return;
+    writing_ = false;
+    if (session_->is_open()) session_->release_writer(table_);
+  }
+
+  jd_session_ptr session_;
+  std::shared_ptr<jd_rows> rows_;
+  std::u16string table_;  // empty for a count
+  bool updatable_ = false;
+  bool writing_ = false;
+  bool closed_ = false;
+  size_t appended_ = 0;
+};
+
+class jd_querydef : public jd_object<_QueryDef> {
+ public:
+  jd_querydef(const jd_session_ptr& session, jd_query query)
+      : jd_object(session->errors()), session_(session), query_(std::move(query)) {}
+
+  HRESULT get_Fields(Fields** fields) override {
+    if (!fields) return E_POINTER;
+    *fields = nullptr;
+    return guard([&] {
+      if (query_.count) {
+        *fields = jd_make_definition_fields(errors(), {count_field()});
+        return S_OK;
+      }
+      const jet_catalog_entry entry = session_->table(query_.table);
+      *fields = jd_make_definition_fields(errors(), jd_stored_fields(session_->db(), entry, session_->db().table_def(entry)));
+      return S_OK;
+    });
+  }
+  HRESULT OpenRecordset(VARIANT type, VARIANT options, VARIANT, Recordset** recordset) override {
+    if (!recordset) return E_POINTER;
+    *recordset = nullptr;
+    return guard([&] {
+      const LONG kind = jd_variant_long(type, dbOpenDynaset);
+      if (kind != dbOpenDynaset && kind != dbOpenSnapshot && kind != dbOpenForwardOnly && kind != dbOpenTable)
+        throw jet_error(3001, jd_text::invalid_argument);
+      LONG flags = jd_variant_long(options, 0);
+      if (kind != dbOpenDynaset && kind != dbOpenTable) flags |= dbReadOnly;
+      check_sources(session_->db(), query_);
+      *recordset = new jd_recordset(session_, query_, flags);
+      return S_OK;
+    });
+  }
+
+ private:
+  jd_session_ptr session_;
+  jd_query query_;
+};
+
+}  // namespace
+
+_QueryDef* jd_make_querydef(const jd_session_ptr& session, const std::u16string& sql) {
+  jd_query query = jd_parse_query(sql);
+  check_sources(session->db(), query);
+  return new jd_querydef(session, std::move(query));
+}
