@@ -167,6 +167,8 @@ class jd_session {
   jet_catalog_entry table(const std::u16string& name);
 
   jet_table_writer& acquire_writer(const std::u16string& table);
+  // The writer a recordset acquired.
+  jet_table_writer& writer(const std::u16string& table);
   // Closes the table's writer when no recordset adds to it any more.
   void release_writer(const std::u16string& table);
 

@@ -257,6 +257,12 @@ jet_table_writer& jd_session::acquire_writer(const std::u16string& table_name) {
   return *slot.writer;
 }
 
+jet_table_writer& jd_session::writer(const std::u16string& table_name) {
+  auto found = writers_.find(jd_fold(table_name));
+  if (found == writers_.end() || !found->second.writer) throw jet_error(3219, jd_text::invalid_operation);
+  return *found->second.writer;
+}
+
 void jd_session::release_writer(const std::u16string& table_name) {
   auto found = writers_.find(jd_fold(table_name));
   if (found == writers_.end()) return;

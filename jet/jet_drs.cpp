@@ -137,9 +137,7 @@ class jd_recordset : public jd_object<Recordset> {
       open();
       if (!rows_->adding) throw jet_error(3020, jd_text::no_add_new);
       check_required();
-      jet_table_writer& writer = session_->acquire_writer(table_);
-      session_->release_writer(table_);  // only borrowed: this recordset already holds it
-      writer.append(rows_->pending);
+      session_->writer(table_).append(rows_->pending);
       rows_->adding = false;
       ++appended_;
       return S_OK;
