@@ -63,10 +63,45 @@ bool jet_usage_map_mark(jet_pager& pager, uint32_t pointer, uint32_t page, bool 
   };
   if (row[0] == jet4::usage_map_inline) {
     uint32_t first = jet_view(row, slot.length, pager.path()).u32(1);
-    if (page < first) return false;
     uint64_t index = uint64_t(page) - first;
-    if (index / 8 >= slot.length - 5) return false;
-    mark(row[5 + index / 8], uint32_t(index % 8));
+    if (page >= first && index / 8 < slot.length - 5) {
+      mark(row[5 + index / 8], uint32_t(index % 8));
+      pager.write_page(map_page, bytes);
+      return true;
+    }
+    if (!set) return false;  // clearing a page the map does not cover changes nothing
+    // The page is out of the inline map's reach: the row becomes a list of
+    // bitmap pages, which cover the whole file, and takes the page again.
+    std::vector<uint32_t> pages;
+    for (size_t byte = 0; byte < slot.length - 5; ++byte)
+      for (int bit = 0; bit < 8; ++bit)
+        if (row[5 + byte] >> bit & 1) pages.push_back(first + uint32_t(byte * 8) + uint32_t(bit));
+    const uint32_t pages_per_map = (jet4::page_size - jet4::usage_map_page_header) * 8;
+    std::vector<uint32_t> bitmap_pages((slot.length - 1) / 4, 0);
+    pages.push_back(page);
+    for (uint32_t listed : pages) {
+      size_t n = listed / pages_per_map;
+      if (n >= bitmap_pages.size()) return false;
+      if (bitmap_pages[n] == 0) {
+        std::vector<uint8_t> bitmap(jet4::page_size, 0);
+        bitmap[0] = jet4::page_usage_map;
+        bitmap[1] = 0x01;
+        bitmap_pages[n] = jet_append_page(pager, bitmap);
+      }
+    }
+    for (uint32_t listed : pages) {
+      uint32_t bitmap_page = bitmap_pages[listed / pages_per_map];
+      std::vector<uint8_t> bitmap = pager.read_page(bitmap_page);
+      uint32_t index_in_map = listed % pages_per_map;
+      bitmap[jet4::usage_map_page_header + index_in_map / 8] |= uint8_t(1u << (index_in_map % 8));
+      pager.write_page(bitmap_page, bitmap);
+    }
+    // The map's own page may have changed while bitmap pages were added.
+    bytes = pager.read_page(map_page);
+    row = bytes.data() + slot.start;
+    std::fill(row, row + slot.length, 0);
+    row[0] = jet4::usage_map_reference;
+    for (size_t n = 0; n < bitmap_pages.size(); ++n) jet_put_u32(row + 1 + 4 * n, bitmap_pages[n]);
     pager.write_page(map_page, bytes);
     return true;
   }
@@ -75,7 +110,16 @@ bool jet_usage_map_mark(jet_pager& pager, uint32_t pointer, uint32_t page, bool 
     uint32_t n = page / pages_per_map;
     if (1 + 4 * size_t(n + 1) > slot.length) return false;
     uint32_t bitmap_page = jet_view(row, slot.length, pager.path()).u32(1 + 4 * n);
-    if (bitmap_page == 0) return false;
+    if (bitmap_page == 0) {
+      if (!set) return false;
+      std::vector<uint8_t> bitmap(jet4::page_size, 0);
+      bitmap[0] = jet4::page_usage_map;
+      bitmap[1] = 0x01;
+      bitmap_page = jet_append_page(pager, bitmap);
+      bytes = pager.read_page(map_page);
+      jet_put_u32(bytes.data() + slot.start + 1 + 4 * n, bitmap_page);
+      pager.write_page(map_page, bytes);
+    }
     std::vector<uint8_t> bitmap = pager.read_page(bitmap_page);
     if (bitmap[0] != jet4::page_usage_map) throw jet_corrupt(pager.path(), "usage map page of the wrong type");
     uint32_t index = page % pages_per_map;

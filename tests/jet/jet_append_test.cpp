@@ -2,16 +2,21 @@
 // reader, by mdb-reader and by mdbtools.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <set>
 
+#include "jet/jet_cdb.h"
 #include "jet/jet_chk.h"
+#include "jet/jet_ctab.h"
+#include "jet/jet_umap.h"
 #include "jet/jet_cur.h"
 #include "jet/jet_db.h"
 #include "jet/jet_err.h"
+#include "jet/jet_row.h"
 #include "jet/jet_tabw.h"
 #include "jet/jet_type.h"
 #include "jet_files.h"
@@ -253,4 +258,45 @@ TEST(jet_append, tables_with_keys_not_encodable_yet_are_refused) {
   } catch (const jet_error& error) {
     EXPECT_EQ(error.number(), 3001);
   }
+}
+
+TEST(jet_append, page_maps_grow_past_their_inline_reach_into_bitmap_pages) {
+  scratch_file file("big.mdb");
+  jet_create_database(file.path());
+  const size_t rows = 600;  // one 3000-byte value a page: the file passes 512 pages
+  {
+    jet_database db(file.path(), false);
+    jet_create_table(db, u"Blobs", {{u"N", jet_type::long_integer}, {u"Data", jet_type::long_binary}}, {});
+    jet_table_writer writer(db, *db.find_table(u"Blobs"));
+    for (size_t i = 0; i < rows; ++i) {
+      std::vector<jet_value> row = {jet_value::null(jet_type::long_integer), jet_value::null(jet_type::long_binary)};
+      row[0].is_null = false;
+      row[0].integer = int64_t(i);
+      row[1].is_null = false;
+      row[1].bytes.assign(3000, uint8_t(i));
+      writer.append(row);
+    }
+  }
+  jet_database db(file.path(), true);
+  EXPECT_GT(db.pager().page_count(), 600u);
+  jet_table_def def = db.table_def(*db.find_table(u"Blobs"));
+  auto all = all_rows(db, u"Blobs");
+  ASSERT_EQ(all.size(), rows);
+  for (size_t i = 0; i < rows; i += 97) EXPECT_EQ(all[i][1].bytes, std::vector<uint8_t>(3000, uint8_t(i)));
+  // Every long-value page is in the column's map, which had to become a list of bitmap pages.
+  ASSERT_EQ(def.column_maps.size(), 1u);
+  std::vector<uint32_t> mapped = jet_read_usage_map(db.pager(), def.column_maps[0].owned_pages);
+  jet_table_cursor cursor(db.pager(), def);
+  std::vector<uint8_t> stored;
+  size_t checked = 0;
+  while (cursor.next_stored(stored)) {
+    std::vector<jet_cell> cells = jet_split_row(def, jet_view(stored, file.path()));
+    uint32_t value_page = jet_view(cells[1].bytes, file.path()).u32(4) >> 8;
+    EXPECT_TRUE(std::binary_search(mapped.begin(), mapped.end(), value_page)) << value_page;
+    ++checked;
+  }
+  EXPECT_EQ(checked, rows);
+  EXPECT_EQ(mapped.size(), rows);
+  jet_check_report report = jet_check_database(db);
+  EXPECT_TRUE(report.problems.empty()) << report.problems[0];
 }
