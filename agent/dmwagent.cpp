@@ -35,6 +35,11 @@ int main(int argc, char** argv) {
     }
     check_dest(converter->dest_name());
     (*converter)();
+    if (converter->failed_before_converting()) {
+      // The "Error:" lines are out; nothing was converted.
+      converter.reset();
+      return -1;
+    }
   } catch (const tk_exception& error) {
     handler.handle(error, false);
   } catch (const std::exception& error) {

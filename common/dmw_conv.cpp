@@ -1,9 +1,15 @@
 #include "common/dmw_conv.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
+#include "DAO/dao_engi.h"
+#include "DAO/dao_excp.h"
+#include "DAO/dao_vali.h"
 #include "TK/tk_fname.h"
 #include "TK/tk_trace.h"
+#include "TK/tk_strin.h"
 #include "TK/tk_utils.h"
 #include "common/err_hand.h"
 #include "common/init_conv.h"
@@ -36,6 +42,20 @@ void store_access_part(udb_profile& profile, const dmw_access_settings& access) 
   profile.set_value(names::access_settings, kDatabasePassword, access.database_password);
 }
 
+// Source streams are opened for reading.
+constexpr uint32_t read_source = 1;
+
+bool has_user_query(const udb_converter::object_map& objects) {
+  return std::any_of(objects.begin(), objects.end(),
+                     [](const auto& entry) { return !entry.second.empty(); });
+}
+
+void print_line(std::FILE* stream, const std::string& text) {
+  std::fputs(text.c_str(), stream);
+  std::fputc('\n', stream);
+  std::fflush(stream);
+}
+
 void read_flag(const tk_reg_key& key, const char* name, bool& flag) {
   uint32_t value = 0;
   key.get_value(name, value);
@@ -43,8 +63,8 @@ void read_flag(const tk_reg_key& key, const char* name, bool& flag) {
 }
 }  // namespace
 
-const char dunmarrow_convertor::access_missing_message[] =
-    "The MS Access database engine is not available in this build of the program.";
+const char dunmarrow_convertor::non_conforming_message[] =
+    "The structure of data source does not conform to the destination table.";
 
 dunmarrow_convertor::dunmarrow_convertor(dmw_front_end front_end)
     : front_end_(front_end), registry_(registry_path) {
@@ -69,23 +89,152 @@ dunmarrow_convertor::~dunmarrow_convertor() {
 void dunmarrow_convertor::operator()() {
   trace(2, "dunmarrow_convertor::operator()");
   run_failure_.clear();
+  failed_before_converting_ = false;
+  entries_begun_ = false;
+  // Closed last, so that the end banner and the finished flag follow the
+  // report of whatever ended the run.
+  std::optional<init_conversion> scope;
   try {
     // The thread of the run has set COM up itself.
-    init_conversion scope(finished_, true);
-    // The run goes on with the Access engine, which the destination layer
-    // provides; without it nothing can be written.
-    throw tk_exception(access_missing_message, 1);
+    scope.emplace(finished_, true);
+    convert_all();
   } catch (const tk_final_exception&) {
+    // Stopped at the user's request; already reported.
   } catch (const tk_exception& error) {
+    note_run_failure();
     error_handler::get().handle(error, true);
   } catch (const std::exception& error) {
+    note_run_failure();
     trace(3, "ERROR:\n%s", error.what());
     run_failure_ = error.what();
-    if (front_end_ == dmw_front_end::agent && !is_quiet()) {
-      std::fputs(error.what(), stderr);
-      std::fputc('\n', stderr);
-      std::fflush(stderr);
+    if (prints_progress()) print_line(stderr, error.what());
+  }
+}
+
+void dunmarrow_convertor::note_run_failure() {
+  if (!entries_begun_) failed_before_converting_ = true;
+}
+
+void dunmarrow_convertor::convert_all() {
+  udb_database* source = source_database();
+  TK_CHECK(source != nullptr, "dmw_conv");
+
+  dao_engine engine(false);
+  if (mode_ == 0)
+    engine.set_version(destination_format_ == 0 ? dao_engine::access_97 : dao_engine::access_2000);
+  else
+    engine.set_version(engine.get_acc_version(dest_name_));
+  set_oracle_skip_indexes(skip_indexes_);
+  std::unique_ptr<udb_database> destination =
+      mode_ == 0 ? engine.create_db(dest_name_)
+                 : engine.open_db(dest_name_, dao_engine::mode_opened, std::u16string());
+  TK_CHECK(destination != nullptr, "dmw_conv");
+
+  // The agent converts every table when it was given neither tables nor queries.
+  if (front_end_ == dmw_front_end::agent && selected_tables_.empty() && !has_user_query(selected_objects_))
+    selected_tables_ = get_all_tables();
+
+  table_count_ = static_cast<int32_t>(selected_tables_.size());
+  trace(3, u"Converting database %s (%d tables)", oracle_database_name().c_str(),
+        static_cast<int>(table_count_));
+  if (prints_progress()) {
+    print_line(stdout, "Converting database " + tk_to_ansi(oracle_database_name()) + "(" +
+                           std::to_string(table_count_) + " tables)");
+  }
+
+  dao_tn_validator validator(selected_tables_, destination->table_names());
+  for (const auto& entry : selected_objects_) validator.add_name_in_use(entry.first);
+  // A user query keeps its place when a selected table has its name.
+  for (const std::u16string& name : selected_tables_) selected_objects_.emplace(name, std::u16string());
+
+  entries_begun_ = true;
+  for (const auto& [name, select_text] : selected_objects_) {
+    convert_entry(*source, *destination, validator, name, select_text);
+    ++table_index_;
+  }
+
+  error_handler::get().clear_object_description();
+  table_count_ = 0;
+  table_index_ = 0;
+  // Leaving releases the validator, then the destination (closing the file),
+  // then the engine.
+}
+
+void dunmarrow_convertor::convert_entry(udb_database& source, udb_database& destination,
+                                        udb_validator& validator, const std::u16string& name,
+                                        const std::u16string& select_text) {
+  set_table_name(name);
+  record_count_ = 0;
+  record_index_ = 0;
+  const bool is_query = !select_text.empty();
+  try {
+    if (front_end_ == dmw_front_end::agent && !is_query && !source.is_table_exist(name)) {
+      if (!is_quiet()) print_line(stderr, "Table " + tk_to_ansi(name) + " not exists");
+      return;
     }
+    std::unique_ptr<udb_recordset> from = is_query ? source.get_query(name, select_text, read_source)
+                                                   : source.get_table(name, read_source);
+    if (!from) {
+      trace(3, u"Skip system/linked table '%s'", name.c_str());
+      return;
+    }
+
+    const bool own_name = validator.is_acceptable(name);
+    const std::u16string target = own_name ? name : validator.get_safe_name(name);
+    if (destination.is_table_exist(target)) {
+      if (mode_ == 2) return;
+      if (mode_ == 1) destination.delete_tab(target);
+    }
+    const udb_indexes no_indexes;
+    std::unique_ptr<udb_recordset> to =
+        destination.create_table(target, from->schema(), skip_indexes_ ? no_indexes : from->indexes());
+    TK_CHECK(to != nullptr, "dmw_conv");
+    if (mode_ == 1 && !from->schema().conform_to(to->schema()))
+      throw tk_exception(non_conforming_message, 0);
+
+    if (!own_name) {
+      trace(2, u"Store generated table name '%s'", target.c_str());
+      validator.add_name_in_use(target);
+    }
+    // A later entry that differs only in case gets a name of its own.
+    validator.add_restricted_name(target);
+
+    record_count_ = from->record_count();
+    trace(3, u"Converting table %s (%d records)", name.c_str(), static_cast<int>(record_count_));
+    if (prints_progress()) {
+      print_line(stdout, "Converting table " + tk_to_ansi(name) + "(" + std::to_string(record_count_) +
+                             " records)");
+    }
+    if (record_count_ == 0 || only_definitions_) return;
+    copy_records(*from, *to, name);
+    // The destination stream goes first, then the source.
+  } catch (const tk_exception& error) {
+    error_handler& handler = error_handler::get();
+    handler.set_object_description(name);
+    // An error that ends the run is reported by the run, once the destination
+    // has been closed: the process may end right after the report.
+    if (error.level() > 0) throw;
+    handler.handle(error, false);
+  }
+}
+
+void dunmarrow_convertor::copy_records(udb_recordset& from, udb_recordset& to,
+                                       const std::u16string& name) {
+  from.rewind();
+  while (!from.is_eof()) {
+    trace(1, "Converting %d record", static_cast<int>(record_index_));
+    try {
+      udb_record* record = from.get_item();
+      TK_CHECK(record != nullptr, "dmw_conv");
+      to.append_record(*record);
+    } catch (const dao_exception& error) {
+      // Access refused this record; the next ones are still offered.
+      error_handler& handler = error_handler::get();
+      handler.set_object_description(name, record_index_ + 1);
+      handler.handle(error, false);
+    }
+    from.next();
+    ++record_index_;
   }
 }
 

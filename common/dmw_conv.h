@@ -9,6 +9,7 @@
 #include "TK/tk_regk.h"
 #include "TK/tk_singl.h"
 #include "UDB/udb_conv.h"
+#include "UDB/udb_vali.h"
 #include "common/ora_conv.h"
 
 // Where the settings of a front end come from.
@@ -28,7 +29,6 @@ class dunmarrow_convertor : public udb_converter,
  public:
   static constexpr char registry_path[] = "Software\\Kestrova\\Dunmarrow";
   static constexpr int format_not_given = -1;
-  static const char access_missing_message[];
 
   explicit dunmarrow_convertor(dmw_front_end front_end);
   ~dunmarrow_convertor() override;
@@ -63,13 +63,32 @@ class dunmarrow_convertor : public udb_converter,
   // The text of a standard exception that ended the last run, for the wizard
   // to show; empty when none did.
   const std::string& run_failure() const { return run_failure_; }
+  // True when the last run ended by an error before its first table: the
+  // engine could not be loaded or the destination created or opened. The
+  // agent then ends with a failure exit code.
+  bool failed_before_converting() const { return failed_before_converting_; }
+
+  static const char non_conforming_message[];
 
  private:
+  // The run from the engine to the last entry; the engine, the destination
+  // and the validator live exactly as long as this call.
+  void convert_all();
+  // One table or query: its own errors are reported here and the run goes on.
+  void convert_entry(udb_database& source, udb_database& destination, udb_validator& validator,
+                     const std::u16string& name, const std::u16string& select_text);
+  void copy_records(udb_recordset& from, udb_recordset& to, const std::u16string& name);
+  void note_run_failure();
+  // The agent's console lines; nothing in the wizard or when quiet.
+  bool prints_progress() const { return front_end_ == dmw_front_end::agent && !is_quiet(); }
+
   dmw_front_end front_end_;
   tk_reg_key registry_;
   int destination_format_ = 1;
   dmw_access_settings access_;
   std::string run_failure_;
+  bool failed_before_converting_ = false;
+  bool entries_begun_ = false;
 };
 
 // The checks a front end makes on a destination file name before a run; each

@@ -447,6 +447,8 @@ class fake_tabledef : public object<_TableDef> {
     def->name = variant_text(name);
     def->type = static_cast<SHORT>(ole_variant(type).to_long());
     def->size = ole_variant(size).to_long();
+    auto stored = the_world().stored_types.find(def->name);
+    if (stored != the_world().stored_types.end()) def->type = stored->second;
     return hand_out("TableDef.CreateField", new fake_field(def), field);
   }
   HRESULT CreateIndex(VARIANT name, _Index** index) override {

@@ -9,10 +9,7 @@
 #include <sstream>
 
 #include "TK/tk_excep.h"
-#include "TK/tk_trace.h"
 #include "common/dmw_conv.h"
-#include "common/err_hand.h"
-#include "common/err_text.h"
 
 namespace fs = std::filesystem;
 
@@ -63,15 +60,6 @@ void fill_settings(dunmarrow_convertor& c) {
   c.available_queries() = {{u"RICH", u"select * from emp where sal > 5000"}};
 }
 
-struct shown_errors : error_front_end {
-  std::vector<std::string> shown;
-  bool is_up() const override { return false; }
-  size_t error_line_count() const override { return 0; }
-  void append_error_line(const std::u16string&) override {}
-  void show_internal_error(const std::string&) override {}
-  void show_error(const std::string& message) override { shown.push_back(message); }
-  answer ask_continue(const std::string&) override { return {false, false}; }
-};
 }  // namespace
 
 TEST_F(ConverterTest, AgentConverterStartsWithoutFormatAndNeverTouchesTheRegistry) {
@@ -174,23 +162,6 @@ TEST_F(ConverterTest, ProfileChangesOnlyWhatItHolds) {
   EXPECT_FALSE(c.load_profile_file(at("missing.dmw")));
   EXPECT_EQ(c.source_name(), u"ORCL");
   EXPECT_EQ(c.destination_format(), 0);
-}
-
-TEST_F(ConverterTest, RunEndsWithAClearErrorUntilAccessFilesCanBeWritten) {
-  const fs::path log = folder / "run.log";
-  tk_trace trace_log(log.string(), true, 3, false);
-  error_handler handler(dmw_oracle_error_text_count, dmw_oracle_error_texts);
-  shown_errors wizard;
-  handler.set_front_end(&wizard);
-  dunmarrow_convertor c(dmw_front_end::wizard);
-  c();
-  EXPECT_TRUE(c.is_finished());
-  EXPECT_EQ(wizard.shown, std::vector<std::string>{dunmarrow_convertor::access_missing_message});
-  std::string trace = read_all(log);
-  EXPECT_EQ(trace.rfind("Conversion started on ", 0), 0u) << trace;
-  EXPECT_NE(trace.find("\r\nConversion ended on "), std::string::npos);
-  EXPECT_NE(trace.find(std::string("Error:\n") + dunmarrow_convertor::access_missing_message),
-            std::string::npos);
 }
 
 TEST_F(ConverterTest, DestinationChecksInTheirOrder) {
