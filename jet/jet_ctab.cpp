@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "jet/jet_byte.h"
+#include "jet/jet_cur.h"
 #include "jet/jet_db.h"
 #include "jet/jet_err.h"
 #include "jet/jet_fmt4.h"
@@ -23,6 +24,7 @@ constexpr uint32_t real_index_stamp = 0x783;
 constexpr uint16_t general_sort_order = 0x409;
 constexpr uint32_t tables_container_id = 0x0f000001;
 constexpr uint8_t real_index_flags_base = 0x80;
+constexpr int64_t full_rights = 1048319;  // the rights Access grants on a new table
 
 void check_name(const std::u16string& name) {
   if (name.empty() || name.size() > 64 || name.front() == u' ')
@@ -205,6 +207,19 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
   jet_map_rows maps(pager);
   jet_write_new_table(pager, def, maps, {});
 
+  // Permissions: a new table gets the full rights the Tables container passes
+  // on, as rows of its own; the first of those users owns it.
+  std::vector<std::vector<uint8_t>> heirs;
+  const jet_catalog_entry* aces_entry = db.find_table(u"MSysACEs");
+  if (aces_entry) {
+    jet_table_def aces = db.table_def(*aces_entry);
+    jet_table_cursor cursor(db.pager(), aces);
+    std::vector<jet_value> ace;
+    while (cursor.next(ace))
+      if (ace.size() >= 4 && ace[0].integer == tables_container_id && ace[2].integer == full_rights && ace[3].integer)
+        heirs.push_back(ace[1].bytes);
+  }
+
   // The catalog row.
   const jet_catalog_entry* catalog_entry = db.find_table(u"MSysObjects");
   if (!catalog_entry) throw jet_corrupt(db.path(), "no catalog");
@@ -220,10 +235,29 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
     else if (column.name == u"Flags") set_integer(0);
     else if (column.name == u"Name") { value.is_null = false; value.text = name; }
     else if (column.name == u"DateCreate" || column.name == u"DateUpdate") { value.is_null = false; value.real = now; }
+    else if (column.name == u"Owner" && !heirs.empty()) { value.is_null = false; value.bytes = heirs.front(); }
     row.push_back(value);
   }
   catalog.append(row);
   catalog.close();
+  if (aces_entry && !heirs.empty()) {
+    jet_table_writer permissions(db, *aces_entry);
+    for (const std::vector<uint8_t>& sid : heirs) {
+      std::vector<jet_value> ace;
+      for (const jet_column& column : permissions.def().columns) {
+        jet_value value = jet_value::null(column.type);
+        value.is_null = false;
+        if (column.name == u"ObjectId") value.integer = int32_t(def.page);
+        else if (column.name == u"SID") value.bytes = sid;
+        else if (column.name == u"ACM") value.integer = full_rights;
+        else if (column.name == u"FInheritable") value.integer = 0;
+        else value.is_null = true;
+        ace.push_back(value);
+      }
+      permissions.append(ace);
+    }
+    permissions.close();
+  }
   db.reload_catalog();
   return def.page;
 }

@@ -15,6 +15,7 @@
 #include "jet/jet_err.h"
 #include "jet/jet_tabw.h"
 #include "jet/jet_type.h"
+#include "jet/jet_valu.h"
 #include "jet_files.h"
 
 namespace {
@@ -123,6 +124,27 @@ TEST(jet_create, a_table_of_every_type_reads_back_through_every_reader) {
     }
   }
   EXPECT_FALSE(cursor.next(row));
+
+  // Permissions as Access gives a new table in a file of this workgroup
+  // (the tables of testIndexPropertiesV2000.mdb carry the same rows): the
+  // full rights of the Tables container's heirs, the first of them owning it.
+  jet_table_def aces = db.table_def(*db.find_table(u"MSysACEs"));
+  jet_table_cursor ace_cursor(db.pager(), aces);
+  std::vector<std::string> granted;
+  while (ace_cursor.next(row))
+    if (row[0].integer == int64_t(def.page))
+      granted.push_back(jet_hex(row[1].bytes).substr(0, 8) + " " + std::to_string(row[2].integer) + " " +
+                        std::to_string(row[3].integer));
+  EXPECT_EQ(granted, (std::vector<std::string>{"a633 1048319 0", "a4f74667 1048319 0", "a733 1048319 0"}));
+  for (const jet_catalog_entry& entry : db.catalog()) {
+    if (entry.name == u"Every Type") EXPECT_EQ(entry.id, int32_t(def.page));
+  }
+  jet_table_def catalog = db.table_def(*db.find_table(u"MSysObjects"));
+  jet_table_cursor catalog_cursor(db.pager(), catalog);
+  while (catalog_cursor.next(row)) {
+    if (row[2].text == u"Every Type") EXPECT_EQ(jet_hex(row[6].bytes), "a633");
+  }
+
   jet_check_report report = jet_check_database(db);
   EXPECT_TRUE(report.problems.empty()) << report.problems[0];
   EXPECT_GE(report.indexes_verified, 10);
