@@ -11,10 +11,13 @@
 #include "common/dmw_conv.h"
 #include "common/err_hand.h"
 #include "common/err_text.h"
+#include "jet/jet_dreg.h"
 
 int main(int argc, char** argv) {
   // Narrow text follows the user's locale, as the ANSI code page would.
   std::setlocale(LC_ALL, "");
+  // Access 2000 files are written by our own engine, reached as DAO 3.6.
+  jet_register_dao_engine();
 
   tk_trace log("", false, 3, false);  // enabled by --logfile=
   error_handler handler(dmw_oracle_error_text_count, dmw_oracle_error_texts);
