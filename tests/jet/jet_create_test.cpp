@@ -137,12 +137,16 @@ TEST(jet_create, a_table_of_every_type_reads_back_through_every_reader) {
                         std::to_string(row[3].integer));
   EXPECT_EQ(granted, (std::vector<std::string>{"a633 1048319 0", "a4f74667 1048319 0", "a733 1048319 0"}));
   for (const jet_catalog_entry& entry : db.catalog()) {
-    if (entry.name == u"Every Type") EXPECT_EQ(entry.id, int32_t(def.page));
+    if (entry.name == u"Every Type") {
+      EXPECT_EQ(entry.id, int32_t(def.page));
+    }
   }
   jet_table_def catalog = db.table_def(*db.find_table(u"MSysObjects"));
   jet_table_cursor catalog_cursor(db.pager(), catalog);
   while (catalog_cursor.next(row)) {
-    if (row[2].text == u"Every Type") EXPECT_EQ(jet_hex(row[6].bytes), "a633");
+    if (row[2].text == u"Every Type") {
+      EXPECT_EQ(jet_hex(row[6].bytes), "a633");
+    }
   }
 
   jet_check_report report = jet_check_database(db);
