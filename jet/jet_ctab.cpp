@@ -26,8 +26,13 @@ constexpr uint32_t tables_container_id = 0x0f000001;
 constexpr uint8_t real_index_flags_base = 0x80;
 constexpr int64_t full_rights = 1048319;  // the rights Access grants on a new table
 
+// Access names: 1 to 64 characters, no leading space, no control characters
+// and none of . ! ` [ ].
 void check_name(const std::u16string& name) {
-  if (name.empty() || name.size() > 64 || name.front() == u' ')
+  bool bad_character = false;
+  for (char16_t c : name)
+    if (c < 0x20 || c == u'.' || c == u'!' || c == u'`' || c == u'[' || c == u']') bad_character = true;
+  if (name.empty() || name.size() > 64 || name.front() == u' ' || bad_character)
     throw jet_error(3125, "'" + std::string(name.begin(), name.end()) + "' isn't a valid name.");
 }
 

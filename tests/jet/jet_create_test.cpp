@@ -190,6 +190,11 @@ TEST(jet_create, impossible_definitions_are_refused_with_dao_numbers) {
   uint32_t pages = db.pager().page_count();
   EXPECT_EQ(number(u"MSysObjects", {{u"a", jet_type::long_integer}}), 3010);
   EXPECT_EQ(number(u"", {{u"a", jet_type::long_integer}}), 3125);
+  EXPECT_EQ(number(u" lead", {{u"a", jet_type::long_integer}}), 3125);
+  EXPECT_EQ(number(u"a.b", {{u"a", jet_type::long_integer}}), 3125);
+  EXPECT_EQ(number(u"a[1]", {{u"a", jet_type::long_integer}}), 3125);
+  EXPECT_EQ(number(std::u16string(65, u'x'), {{u"a", jet_type::long_integer}}), 3125);
+  EXPECT_EQ(number(u"T", {{u"bad!", jet_type::long_integer}}), 3125);
   EXPECT_EQ(number(u"T", {{u"a", jet_type::long_integer}, {u"A", jet_type::text, 10}}), 3191);
   EXPECT_EQ(number(u"T", {{u"a", jet_type::text, 0}}), 3001);
   EXPECT_EQ(number(u"T", {{u"a", jet_type::text, 10, false, true}}), 3001);
