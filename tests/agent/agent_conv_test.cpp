@@ -1,5 +1,5 @@
-// dmwagent connected to an Oracle schema served by ocilite: the Access file
-// it writes through our engine, and how a run that cannot write it ends.
+// dmwagent converting a small Oracle schema served by ocilite: its console
+// lines, the errors it reports and the exit code it ends with.
 #include <gtest/gtest.h>
 
 #include "agent_run.h"
@@ -7,19 +7,32 @@
 namespace fs = std::filesystem;
 
 namespace {
+const std::string kSchema =
+    "CREATE TABLE T (ID NUMBER(4) PRIMARY KEY, NAME VARCHAR2(20));\n"
+    "INSERT INTO T VALUES (1, 'one');\n"
+    "INSERT INTO T VALUES (2, 'two');\n"
+    "INSERT INTO T VALUES (3, 'three');\n"
+    "CREATE TABLE EMPTY_ONE (X NUMBER(4));\n";
+
+const std::string kDuplicate =
+    "Duplicate field values being used for an unique index were found. See 'Troubleshooting' article of the "
+    "product documentation for solution.";
 
 class AgentConversion : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The schema DB/SCOTT/tiger with one table, made by the ocilite tool.
     const fs::path home = folder / "oracle";
-    const std::string make = std::string("'") + OCILITE_TOOL + "' create-user '" + home.string() +
-                             "' DB SCOTT tiger >/dev/null 2>&1";
+    folder.write("schema.sql", kSchema);
+    const std::string tool = std::string("'") + OCILITE_TOOL + "' ";
+    const std::string make = tool + "create-user '" + home.string() + "' DB SCOTT tiger >/dev/null 2>&1";
     ASSERT_EQ(std::system(make.c_str()), 0);
+    const std::string load = tool + "run '" + home.string() + "' DB SCOTT '" + (folder / "schema.sql").string() +
+                             "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(load.c_str()), 0);
     env = {std::string("DMW_OCI_LIBRARY=") + OCILITE_LIBRARY, "OCILITE_HOME=" + home.string()};
   }
   agent_run run(std::vector<std::string> args) {
-    args.insert(args.end(), {"--src=DB", "--oraclu=scott", "--oraclp=tiger", "--acc_ver=1"});
+    args.insert(args.end(), {"--src=DB", "--oraclu=scott", "--oraclp=tiger"});
     return run_agent(args, folder.path(), env);
   }
 
@@ -28,26 +41,74 @@ class AgentConversion : public ::testing::Test {
 };
 }  // namespace
 
-TEST_F(AgentConversion, RunWritesAnAccess2000FileThroughOurEngine) {
-  agent_run r = run({"--dest=out"});
-  EXPECT_EQ(r.out, "Converting database DB(0 tables)\n");
+TEST_F(AgentConversion, EveryTableByDefaultAndTheListedOnesOtherwise) {
+  agent_run r = run({"--dest=out", "--acc_ver=1"});
+  EXPECT_EQ(r.out, "Converting database DB(2 tables)\nConverting table EMPTY_ONE(0 records)\n"
+                   "Converting table T(3 records)\n");
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.exit_code, 0);
-  const std::string written = read_file(folder / "out.mdb");
-  ASSERT_GT(written.size(), 4096u);
-  EXPECT_EQ(written[0x14], 1) << "the version byte of an Access 2000 file";
+  EXPECT_TRUE(fs::exists(folder / "out.mdb"));
 
-  // Silent: nothing on the console.
-  r = run({"--dest=quiet", "--silent"});
+  // A listed table the schema lacks is named on standard error; the run goes on.
+  folder.write("tables.txt", "NOPE\nT\n");
+  r = run({"--dest=listed", "--acc_ver=1", "--tab_file=tables.txt"});
+  EXPECT_EQ(r.out, "Converting database DB(2 tables)\nConverting table T(3 records)\n");
+  EXPECT_EQ(r.err, "Table NOPE not exists\n");
+  EXPECT_EQ(r.exit_code, 0);
+
+  r = run({"--dest=quiet", "--acc_ver=1", "--tab_file=tables.txt", "--silent"});
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_TRUE(fs::exists(folder / "quiet.mdb"));
 }
 
+TEST_F(AgentConversion, RefusedRecordsAreReportedAndTheRunStillSucceeds) {
+  ASSERT_EQ(run({"--dest=out", "--acc_ver=1"}).exit_code, 0);
+  // Merging the same rows again breaks T's primary key on every record.
+  folder.write("tables.txt", "T\n");
+  agent_run r = run({"--dest=out", "--acc_ver=1", "--mode=3", "--tab_file=tables.txt"});
+  EXPECT_EQ(r.out, "Converting database DB(1 tables)\nConverting table T(3 records)\n"
+                   "Error:\nT, record #1: " + kDuplicate + "\nError:\nT, record #2: " + kDuplicate +
+                   "\nError:\nT, record #3: " + kDuplicate + "\n");
+  EXPECT_EQ(r.exit_code, 0);
+
+  // Skipping existing tables leaves them without a word.
+  r = run({"--dest=out", "--acc_ver=1", "--mode=2", "--tab_file=tables.txt"});
+  EXPECT_EQ(r.out, "Converting database DB(1 tables)\n");
+  EXPECT_EQ(r.exit_code, 0);
+}
+
+TEST_F(AgentConversion, RunThatCannotOpenItsDestinationEndsWithAFailureExitCode) {
+  // An Access 2000 header and nothing behind it.
+  std::string header(4096, '\0');
+  header[20] = 1;
+  folder.write("broken.mdb", header);
+  agent_run r = run({"--dest=broken", "--acc_ver=1", "--mode=3"});
+  EXPECT_EQ(r.out.rfind("Error:\n", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.find("Converting"), std::string::npos) << r.out;
+  EXPECT_EQ(r.exit_code, 255);
+  EXPECT_EQ(read_file(folder / "broken.mdb"), header);
+
+  r = run({"--dest=broken", "--acc_ver=1", "--mode=3", "--silent"});
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.exit_code, 255);
+}
+
+TEST_F(AgentConversion, RunWithoutTheEngineOfTheFormatEndsWithAFailureExitCode) {
+  // No engine writes Access 95/97 files yet.
+  agent_run r = run({"--dest=old", "--acc_ver=0"});
+  EXPECT_EQ(r.out,
+            "Error:\nFailed to load Data Access Objects (DAO) support library. Microsoft Access installation is "
+            "required to proceed with the application. \n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.exit_code, 255);
+  EXPECT_FALSE(fs::exists(folder / "old.mdb"));
+}
+
 TEST_F(AgentConversion, ExistingDestinationThatIsNoAccessFileEndsTheRun) {
   folder.write("old.mdb", "plain text, no Access header");
-  agent_run r = run({"--dest=old.mdb", "--mode=3", "--logfile=run.log"});
+  agent_run r = run({"--dest=old.mdb", "--acc_ver=1", "--mode=3", "--logfile=run.log"});
   const std::string path = (folder / "old.mdb").string();
   EXPECT_EQ(r.out, "Error:\nFile '" + path + "' does not comply with MS Access format.\n");
   EXPECT_EQ(r.exit_code, 255);
