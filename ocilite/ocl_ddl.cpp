@@ -425,7 +425,8 @@ bool create_table(session& s, parser& p, bool parse_only, oracle_error& error) {
   for (size_t i = 0; i < columns.size(); ++i) {
     const auto& col = columns[i];
     ddl += (i ? ", " : "") + sqlite_name(col.name) + " " + col.type.declared();
-    if (col.not_null) ddl += " NOT NULL";
+    // A primary key's columns refuse NULL, as Oracle makes them.
+    if (col.not_null || in_key.count(col.name)) ddl += " NOT NULL";
     if (!col.default_sqlite.empty()) ddl += " DEFAULT (" + col.default_sqlite + ")";
   }
   for (const auto& c : constraints) {

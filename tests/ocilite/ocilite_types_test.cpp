@@ -370,3 +370,13 @@ TEST_F(types_test, BfileColumnIsDescribedButCannotBeFetchedAsText) {
 }
 
 }  // namespace
+
+TEST_F(types_test, PrimaryKeyColumnsAreDescribedNotNull) {
+  load("CREATE TABLE KEYED (A NUMBER(4) CONSTRAINT KEYED_PK PRIMARY KEY, B VARCHAR2(5), C NUMBER(2),"
+       " CONSTRAINT KEYED_UQ UNIQUE (C));");
+  oci_stmt stmt(*client);
+  stmt.open("SELECT * FROM \"KEYED\"");
+  EXPECT_FALSE(describe(*client, stmt.param(1)).nullable);  // the key's column, without NOT NULL written
+  EXPECT_TRUE(describe(*client, stmt.param(2)).nullable);
+  EXPECT_TRUE(describe(*client, stmt.param(3)).nullable);   // a unique key does not refuse NULL
+}
