@@ -61,6 +61,20 @@ TEST_F(AgentConversion, EveryTableByDefaultAndTheListedOnesOtherwise) {
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_TRUE(fs::exists(folder / "quiet.mdb"));
+
+  // The trace file holds the banners and the database and table lines.
+  r = run({"--dest=logged", "--acc_ver=1", "--tab_file=tables.txt", "--logfile=run.log"});
+  EXPECT_EQ(r.exit_code, 0);
+  const std::string trace = read_file(folder / "run.log");
+  size_t at = 0;
+  for (const std::string& line :
+       {std::string("Conversion started on "), "Creating MS Access database '" + (folder / "logged.mdb").string() + "'\r\n",
+        std::string("Converting database DB (2 tables)\r\n"), std::string("Converting table T (3 records)\r\n"),
+        std::string("Conversion ended on ")}) {
+    const size_t found = trace.find(line, at);
+    ASSERT_NE(found, std::string::npos) << line << " missing or out of order in\n" << trace;
+    at = found + line.size();
+  }
 }
 
 TEST_F(AgentConversion, RefusedRecordsAreReportedAndTheRunStillSucceeds) {
