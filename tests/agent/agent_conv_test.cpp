@@ -47,7 +47,9 @@ TEST_F(AgentConversion, EveryTableByDefaultAndTheListedOnesOtherwise) {
                    "Converting table T(3 records)\n");
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_TRUE(fs::exists(folder / "out.mdb"));
+  const std::string written = read_file(folder / "out.mdb");
+  ASSERT_GT(written.size(), 4096u);
+  EXPECT_EQ(written[0x14], 1) << "the version byte of an Access 2000 file";
 
   // A listed table the schema lacks is named on standard error; the run goes on.
   folder.write("tables.txt", "NOPE\nT\n");
