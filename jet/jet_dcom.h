@@ -207,8 +207,9 @@ std::vector<jd_field_def> jd_stored_fields(jet_database& db, const jet_catalog_e
 std::u16string jd_fold(const std::u16string& name);
 
 // A VARIANT item: position (VT_I2/VT_I4) or name (VT_BSTR). Answers the
-// position of the matching name among `names`, or 3265.
-size_t jd_item_position(const VARIANT& item, const std::vector<std::u16string>& names);
+// position of the matching name among `names`, or 3265. `folded`: the names
+// are upper-cased already (jd_fold), as a recordset keeps them.
+size_t jd_item_position(const VARIANT& item, const std::vector<std::u16string>& names, bool folded = false);
 
 // Optional arguments as Automation passes them.
 bool jd_is_missing(const VARIANT& value);

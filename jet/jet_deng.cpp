@@ -175,7 +175,7 @@ std::u16string jd_fold(const std::u16string& name) {
   return folded;
 }
 
-size_t jd_item_position(const VARIANT& item, const std::vector<std::u16string>& names) {
+size_t jd_item_position(const VARIANT& item, const std::vector<std::u16string>& names, bool folded) {
   LONG position = -1;
   switch (item.vt) {
     case VT_I2: position = item.iVal; break;
@@ -184,7 +184,7 @@ size_t jd_item_position(const VARIANT& item, const std::vector<std::u16string>& 
     case VT_BSTR: {
       const std::u16string wanted = jd_fold(std::u16string(item.bstrVal ? item.bstrVal : u"", SysStringLen(item.bstrVal)));
       for (size_t i = 0; i < names.size(); ++i)
-        if (jd_fold(names[i]) == wanted) return i;
+        if ((folded ? names[i] : jd_fold(names[i])) == wanted) return i;
       break;
     }
     default:

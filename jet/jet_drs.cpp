@@ -12,6 +12,7 @@ namespace {
 struct jd_rows : jd_value_source {
   std::vector<jet_column> columns;
   std::vector<jd_field_def> fields;
+  std::vector<std::u16string> folded_names;  // of the fields, for Collect by name
   std::vector<std::vector<jet_value>> rows;
   long position = 0;  // -1 before the first row, rows.size() after the last
   bool adding = false;
@@ -77,6 +78,7 @@ class jd_recordset : public jd_object<Recordset> {
       count.is_null = false;
       count.integer = query.inner ? query_row_count(db, *query.inner) : query_row_count(db, jd_query{false, query.table, {}});
       rows_->rows.push_back({count});
+      rows_->folded_names.push_back(jd_fold(rows_->fields[0].name));
       return;
     }
     table_ = query.table;
@@ -84,6 +86,7 @@ class jd_recordset : public jd_object<Recordset> {
     const jet_table_def def = db.table_def(entry);
     rows_->columns = def.columns;
     rows_->fields = jd_stored_fields(db, entry, def);
+    for (const jd_field_def& field : rows_->fields) rows_->folded_names.push_back(jd_fold(field.name));
     updatable_ = (options & dbReadOnly) == 0;
     // An append-only recordset shows only what it adds.
     if (options & dbAppendOnly) return;
@@ -217,11 +220,7 @@ class jd_recordset : public jd_object<Recordset> {
   void open() const {
     if (closed_ || !session_->is_open()) throw jet_error(3420, jd_text::object_closed);
   }
-  size_t position(const VARIANT& item) const {
-    std::vector<std::u16string> names;
-    for (const jd_field_def& field : rows_->fields) names.push_back(field.name);
-    return jd_item_position(item, names);
-  }
+  size_t position(const VARIANT& item) const { return jd_item_position(item, rows_->folded_names, true); }
   // A Null in a required field (an AutoNumber is given its number by the writer).
   void check_required() const {
     for (size_t i = 0; i < rows_->columns.size(); ++i) {
