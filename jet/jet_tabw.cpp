@@ -5,6 +5,7 @@
 #include "jet/jet_byte.h"
 #include "jet/jet_err.h"
 #include "jet/jet_cur.h"
+#include "jet/jet_data.h"
 #include "jet/jet_fmt4.h"
 #include "jet/jet_ikey.h"
 #include "jet/jet_iwri.h"
@@ -234,6 +235,46 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
   def_.next_auto_number = auto_number;
   save_definition();
   return jet_row_pointer(page_number, uint32_t(number));
+}
+
+void jet_table_writer::remove(uint32_t row_pointer) {
+  uint32_t page_number = jet_row_page(row_pointer);
+  std::vector<uint8_t> page = pager_.read_page(page_number);
+  jet_view view(page, pager_.path());
+  if (view.u8(0) != jet4::page_data || view.u32(jet4::data_owner_offset) != def_.page)
+    throw jet_error(jet_dao_error::invalid_argument, "No current record.");
+  jet_row_slot slot = jet_locate_row(view, jet_row_number(row_pointer));
+  if (slot.deleted) throw jet_error(jet_dao_error::invalid_argument, "No current record.");
+  size_t at = jet4::data_row_table_offset + 2 * jet_row_number(row_pointer);
+  uint16_t offset = uint16_t(page[at] | page[at + 1] << 8);
+  if (slot.overflow) {
+    // The row lives elsewhere: its own slot goes too.
+    uint32_t target = view.sub(slot.start, slot.length).u32(0);
+    std::vector<uint8_t> moved = pager_.read_page(jet_row_page(target));
+    size_t moved_at = jet4::data_row_table_offset + 2 * jet_row_number(target);
+    if (moved_at + 1 >= moved.size()) throw jet_corrupt(pager_.path(), "overflow pointer outside its page");
+    moved[moved_at + 1] |= uint8_t((jet4::row_deleted_flag | jet4::row_overflow_flag) >> 8);
+    pager_.write_page(jet_row_page(target), moved);
+  }
+  jet_put_u16(&page[at], uint16_t(offset | jet4::row_deleted_flag | jet4::row_overflow_flag));
+  pager_.write_page(page_number, page);
+  if (def_.row_count > 0) def_.row_count -= 1;
+  for (auto& keys : unique_keys_) keys.clear();  // refilled from the rows when needed again
+  if (!def_.real_indexes.empty()) {
+    indexes_stale_ = true;
+    // Unique keys of the remaining rows.
+    jet_table_cursor cursor(pager_, def_);
+    std::vector<jet_value> row;
+    std::vector<uint8_t> key;
+    while (cursor.next(row))
+      for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
+        bool all_null;
+        if ((def_.real_indexes[i].flags & jet4::index_flag_unique) && index_key(def_.real_indexes[i], row, key, all_null) &&
+            !all_null)
+          unique_keys_[i].insert(key);
+      }
+  }
+  save_definition();
 }
 
 void jet_table_writer::save_definition() {

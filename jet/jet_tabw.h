@@ -30,6 +30,10 @@ class jet_table_writer {
   // the row cannot fit a page, 3163 when a value is too long.
   uint32_t append(const std::vector<jet_value>& values);
 
+  // Deletes the row a pointer names (from jet_table_cursor::position): its
+  // slot is flagged deleted, its long values stay until the file is compacted.
+  void remove(uint32_t row_pointer);
+
   // Writes the definition's counters back; called by append.
   void save_definition();
   // Rebuilds the indexes after rows were added.

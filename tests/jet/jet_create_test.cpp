@@ -3,6 +3,7 @@
 // check, mdbtools and mdb-reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +13,8 @@
 #include "jet/jet_ctab.h"
 #include "jet/jet_cur.h"
 #include "jet/jet_db.h"
+#include "jet/jet_dtab.h"
+#include "jet/jet_umap.h"
 #include "jet/jet_err.h"
 #include "jet/jet_tabw.h"
 #include "jet/jet_type.h"
@@ -201,4 +204,50 @@ TEST(jet_create, impossible_definitions_are_refused_with_dao_numbers) {
   EXPECT_EQ(db.pager().page_count(), pages) << "a refused table left pages behind";
   EXPECT_EQ(number(u"T", {{u"a", jet_type::long_integer}}), 0);
   EXPECT_EQ(number(u"t", {{u"a", jet_type::long_integer}}), 3010);
+}
+
+TEST(jet_create, deleted_tables_leave_the_catalog_and_free_their_pages) {
+  std::string sample = jet4_sample("emptyV2000.mdb");
+  if (!std::filesystem::exists(sample)) GTEST_SKIP() << "emptyV2000.mdb not available";
+  scratch_file file("del.mdb");
+  write_whole_file(file.path(), read_whole_file(sample));
+  uint32_t table_page;
+  size_t catalog_rows, ace_rows;
+  {
+    jet_database db(file.path(), false);
+    catalog_rows = db.catalog().size();
+    ace_rows = db.table_def(*db.find_table(u"MSysACEs")).row_count;
+    table_page = jet_create_table(db, u"Gone", every_type(), {{u"PrimaryKey", {{u"Id", true}}, true, true, false, true}});
+    jet_create_table(db, u"Kept", {{u"K", jet_type::long_integer}}, {});
+    jet_table_writer writer(db, *db.find_table(u"Gone"));
+    for (int i = 0; i < 3; ++i) writer.append(sample_row(i));
+    writer.close();
+  }
+  {
+    jet_database db(file.path(), false);
+    EXPECT_THROW(jet_delete_table(db, u"MSysObjects"), jet_error);
+    EXPECT_THROW(jet_delete_table(db, u"Nowhere"), jet_error);
+    jet_delete_table(db, u"gone");
+    EXPECT_EQ(db.find_table(u"Gone"), nullptr);
+    EXPECT_NE(db.find_table(u"Kept"), nullptr);
+  }
+  jet_database db(file.path(), true);
+  EXPECT_EQ(db.catalog().size(), catalog_rows + 1);
+  EXPECT_EQ(db.table_def(*db.find_table(u"MSysACEs")).row_count, ace_rows + 3);
+  // The definition page is free again in the global map.
+  std::vector<uint32_t> free_pages = jet_read_usage_map(db.pager(), jet_row_pointer(1, 0), true);
+  EXPECT_TRUE(std::binary_search(free_pages.begin(), free_pages.end(), table_page));
+  jet_check_report report = jet_check_database(db);
+  EXPECT_TRUE(report.problems.empty()) << report.problems[0];
+  int status;
+  std::string tables = run("mdb-tables -1 '" + file.path() + "'", &status);
+  EXPECT_EQ(tables, "Kept\n");
+  std::string readers = std::string(DMW_SOURCE_DIR) + "/tools/readers";
+  if (std::filesystem::exists(readers + "/node_modules/mdb-reader")) {
+    scratch_file dump("dump.json");
+    run(std::string(JETUTIL_PATH) + " dump '" + file.path() + "' > '" + dump.path() + "'", &status);
+    ASSERT_EQ(status, 0);
+    std::string compared = run("node '" + readers + "/compare.mjs' '" + dump.path() + "' '" + file.path() + "'", &status);
+    EXPECT_EQ(status, 0) << compared;
+  }
 }

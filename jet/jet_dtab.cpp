@@ -1,0 +1,67 @@
+#include "jet/jet_dtab.h"
+
+#include "jet/jet_cur.h"
+#include "jet/jet_db.h"
+#include "jet/jet_err.h"
+#include "jet/jet_fmt4.h"
+#include "jet/jet_tabw.h"
+#include "jet/jet_type.h"
+#include "jet/jet_umap.h"
+#include "jet/jet_wpag.h"
+
+namespace {
+
+// Every row of `table` whose `column` equals `id` is deleted.
+void delete_rows_of(jet_database& db, const char16_t* table, const char16_t* column, int64_t id) {
+  const jet_catalog_entry* entry = db.find_table(table);
+  if (!entry) return;
+  jet_table_writer writer(db, *entry);
+  const jet_table_def& def = writer.def();
+  size_t at = 0;
+  while (at < def.columns.size() && def.columns[at].name != column) ++at;
+  if (at == def.columns.size()) throw jet_corrupt(db.path(), "system table without its columns");
+  std::vector<uint32_t> doomed;
+  {
+    jet_table_cursor cursor(db.pager(), def);
+    std::vector<jet_value> row;
+    while (cursor.next(row))
+      if (!row[at].is_null && row[at].integer == id) doomed.push_back(cursor.position());
+  }
+  for (uint32_t pointer : doomed) writer.remove(pointer);
+  writer.close();
+}
+
+}  // namespace
+
+void jet_delete_table(jet_database& db, const std::u16string& name) {
+  jet_pager& pager = db.pager_for_update();
+  const jet_catalog_entry* table = db.find_table(name);
+  if (!table) throw jet_error(jet_dao_error::item_not_found, "Item not found in this collection.");
+  if (table->is_system() || !table->is_local_table())
+    throw jet_error(jet_dao_error::invalid_argument, "Cannot delete a system or linked table.");
+  int32_t id = table->id;
+  jet_table_def def = db.table_def(*table);
+
+  // The pages it held, from its maps, before the catalog forgets it: data and
+  // index pages that name it as their owner, and its definition. Long-value
+  // pages are left alone: their owner field does not say whose they are.
+  std::vector<uint32_t> candidates = jet_read_usage_map(pager, def.owned_pages);
+  for (const jet_real_index& index : def.real_indexes) {
+    std::vector<uint32_t> more = jet_read_usage_map(pager, index.used_pages);
+    candidates.insert(candidates.end(), more.begin(), more.end());
+  }
+  std::vector<uint32_t> pages = def.chain;
+  for (uint32_t page : candidates) {
+    std::vector<uint8_t> bytes = pager.read_page(page);
+    uint32_t owner = uint32_t(bytes[4] | bytes[5] << 8 | bytes[6] << 16) | uint32_t(bytes[7]) << 24;
+    bool data_or_index = bytes[0] == jet4::page_data || bytes[0] == jet4::page_index_leaf ||
+                         bytes[0] == jet4::page_index_node;
+    if (data_or_index && owner == def.page) pages.push_back(page);
+  }
+
+  delete_rows_of(db, u"MSysObjects", u"Id", id);
+  delete_rows_of(db, u"MSysACEs", u"ObjectId", id);
+  const uint32_t global_map = jet_row_pointer(jet4::global_usage_map_page, 0);
+  for (uint32_t page : pages) jet_usage_map_mark(pager, global_map, page, true);
+  db.reload_catalog();
+}
