@@ -41,6 +41,17 @@ void jet_delete_table(jet_database& db, const std::u16string& name) {
     throw jet_error(jet_dao_error::invalid_argument, "Cannot delete a system or linked table.");
   int32_t id = table->id;
   jet_table_def def = db.table_def(*table);
+  // A table in a relationship stays: its partner's foreign-key index names it.
+  if (const jet_catalog_entry* relationships = db.find_table(u"MSysRelationships")) {
+    jet_table_def rel = db.table_def(*relationships);
+    jet_table_cursor cursor(db.pager(), rel);
+    std::vector<jet_value> row;
+    while (cursor.next(row))
+      for (size_t i = 0; i < rel.columns.size(); ++i)
+        if ((rel.columns[i].name == u"szObject" || rel.columns[i].name == u"szReferencedObject") &&
+            jet_same_name(row[i].text, table->name))
+          throw jet_error(3303, "Cannot delete the table; it takes part in one or more relationships.");
+  }
 
   // The pages it held, from its maps, before the catalog forgets it: data and
   // index pages that name it as their owner, and its definition. Long-value

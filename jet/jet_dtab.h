@@ -5,5 +5,6 @@
 
 class jet_database;
 
-// Raises 3265 when there is no such table, 3001 for a system table.
+// Raises 3265 when there is no such table, 3001 for a system or linked
+// table, 3303 for a table that takes part in a relationship.
 void jet_delete_table(jet_database& db, const std::u16string& name);

@@ -251,3 +251,19 @@ TEST(jet_create, deleted_tables_leave_the_catalog_and_free_their_pages) {
     EXPECT_EQ(status, 0) << compared;
   }
 }
+
+TEST(jet_create, tables_in_relationships_are_not_deleted) {
+  std::string sample = jet4_sample("indexTestV2000.mdb");
+  if (!std::filesystem::exists(sample)) GTEST_SKIP() << "indexTestV2000.mdb not available";
+  scratch_file file("rel.mdb");
+  write_whole_file(file.path(), read_whole_file(sample));
+  std::vector<uint8_t> before = read_whole_file(file.path());
+  jet_database db(file.path(), false);
+  try {
+    jet_delete_table(db, u"Table2");  // Table1's otherfk1 refers to it
+    ADD_FAILURE() << "a table in a relationship was deleted";
+  } catch (const jet_error& error) {
+    EXPECT_EQ(error.number(), 3303);
+  }
+  EXPECT_EQ(read_whole_file(file.path()), before);
+}
