@@ -9,6 +9,9 @@
 
 namespace {
 
+// The fixed binary column of MSysAccessObjects; DAO shows its code as the type.
+constexpr uint8_t system_binary = 0x11;
+
 [[noreturn]] void conversion_error() { throw jet_error(3421, "Data type conversion error."); }
 
 [[noreturn]] void too_long() {
@@ -87,7 +90,10 @@ long jd_column_size(const jet_column& column) {
     case jet_type::boolean: return 1;
     case jet_type::memo:
     case jet_type::long_binary: return 0;
-    default: return long(jet_type::fixed_size(column.type));
+    default: {
+      const uint32_t fixed = jet_type::fixed_size(column.type);
+      return long(fixed ? fixed : column.length);  // a type of the system tables only: its stored length
+    }
   }
 }
 
@@ -162,7 +168,8 @@ void jd_value_to_variant(const jet_column& column, const jet_value& value, VARIA
       out->vt = VT_BSTR;
       break;
     case jet_type::binary:
-    case jet_type::long_binary: {
+    case jet_type::long_binary:
+    case system_binary: {
       SAFEARRAYBOUND bound{ULONG(value.bytes.size()), 0};
       SAFEARRAY* array = SafeArrayCreate(VT_UI1, 1, &bound);
       if (!array) throw std::bad_alloc();
