@@ -169,6 +169,8 @@ class jd_session {
   jet_table_writer& acquire_writer(const std::u16string& table);
   // The writer a recordset acquired.
   jet_table_writer& writer(const std::u16string& table);
+  // Whether a recordset is adding rows to the table.
+  bool is_writing(const std::u16string& table) const;
   // Closes the table's writer when no recordset adds to it any more.
   void release_writer(const std::u16string& table);
 

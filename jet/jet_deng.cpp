@@ -263,6 +263,11 @@ jet_table_writer& jd_session::writer(const std::u16string& table_name) {
   return *found->second.writer;
 }
 
+bool jd_session::is_writing(const std::u16string& table_name) const {
+  auto found = writers_.find(jd_fold(table_name));
+  return found != writers_.end() && found->second.writer;
+}
+
 void jd_session::release_writer(const std::u16string& table_name) {
   auto found = writers_.find(jd_fold(table_name));
   if (found == writers_.end()) return;

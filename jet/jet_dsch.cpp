@@ -5,6 +5,7 @@
 #include "jet/jet_ctab.h"
 #include "jet/jet_dcnv.h"
 #include "jet/jet_dcom.h"
+#include "jet/jet_dtab.h"
 #include "jet/jet_fmt4.h"
 #include "jet/jet_type.h"
 #include "platform/codepage.h"
@@ -543,10 +544,14 @@ class jd_tabledefs : public jd_object<TableDefs> {
     });
   }
   HRESULT Delete(BSTR name) override {
-    return guard([&]() -> HRESULT {
-      session_->table(bstr_text(name));  // 3265 for a table that is not there
-      session_->db().pager_for_update();  // 3051 for a read-only database
-      throw jet_error(3251, jd_text::not_supported);
+    return guard([&] {
+      const std::u16string table = bstr_text(name);
+      if (session_->is_writing(table)) {
+        throw jet_error(3211, "The database engine couldn't lock table '" + platform::utf16_to_utf8(table) +
+                                  "' because it's already in use by another person or process.");
+      }
+      jet_delete_table(session_->db(), table);
+      return S_OK;
     });
   }
   HRESULT Refresh() override {

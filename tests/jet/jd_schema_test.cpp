@@ -262,26 +262,69 @@ TEST_F(jd_schema_test, table_definition_refusals) {
   EXPECT_TRUE(FAILED(tables->Append(table.get())));
   EXPECT_EQ(last_error(), 3265);
 
-  // Linked tables and deletion are refused honestly, and nothing changed.
+  // Linked tables are not made by this engine, and the refusals changed nothing.
   variant linked = variant::text(u"Linked"), source = variant::text(u"Elsewhere"), connect = variant::text(u";DATABASE=x.mdb");
   com<_TableDef> link;
   EXPECT_TRUE(FAILED(db->CreateTableDef(linked.get(), zero.get(), source.get(), connect.get(), link.out())));
   EXPECT_EQ(last_error(), 3251);
-  bstr every(u"Every Type");
-  EXPECT_TRUE(FAILED(tables->Delete(every)));
-  EXPECT_EQ(last_error(), 3251);
-  variant every_item = variant::text(u"Every Type");
-  com<_TableDef> still;
-  EXPECT_EQ(tables->get_Item(every_item.get(), still.out()), S_OK);
   ASSERT_EQ(db->Close(), S_OK);
   com<Database> reopened;
   ASSERT_EQ(open(file.path(), true, reopened), S_OK);
   com<TableDefs> listed;
   ASSERT_EQ(reopened->get_TableDefs(listed.out()), S_OK);
-  variant fresh_item = variant::text(u"Fresh");
-  com<_TableDef> absent;
+  variant fresh_item = variant::text(u"Fresh"), every_item = variant::text(u"Every Type");
+  com<_TableDef> absent, present;
   EXPECT_TRUE(FAILED(listed->get_Item(fresh_item.get(), absent.out())));
+  EXPECT_EQ(listed->get_Item(every_item.get(), present.out()), S_OK);
   reopened->Close();
+}
+
+TEST_F(jd_schema_test, deleted_tables_leave_the_file_and_its_catalog) {
+  scratch_file file("deleted.mdb");
+  {
+    com<Database> db;
+    ASSERT_EQ(create(file.path(), db), S_OK);
+    make_every_type_table(db.get());
+    com<TableDefs> tables;
+    ASSERT_EQ(db->get_TableDefs(tables.out()), S_OK);
+    SHORT with_table = 0;
+    tables->get_Count(&with_table);
+
+    // Not while a recordset adds rows to it.
+    com<Recordset> adding;
+    ASSERT_EQ(open_table(db.get(), u"Every Type", dbAppendOnly, adding), S_OK);
+    ASSERT_EQ(adding->AddNew(), S_OK);
+    bstr name(u"every type");
+    EXPECT_TRUE(FAILED(tables->Delete(name)));
+    EXPECT_EQ(last_error(), 3211);
+    ASSERT_EQ(adding->Close(), S_OK);
+
+    ASSERT_EQ(tables->Delete(name), S_OK) << last_text();
+    SHORT without = 0;
+    tables->get_Count(&without);
+    EXPECT_EQ(without, with_table - 1);
+    EXPECT_TRUE(FAILED(tables->Delete(name)));
+    EXPECT_EQ(last_error(), 3265);
+    com<Recordset> gone;
+    EXPECT_TRUE(FAILED(open_table(db.get(), u"Every Type", dbReadOnly, gone)));
+    EXPECT_EQ(last_error(), 3078);
+    ASSERT_EQ(db->Close(), S_OK);
+  }
+  std::string output;
+  EXPECT_EQ(run_program(std::string(JETUTIL_PATH) + " check '" + file.path() + "'", &output), 0) << output;
+  if (run_program("command -v mdb-tables") == 0) {
+    EXPECT_EQ(run_program("mdb-tables -1 '" + file.path() + "'", &output), 0);
+    EXPECT_EQ(output, "");
+  }
+
+  // A read-only database keeps its tables.
+  com<Database> db;
+  ASSERT_EQ(open(file.path(), true, db), S_OK);
+  com<TableDefs> tables;
+  ASSERT_EQ(db->get_TableDefs(tables.out()), S_OK);
+  bstr system(u"MSysQueries");
+  EXPECT_TRUE(FAILED(tables->Delete(system)));
+  db->Close();
 }
 
 }  // namespace
