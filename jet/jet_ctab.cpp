@@ -36,6 +36,23 @@ void check_name(const std::u16string& name) {
     throw jet_error(3125, "'" + std::string(name.begin(), name.end()) + "' isn't a valid name.");
 }
 
+// The table's property block: one block per column that has properties,
+// after the table's own (empty) block.
+std::vector<uint8_t> property_block_of(const std::vector<jet_new_column>& columns,
+                                       const std::vector<std::vector<jet_property>>& properties) {
+  std::vector<jet_property_block> blocks(1);
+  blocks[0].is_object = true;
+  for (size_t i = 0; i < properties.size(); ++i) {
+    if (properties[i].empty()) continue;
+    jet_property_block block;
+    block.name = columns[i].name;
+    block.properties = properties[i];
+    blocks.push_back(std::move(block));
+  }
+  if (blocks.size() == 1) return {};
+  return jet_encode_properties(blocks);
+}
+
 }  // namespace
 
 void jet_write_new_table(jet_pager& pager, jet_table_def& def, jet_map_rows& maps, std::vector<uint32_t> chain) {
@@ -85,7 +102,10 @@ double jet_ole_now() {
 }
 
 uint32_t jet_create_table(jet_database& db, const std::u16string& name, const std::vector<jet_new_column>& columns,
-                          const std::vector<jet_new_index>& indexes) {
+                          const std::vector<jet_new_index>& indexes,
+                          const std::vector<std::vector<jet_property>>& column_properties) {
+  if (column_properties.size() > columns.size())
+    throw jet_error(jet_dao_error::invalid_argument, "More property lists than fields.");
   jet_pager& pager = db.pager_for_update();
   check_name(name);
   if (db.find_table(name)) throw jet_error(3010, "Table '" + std::string(name.begin(), name.end()) + "' already exists.");
@@ -241,6 +261,10 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
     else if (column.name == u"Name") { value.is_null = false; value.text = name; }
     else if (column.name == u"DateCreate" || column.name == u"DateUpdate") { value.is_null = false; value.real = now; }
     else if (column.name == u"Owner" && !heirs.empty()) { value.is_null = false; value.bytes = heirs.front(); }
+    else if (column.name == u"LvProp") {
+      value.bytes = property_block_of(columns, column_properties);
+      value.is_null = value.bytes.empty();
+    }
     row.push_back(value);
   }
   catalog.append(row);

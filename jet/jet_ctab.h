@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "jet/jet_prop.h"
+
 class jet_database;
 
 struct jet_new_column {
@@ -29,8 +31,11 @@ struct jet_new_index {
 // Returns the new table's definition page. Raises 3010 when the name is
 // taken, 3125 for an empty or over-long name, 3191 for a repeated column,
 // 3001 for other impossible definitions.
+// `column_properties`, when given, holds each column's properties (Required,
+// AllowZeroLength, DefaultValue...) in column order, for the table's property block.
 uint32_t jet_create_table(jet_database& db, const std::u16string& name, const std::vector<jet_new_column>& columns,
-                          const std::vector<jet_new_index>& indexes);
+                          const std::vector<jet_new_index>& indexes,
+                          const std::vector<std::vector<jet_property>>& column_properties = {});
 
 class jet_pager;
 class jet_map_rows;

@@ -141,3 +141,24 @@ std::vector<std::u16string> jet_decode_property_names(const std::vector<uint8_t>
   }
   return names;
 }
+
+jet_property jet_boolean_property(const std::u16string& name, bool value) {
+  jet_property property;
+  property.name = name;
+  property.ddl = 1;
+  property.type = 1;  // Boolean
+  property.value = {uint8_t(value ? 1 : 0)};
+  return property;
+}
+
+jet_property jet_text_property(const std::u16string& name, const std::u16string& text) {
+  jet_property property;
+  property.name = name;
+  property.ddl = 1;
+  property.type = 12;  // Memo, as DefaultValue is stored
+  for (char16_t c : text) {
+    property.value.push_back(uint8_t(c));
+    property.value.push_back(uint8_t(c >> 8));
+  }
+  return property;
+}

@@ -31,3 +31,8 @@ std::vector<std::u16string> jet_decode_property_names(const std::vector<uint8_t>
 // chunk lists `names` first, then every other name once, in order of use.
 std::vector<uint8_t> jet_encode_properties(const std::vector<jet_property_block>& blocks,
                                            const std::vector<std::u16string>& names = {});
+
+// Properties as Access stores the data-definition ones (ddl 1): Required and
+// AllowZeroLength as Booleans, DefaultValue as Memo text.
+jet_property jet_boolean_property(const std::u16string& name, bool value);
+jet_property jet_text_property(const std::u16string& name, const std::u16string& text);

@@ -267,3 +267,39 @@ TEST(jet_create, tables_in_relationships_are_not_deleted) {
   }
   EXPECT_EQ(read_whole_file(file.path()), before);
 }
+
+TEST(jet_create, field_properties_are_stored_as_access_stores_them) {
+  std::string sample = jet4_sample("emptyV2000.mdb");
+  if (!std::filesystem::exists(sample)) GTEST_SKIP() << "emptyV2000.mdb not available";
+  scratch_file file("props.mdb");
+  write_whole_file(file.path(), read_whole_file(sample));
+  {
+    jet_database db(file.path(), false);
+    std::vector<jet_new_column> columns = {{u"Code", jet_type::text, 10, false, false},
+                                           {u"Qty", jet_type::long_integer, 0, false, false}};
+    jet_create_table(db, u"Stock", columns, {},
+                     {{jet_boolean_property(u"Required", true), jet_boolean_property(u"AllowZeroLength", true),
+                       jet_text_property(u"DefaultValue", u"\"N/A\"")},
+                      {jet_text_property(u"DefaultValue", u"12")}});
+  }
+  jet_database db(file.path(), true);
+  std::vector<jet_property_block> blocks = db.properties(*db.find_table(u"Stock"));
+  ASSERT_EQ(blocks.size(), 3u);
+  EXPECT_TRUE(blocks[0].is_object);
+  EXPECT_EQ(blocks[1].name, u"Code");
+  const jet_property* required = blocks[1].find(u"Required");
+  ASSERT_NE(required, nullptr);
+  EXPECT_EQ(required->type, 1);
+  EXPECT_EQ(required->ddl, 1);
+  EXPECT_EQ(required->value, std::vector<uint8_t>{1});
+  const jet_property* fallback = blocks[2].find(u"DefaultValue");
+  ASSERT_NE(fallback, nullptr);
+  EXPECT_EQ(fallback->type, 12);
+  EXPECT_EQ(fallback->value, (std::vector<uint8_t>{'1', 0, '2', 0}));
+  int status;
+  std::string shown = run("mdb-prop '" + file.path() + "' Stock", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(shown.find("DefaultValue: \"N/A\""), std::string::npos) << shown;
+  EXPECT_NE(shown.find("DefaultValue: 12"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Required: yes"), std::string::npos) << shown;
+}
