@@ -131,6 +131,26 @@ TEST_F(jd_layer_test, create_table_append_and_read_back_through_the_layer) {
   EXPECT_EQ(run_program(std::string(JETUTIL_PATH) + " check '" + file_->path() + "'", &report), 0) << report;
 }
 
+TEST_F(jd_layer_test, a_table_deleted_through_the_layer_is_gone_from_the_file) {
+  {
+    std::unique_ptr<udb_database> db = engine_->create_db(name_);
+    udb_schema fields(true);
+    fill_schema(fields);
+    db->create_table(u"EMP", fields, indexes())->append_record(*record(1, u"A", nullptr, ole_variant(), u"x"));
+    udb_schema other(true);
+    fill_schema(other);
+    db->create_table(u"DEPT", other, udb_indexes()).reset();
+    EXPECT_TRUE(db->delete_tab(u"EMP"));
+    EXPECT_FALSE(db->is_table_exist(u"EMP"));
+  }
+  std::unique_ptr<udb_database> db = engine_->open_db(name_, dao_engine::mode_opened, u"");
+  EXPECT_FALSE(db->is_table_exist(u"EMP"));
+  EXPECT_TRUE(db->is_table_exist(u"DEPT"));
+  db.reset();
+  std::string report;
+  EXPECT_EQ(run_program(std::string(JETUTIL_PATH) + " check '" + file_->path() + "'", &report), 0) << report;
+}
+
 TEST_F(jd_layer_test, failures_of_the_engine_reach_the_layer_with_dao_numbers) {
   engine_->create_db(name_).reset();
   try {
