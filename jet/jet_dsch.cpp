@@ -20,6 +20,17 @@ LONG default_attributes(SHORT type) {
   return (variable ? dbVariableField : dbFixedField) | dbUpdatableField;
 }
 
+// The data-definition properties of a new field, in the order Access writes
+// them: AllowZeroLength only for text, DefaultValue only when there is one.
+std::vector<jet_property> field_properties(const jd_field_def& def) {
+  std::vector<jet_property> properties;
+  if (def.type == dbText || def.type == dbMemo)
+    properties.push_back(jet_boolean_property(u"AllowZeroLength", def.allow_zero_length));
+  properties.push_back(jet_boolean_property(u"Required", def.required));
+  if (!def.default_value.empty()) properties.push_back(jet_text_property(u"DefaultValue", def.default_value));
+  return properties;
+}
+
 // ---- Field -----------------------------------------------------------------------------
 
 class jd_field : public jd_object<_Field> {
@@ -362,6 +373,7 @@ class jd_tabledef : public jd_object<_TableDef> {
     if (attributes_ & (dbAttachedTable | dbAttachedODBC)) throw jet_error(3251, jd_text::not_supported);
     if (new_fields_->items().empty()) throw jet_error(3264, "No field defined--cannot append TableDef or Index.");
     std::vector<jet_new_column> columns;
+    std::vector<std::vector<jet_property>> properties;
     for (const auto& field : new_fields_->items()) {
       const jd_field_def& def = field->def();
       jet_new_column column;
@@ -373,6 +385,7 @@ class jd_tabledef : public jd_object<_TableDef> {
       column.required = def.required;
       column.auto_increment = (def.attributes & dbAutoIncrField) != 0;
       columns.push_back(column);
+      properties.push_back(field_properties(def));
     }
     std::vector<jet_new_index> indexes;
     for (const auto& index : new_indexes_->items()) {
@@ -385,7 +398,7 @@ class jd_tabledef : public jd_object<_TableDef> {
         spec.columns.emplace_back(field->def().name, (field->def().attributes & dbDescending) == 0);
       indexes.push_back(spec);
     }
-    jet_create_table(session->db(), name_, columns, indexes);
+    jet_create_table(session->db(), name_, columns, indexes, properties);
     session_ = session;
     new_fields_ = jd_ptr<jd_fields>();
     new_indexes_ = jd_ptr<jd_indexes>();

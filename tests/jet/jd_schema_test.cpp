@@ -26,6 +26,14 @@ const type_case every_type[] = {
 
 class jd_schema_test : public jd_test {
  protected:
+  static void set_default(_TableDef* table, const char16_t* field_name, const variant& value) {
+    com<Fields> fields;
+    ASSERT_EQ(table->get_Fields(fields.out()), S_OK);
+    variant item = variant::text(field_name);
+    com<_Field> field;
+    ASSERT_EQ(fields->get_Item(item.get(), field.out()), S_OK);
+    ASSERT_EQ(field->put_DefaultValue(value.get()), S_OK);
+  }
   // A table with every type, an AutoNumber key and the four index kinds.
   void make_every_type_table(Database* db) {
     variant name = variant::text(u"Every Type"), none = variant::text(u""), attributes = variant::i4(0);
@@ -33,6 +41,8 @@ class jd_schema_test : public jd_test {
     ASSERT_EQ(db->CreateTableDef(name.get(), attributes.get(), none.get(), none.get(), table.out()), S_OK);
     for (const type_case& c : every_type)
       add_field(table.get(), c.name, c.type, c.size, c.type == dbText && c.size == 10, c.type == dbLong);
+    set_default(table.get(), u"Short", variant::i4(5));
+    set_default(table.get(), u"Code", variant::text(u"\"abc\""));
     add_index(table.get(), u"PrimaryKey", {u"Id"}, true, true);
     add_index(table.get(), u"CodeUnique", {u"Code"}, false, true);
     add_index(table.get(), u"ByDate", {u"When"}, false, false);
@@ -118,6 +128,14 @@ TEST_F(jd_schema_test, every_type_and_index_kind_reads_back_after_reopening) {
     make_every_type_table(db.get());
     ASSERT_EQ(db->Close(), S_OK);
   }
+  // mdbtools reads the same properties.
+  std::string properties;
+  if (run_program("command -v mdb-prop") == 0) {
+    ASSERT_EQ(run_program("mdb-prop '" + file.path() + "' 'Every Type'", &properties), 0) << properties;
+    EXPECT_NE(properties.find("DefaultValue: 5"), std::string::npos) << properties;
+    EXPECT_NE(properties.find("DefaultValue: \"abc\""), std::string::npos) << properties;
+    EXPECT_NE(properties.find("Required: yes"), std::string::npos) << properties;
+  }
   com<Database> db;
   ASSERT_EQ(open(file.path(), true, db), S_OK);
   com<TableDefs> tables;
@@ -155,6 +173,14 @@ TEST_F(jd_schema_test, every_type_and_index_kind_reads_back_after_reopening) {
     EXPECT_EQ(size, c.expected) << i;
     EXPECT_EQ((field_attributes & dbAutoIncrField) != 0, c.type == dbLong) << i;
     EXPECT_EQ(required != VARIANT_FALSE, c.type == dbText && c.size == 10) << i;
+    // The properties stored with the table.
+    VARIANT_BOOL allow = VARIANT_FALSE;
+    variant default_value;
+    field->get_AllowZeroLength(&allow);
+    ASSERT_EQ(field->get_DefaultValue(default_value.out()), S_OK);
+    EXPECT_EQ(allow != VARIANT_FALSE, c.type == dbText || c.type == dbMemo) << i;
+    const std::u16string expected_default = c.type == dbInteger ? u"5" : c.size == 10 ? u"\"abc\"" : u"";
+    EXPECT_EQ(variant_text(default_value.get()), expected_default) << i;
     variant value;
     EXPECT_TRUE(FAILED(field->get_Value(value.out())));  // a definition has no value
   }
