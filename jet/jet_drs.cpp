@@ -3,13 +3,17 @@
 #include "jet/jet_dcnv.h"
 #include "jet/jet_dcom.h"
 #include "jet/jet_dsql.h"
+#include "jet/jet_fmt4.h"
+#include "jet/jet_row.h"
 #include "jet/jet_type.h"
+#include "jet/jet_wval.h"
 #include "platform/codepage.h"
 
 namespace {
 
 // The rows a recordset shows and the record being added.
 struct jd_rows : jd_value_source {
+  jet_table_def def;  // of the table read or added to
   std::vector<jet_column> columns;
   std::vector<jd_field_def> fields;
   std::vector<std::u16string> folded_names;  // of the fields, for Collect by name
@@ -83,7 +87,8 @@ class jd_recordset : public jd_object<Recordset> {
     }
     table_ = query.table;
     const jet_catalog_entry entry = session->table(table_);
-    const jet_table_def def = db.table_def(entry);
+    rows_->def = db.table_def(entry);
+    const jet_table_def& def = rows_->def;
     rows_->columns = def.columns;
     rows_->fields = jd_stored_fields(db, entry, def);
     for (const jd_field_def& field : rows_->fields) rows_->folded_names.push_back(jd_fold(field.name));
@@ -131,7 +136,17 @@ class jd_recordset : public jd_object<Recordset> {
       open();
       if (!rows_->adding) throw jet_error(3020, jd_text::no_add_new);
       const size_t at = position(item);
-      rows_->pending[at] = jd_value_from_variant(rows_->columns[at], value);
+      jet_value converted = jd_value_from_variant(rows_->columns[at], value);
+      std::swap(rows_->pending[at], converted);
+      // Only text and binary data can take a record past what a page holds.
+      if (!jet_type::fixed_size(rows_->columns[at].type) && rows_->columns[at].type != jet_type::boolean) {
+        try {
+          check_record_size();
+        } catch (...) {
+          std::swap(rows_->pending[at], converted);
+          throw;
+        }
+      }
       return S_OK;
     });
   }
@@ -232,6 +247,25 @@ class jd_recordset : public jd_object<Recordset> {
                                 "' cannot contain a Null value because the Required property for this field is "
                                 "set to True.  Enter a value in this field.");
     }
+  }
+  // The record being added, laid out as it will be stored, must fit a data
+  // page: DAO refuses the value that makes it too large when it is set.
+  void check_record_size() const {
+    constexpr uint32_t longest_record = jet4::page_size - jet4::data_row_table_offset - 2;
+    std::vector<jet_cell> cells(rows_->columns.size());
+    for (size_t i = 0; i < cells.size(); ++i) {
+      const jet_column& column = rows_->columns[i];
+      const jet_value& value = rows_->pending[i];
+      if (!jet_type::is_long_value(column.type)) {
+        cells[i] = jet_value_cell(column, value);
+        continue;
+      }
+      if (value.is_null) continue;
+      const size_t length = jet_long_value_bytes(column, value).size();
+      cells[i].present = true;
+      cells[i].bytes.assign(jet4::lv_ref_size + (length <= jet_inline_long_value_limit ? length : 0), 0);
+    }
+    if (jet_join_row(rows_->def, cells).size() > longest_record) throw jet_error(3047, "Record is too large.");
   }
   void release_writer() {
     if (!writing_) return;

@@ -318,6 +318,42 @@ TEST_F(jd_rows_test, only_the_two_query_forms_are_understood) {
   EXPECT_EQ(count, 12);
 }
 
+// A value that would take the record past a page is refused when it is set,
+// and the record without it still goes in.
+TEST_F(jd_rows_test, a_record_too_large_for_a_page_is_refused_value_by_value) {
+  variant name = variant::text(u"Wide"), none = variant::text(u""), zero = variant::i4(0);
+  com<_TableDef> table;
+  ASSERT_EQ(db_->CreateTableDef(name.get(), zero.get(), none.get(), none.get(), table.out()), S_OK);
+  for (int i = 0; i < 10; ++i) add_field(table.get(), u"T" + std::u16string(1, char16_t(u'0' + i)), dbText, 255);
+  add_field(table.get(), u"Long", dbMemo);
+  com<TableDefs> tables;
+  ASSERT_EQ(db_->get_TableDefs(tables.out()), S_OK);
+  ASSERT_EQ(tables->Append(table.get()), S_OK);
+
+  com<Recordset> rs;
+  ASSERT_EQ(open_table(db_.get(), u"Wide", dbAppendOnly, rs), S_OK);
+  ASSERT_EQ(rs->AddNew(), S_OK);
+  const std::u16string full(255, u'ж');  // 510 bytes: no compression for Cyrillic
+  int refused_at = -1;
+  for (int i = 0; i < 10 && refused_at < 0; ++i) {
+    const std::u16string field = u"T" + std::u16string(1, char16_t(u'0' + i));
+    if (FAILED(put(rs.get(), field.c_str(), variant::text(full)))) refused_at = i;
+  }
+  ASSERT_EQ(refused_at, 7) << "seven full fields fit a 4096-byte page, the eighth does not";
+  EXPECT_EQ(last_error(), 3047);
+  EXPECT_EQ(last_description(), u"Record is too large.");
+  // A long value only takes its reference in the record.
+  ASSERT_EQ(put(rs.get(), u"Long", variant::text(std::u16string(10000, u'ж'))), S_OK);
+  ASSERT_EQ(rs->Update(dbUpdateRegular, VARIANT_FALSE), S_OK) << last_text();
+  ASSERT_EQ(rs->Close(), S_OK);
+
+  com<Recordset> read;
+  ASSERT_EQ(open_table(db_.get(), u"Wide", dbReadOnly, read), S_OK);
+  EXPECT_EQ(collect_text(read.get(), u"T6"), full);
+  EXPECT_EQ(collect_text(read.get(), u"T7"), u"<null>");
+  EXPECT_EQ(collect_text(read.get(), u"Long"), std::u16string(10000, u'ж'));
+}
+
 // Every file written through the DAO members reads back in mdbtools and
 // mdb-reader as in our engine.
 TEST_F(jd_rows_test, independent_readers_read_what_was_written) {
