@@ -151,6 +151,26 @@ TEST_F(jd_layer_test, a_table_deleted_through_the_layer_is_gone_from_the_file) {
   EXPECT_EQ(run_program(std::string(JETUTIL_PATH) + " check '" + file_->path() + "'", &report), 0) << report;
 }
 
+// The layer stores a record whose value would not fit the page without that value.
+TEST_F(jd_layer_test, a_value_too_large_for_the_record_is_left_empty_by_the_layer) {
+  std::unique_ptr<udb_database> db = engine_->create_db(name_);
+  udb_schema fields(true);
+  for (char16_t c = u'A'; c <= u'J'; ++c)
+    fields.add(std::make_unique<t_ftd>(255, std::u16string(1, c), VT_BSTR, false, false, ole_variant(), 0));
+  std::unique_ptr<udb_recordset> stream = db->create_table(u"WIDE", fields, udb_indexes());
+  const std::u16string full(255, u'ж');
+  udb_record r;
+  for (char16_t c = u'A'; c <= u'J'; ++c) r.add(std::make_unique<udb_field>(std::u16string(1, c), 255, ole_variant(full)));
+  stream->append_record(r);
+  stream.reset();
+
+  std::unique_ptr<udb_recordset> read = db->get_table(u"WIDE", 1);
+  ASSERT_FALSE(read->is_eof());
+  udb_record* item = read->get_item();
+  EXPECT_EQ((*item)[6].to_wstring(), full);
+  for (size_t i = 7; i < 10; ++i) EXPECT_EQ((*item)[i].get_type(), VT_NULL) << i;
+}
+
 TEST_F(jd_layer_test, failures_of_the_engine_reach_the_layer_with_dao_numbers) {
   engine_->create_db(name_).reset();
   try {
