@@ -198,6 +198,7 @@ struct jd_field_def {
   LONG size = 0;
   bool required = false;
   bool allow_zero_length = false;
+  bool zero_length_refused = false;  // AllowZeroLength stored as No (Access's files may not store it)
   std::u16string default_value;  // Access's own spelling, empty when none
   LONG attributes = 0;
 };

@@ -236,10 +236,17 @@ class jd_recordset : public jd_object<Recordset> {
     if (closed_ || !session_->is_open()) throw jet_error(3420, jd_text::object_closed);
   }
   size_t position(const VARIANT& item) const { return jd_item_position(item, rows_->folded_names, true); }
-  // A Null in a required field (an AutoNumber is given its number by the writer).
+  // A Null in a required field (an AutoNumber is given its number by the
+  // writer), or an empty text where the field does not allow one.
   void check_required() const {
     for (size_t i = 0; i < rows_->columns.size(); ++i) {
       const jet_column& column = rows_->columns[i];
+      const jet_value& value = rows_->pending[i];
+      if (!value.is_null && value.text.empty() && rows_->fields[i].zero_length_refused &&
+          (column.type == jet_type::text || column.type == jet_type::memo)) {
+        throw jet_error(3315, "Field '" + platform::utf16_to_utf8(table_) + "." + platform::utf16_to_utf8(column.name) +
+                                  "' cannot be a zero-length string.");
+      }
       if (!rows_->pending[i].is_null || !rows_->fields[i].required || column.is_auto_long()) continue;
       if (column.type == jet_type::boolean) continue;  // a Boolean has no Null: it is stored as No
       throw jet_error(3314, "The field '" + platform::utf16_to_utf8(table_) + "." +

@@ -610,7 +610,10 @@ std::vector<jd_field_def> jd_stored_fields(jet_database& db, const jet_catalog_e
     for (const jet_property_block& block : blocks) {
       if (block.is_object || !jet_same_name(block.name, column.name)) continue;
       if (const jet_property* p = block.find(u"Required")) field.required = property_flag(*p);
-      if (const jet_property* p = block.find(u"AllowZeroLength")) field.allow_zero_length = property_flag(*p);
+      if (const jet_property* p = block.find(u"AllowZeroLength")) {
+        field.allow_zero_length = property_flag(*p);
+        field.zero_length_refused = !field.allow_zero_length;
+      }
       if (const jet_property* p = block.find(u"DefaultValue")) field.default_value = property_text(*p);
     }
     fields.push_back(field);

@@ -318,6 +318,42 @@ TEST_F(jd_rows_test, only_the_two_query_forms_are_understood) {
   EXPECT_EQ(count, 12);
 }
 
+// An empty text goes only into a field that allows it, as DAO's new fields do not.
+TEST_F(jd_rows_test, empty_text_needs_a_field_allowing_it) {
+  variant name = variant::text(u"Texts"), none = variant::text(u""), zero = variant::i4(0);
+  com<_TableDef> table;
+  ASSERT_EQ(db_->CreateTableDef(name.get(), zero.get(), none.get(), none.get(), table.out()), S_OK);
+  add_field(table.get(), u"Allowing", dbText, 10);  // AllowZeroLength set
+  variant strict_name = variant::text(u"Strict"), type = variant::i4(dbMemo), size = variant::i4(0);
+  com<_Field> strict;
+  ASSERT_EQ(table->CreateField(strict_name.get(), type.get(), size.get(), strict.out()), S_OK);
+  VARIANT_BOOL allow = VARIANT_TRUE;
+  ASSERT_EQ(strict->get_AllowZeroLength(&allow), S_OK);
+  EXPECT_EQ(allow, VARIANT_FALSE);
+  com<Fields> fields;
+  ASSERT_EQ(table->get_Fields(fields.out()), S_OK);
+  ASSERT_EQ(fields->Append(strict.get()), S_OK);
+  com<TableDefs> tables;
+  ASSERT_EQ(db_->get_TableDefs(tables.out()), S_OK);
+  ASSERT_EQ(tables->Append(table.get()), S_OK);
+
+  com<Recordset> rs;
+  ASSERT_EQ(open_table(db_.get(), u"Texts", dbAppendOnly, rs), S_OK);
+  ASSERT_EQ(rs->AddNew(), S_OK);
+  ASSERT_EQ(put(rs.get(), u"Allowing", variant::text(u"")), S_OK);
+  ASSERT_EQ(put(rs.get(), u"Strict", variant::text(u"")), S_OK);
+  EXPECT_TRUE(FAILED(rs->Update(dbUpdateRegular, VARIANT_FALSE)));
+  EXPECT_EQ(last_error(), 3315);
+  EXPECT_EQ(last_description(), u"Field 'Texts.Strict' cannot be a zero-length string.");
+  ASSERT_EQ(put(rs.get(), u"Strict", variant::null()), S_OK);
+  ASSERT_EQ(rs->Update(dbUpdateRegular, VARIANT_FALSE), S_OK) << last_text();
+  ASSERT_EQ(rs->Close(), S_OK);
+  com<Recordset> read;
+  ASSERT_EQ(open_table(db_.get(), u"Texts", dbReadOnly, read), S_OK);
+  EXPECT_EQ(collect_text(read.get(), u"Allowing"), u"");
+  EXPECT_EQ(collect_text(read.get(), u"Strict"), u"<null>");
+}
+
 // A value that would take the record past a page is refused when it is set,
 // and the record without it still goes in.
 TEST_F(jd_rows_test, a_record_too_large_for_a_page_is_refused_value_by_value) {
