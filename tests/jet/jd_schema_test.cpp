@@ -53,6 +53,42 @@ class jd_schema_test : public jd_test {
   }
 };
 
+// Only the DAO 3.6 class is ours; the objects answer for their own interfaces.
+TEST_F(jd_schema_test, registered_class_and_interfaces) {
+  com<IClassFactory> other;
+  EXPECT_EQ(CoGetClassObject(CLSID_DBEngine35, CLSCTX_SERVER, nullptr, IID_IClassFactory, other.void_out()),
+            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(CoGetClassObject(CLSID_DBEngineAce, CLSCTX_SERVER, nullptr, IID_IClassFactory, other.void_out()),
+            REGDB_E_CLASSNOTREG);
+  com<IClassFactory> factory;
+  ASSERT_EQ(CoGetClassObject(CLSID_DBEngine36, CLSCTX_SERVER, nullptr, IID_IClassFactory, factory.void_out()), S_OK);
+  com<_DBEngine> engine;
+  IUnknown* outer = engine_.get();
+  EXPECT_EQ(factory->CreateInstance(outer, IID__DBEngine, engine.void_out()), CLASS_E_NOAGGREGATION);
+  EXPECT_FALSE(engine);
+  com<Database> not_a_database;
+  EXPECT_EQ(engine_->QueryInterface(IID_Database, not_a_database.void_out()), E_NOINTERFACE);
+  com<IUnknown> unknown;
+  EXPECT_EQ(engine_->QueryInterface(IID_IUnknown, unknown.void_out()), S_OK);
+
+  // The Errors collection is empty until a member fails, then holds that failure.
+  com<Errors> errors;
+  ASSERT_EQ(engine_->get_Errors(errors.out()), S_OK);
+  SHORT count = -1;
+  ASSERT_EQ(errors->get_Count(&count), S_OK);
+  EXPECT_EQ(count, 0);
+  com<Database> missing;
+  EXPECT_EQ(open("/nonexistent-folder/x.mdb", false, missing), static_cast<HRESULT>(0x800A0BD0));  // 3024
+  ASSERT_EQ(errors->get_Count(&count), S_OK);
+  EXPECT_EQ(count, 1);
+  com<Error> error;
+  variant first = variant::i4(0);
+  ASSERT_EQ(errors->get_Item(first.get(), error.out()), S_OK);
+  bstr source;
+  ASSERT_EQ(error->get_Source(source.out()), S_OK);
+  EXPECT_EQ(source.text(), u"DAO.DBEngine");
+}
+
 TEST_F(jd_schema_test, new_database_refusals_and_opening_errors) {
   scratch_file file("new.mdb");
   com<Database> db;
