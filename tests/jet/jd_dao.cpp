@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "jet/jet_dreg.h"
@@ -184,4 +185,18 @@ int run_program(const std::string& command, std::string* output) {
   if (output) *output = text;
   const int status = ::pclose(pipe.release());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void expect_file_consistent(const std::string& path) {
+  std::string output;
+  EXPECT_EQ(run_program(std::string(JETUTIL_PATH) + " check '" + path + "'", &output), 0) << output;
+  if (run_program("command -v mdb-tables") == 0) {
+    EXPECT_EQ(run_program("mdb-tables -1 '" + path + "'", &output), 0) << output;
+  }
+  const std::string readers = std::string(DMW_SOURCE_DIR) + "/tools/readers";
+  if (run_program("command -v node") != 0 || !std::filesystem::exists(readers + "/node_modules/mdb-reader")) return;
+  const std::string dump = path + ".json";
+  ASSERT_EQ(run_program(std::string(JETUTIL_PATH) + " dump '" + path + "' > '" + dump + "'"), 0);
+  EXPECT_EQ(run_program("node '" + readers + "/compare.mjs' '" + dump + "' '" + path + "'", &output), 0) << output;
+  std::filesystem::remove(dump);
 }

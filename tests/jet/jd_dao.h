@@ -107,5 +107,8 @@ void add_index(_TableDef* table, const std::u16string& name, const std::vector<s
                bool unique);
 // Opens "SELECT * FROM [table]" with the options.
 HRESULT open_table(Database* db, const std::u16string& table, LONG options, com<Recordset>& recordset);
-// The result of running a program, and its exit status.
+// Runs a shell command; answers its exit status, its output in `output`.
 int run_program(const std::string& command, std::string* output = nullptr);
+// A file we wrote: `jetutil check` passes, and mdbtools and mdb-reader (when
+// installed) read the tables and rows our engine reads.
+void expect_file_consistent(const std::string& path);

@@ -126,9 +126,7 @@ TEST_F(jd_layer_test, create_table_append_and_read_back_through_the_layer) {
   EXPECT_FALSE(db->test_query(u"SELECT NAME FROM EMP WHERE ID > 7"));
   read.reset();
   db.reset();
-
-  std::string report;
-  EXPECT_EQ(run_program(std::string(JETUTIL_PATH) + " check '" + file_->path() + "'", &report), 0) << report;
+  expect_file_consistent(file_->path());
 }
 
 TEST_F(jd_layer_test, a_table_deleted_through_the_layer_is_gone_from_the_file) {
@@ -147,8 +145,7 @@ TEST_F(jd_layer_test, a_table_deleted_through_the_layer_is_gone_from_the_file) {
   EXPECT_FALSE(db->is_table_exist(u"EMP"));
   EXPECT_TRUE(db->is_table_exist(u"DEPT"));
   db.reset();
-  std::string report;
-  EXPECT_EQ(run_program(std::string(JETUTIL_PATH) + " check '" + file_->path() + "'", &report), 0) << report;
+  expect_file_consistent(file_->path());
 }
 
 // The layer stores a record whose value would not fit the page without that value.
@@ -169,6 +166,9 @@ TEST_F(jd_layer_test, a_value_too_large_for_the_record_is_left_empty_by_the_laye
   udb_record* item = read->get_item();
   EXPECT_EQ((*item)[6].to_wstring(), full);
   for (size_t i = 7; i < 10; ++i) EXPECT_EQ((*item)[i].get_type(), VT_NULL) << i;
+  read.reset();
+  db.reset();
+  expect_file_consistent(file_->path());
 }
 
 TEST_F(jd_layer_test, failures_of_the_engine_reach_the_layer_with_dao_numbers) {

@@ -352,6 +352,9 @@ TEST_F(jd_rows_test, empty_text_needs_a_field_allowing_it) {
   ASSERT_EQ(open_table(db_.get(), u"Texts", dbReadOnly, read), S_OK);
   EXPECT_EQ(collect_text(read.get(), u"Allowing"), u"");
   EXPECT_EQ(collect_text(read.get(), u"Strict"), u"<null>");
+  read->Close();
+  db_->Close();
+  expect_file_consistent(file_->path());
 }
 
 // A value that would take the record past a page is refused when it is set,
@@ -388,6 +391,9 @@ TEST_F(jd_rows_test, a_record_too_large_for_a_page_is_refused_value_by_value) {
   EXPECT_EQ(collect_text(read.get(), u"T6"), full);
   EXPECT_EQ(collect_text(read.get(), u"T7"), u"<null>");
   EXPECT_EQ(collect_text(read.get(), u"Long"), std::u16string(10000, u'ж'));
+  read->Close();
+  db_->Close();
+  expect_file_consistent(file_->path());
 }
 
 // Every file written through the DAO members reads back in mdbtools and

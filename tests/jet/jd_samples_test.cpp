@@ -157,8 +157,7 @@ TEST_F(jd_samples_test, access_made_table_takes_new_rows) {
     ASSERT_EQ(rs->Close(), S_OK) << last_text();
     ASSERT_EQ(db->Close(), S_OK) << last_text();
   }
-  std::string report;
-  EXPECT_EQ(run_program(std::string(JETUTIL_PATH) + " check '" + copy.path() + "'", &report), 0) << report;
+  expect_file_consistent(copy.path());
   com<Database> db;
   ASSERT_EQ(open(copy.path(), true, db), S_OK);
   com<TableDefs> tables;
