@@ -30,6 +30,8 @@ using jd_errors = std::shared_ptr<jd_error_list>;
 // DAO's failure answer: the error number in the control facility.
 inline HRESULT jd_hresult(LONG number) { return static_cast<HRESULT>(0x800A0000u | (static_cast<ULONG>(number) & 0xffff)); }
 
+std::u16string jd_widen(const char* utf8);
+
 // Records one failure and answers its HRESULT.
 HRESULT jd_fail(const jd_errors& errors, LONG number, const std::u16string& description);
 HRESULT jd_fail(const jd_errors& errors, const jet_error& error);
@@ -44,7 +46,8 @@ HRESULT jd_guard(const jd_errors& errors, Body&& body) {
   } catch (const std::bad_alloc&) {
     return jd_fail(errors, 7, u"Out of memory.");
   } catch (const std::exception& error) {
-    return jd_fail(errors, 3000, u"Reserved error; there is no message for this error.");
+    // DAO's text for a failure it has no number for, naming what went wrong.
+    return jd_fail(errors, 3000, u"Reserved error (" + jd_widen(error.what()) + u"); there is no message for this error.");
   }
 }
 
@@ -59,8 +62,6 @@ inline constexpr char read_only[] = "Cannot update. Database or object is read-o
 inline constexpr char no_add_new[] = "Update or CancelUpdate without AddNew or Edit.";
 inline constexpr char invalid_argument[] = "Invalid argument.";
 }  // namespace jd_text
-
-inline jet_error jd_error(int number, const char* text) { return jet_error(number, text); }
 
 // ---- COM plumbing ----------------------------------------------------------------------
 

@@ -169,6 +169,8 @@ HRESULT jd_fail(const jd_errors& errors, const jet_error& error) {
   return jd_fail(errors, error.number(), platform::utf8_to_utf16(error.what()));
 }
 
+std::u16string jd_widen(const char* utf8) { return platform::utf8_to_utf16(utf8); }
+
 std::u16string jd_fold(const std::u16string& name) {
   std::u16string folded(name);
   for (char16_t& c : folded) c = char16_t(std::towupper(wint_t(c)));
