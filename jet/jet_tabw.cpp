@@ -6,9 +6,10 @@
 #include "jet/jet_err.h"
 #include "jet/jet_cur.h"
 #include "jet/jet_data.h"
+#include "jet/jet_esrt.h"
+#include "jet/jet_ibld.h"
 #include "jet/jet_fmt4.h"
 #include "jet/jet_ikey.h"
-#include "jet/jet_iwri.h"
 #include "jet/jet_row.h"
 #include "jet/jet_type.h"
 #include "jet/jet_umap.h"
@@ -21,11 +22,22 @@ namespace {
 // The largest row a data page holds: the page less its head and one offset.
 constexpr uint32_t max_row_size = jet4::page_size - jet4::data_row_table_offset - 2;
 
+std::string_view key_bytes(const std::vector<uint8_t>& key) {
+  return std::string_view(reinterpret_cast<const char*>(key.data()), key.size());
+}
+
+bool is_unique(const jet_real_index& index) { return index.flags & jet4::index_flag_unique; }
+
 }  // namespace
 
 jet_table_writer::jet_table_writer(jet_database& db, const jet_catalog_entry& table)
     : db_(db), pager_(db.pager_for_update()), def_(db.table_def(table)) {
   unique_keys_.resize(def_.real_indexes.size());
+  collect_unique_keys();
+}
+
+void jet_table_writer::collect_unique_keys() {
+  for (jet_key_set& keys : unique_keys_) keys.clear();
   if (def_.real_indexes.empty()) return;
   jet_table_cursor cursor(pager_, def_);
   std::vector<jet_value> row;
@@ -35,9 +47,25 @@ jet_table_writer::jet_table_writer(jet_database& db, const jet_catalog_entry& ta
       bool all_null;
       if (!index_key(def_.real_indexes[i], row, key, all_null))
         throw jet_error(jet_dao_error::invalid_argument, "The table's index keys cannot be written yet.");
-      if ((def_.real_indexes[i].flags & jet4::index_flag_unique) && !all_null) unique_keys_[i].insert(key);
+      if (is_unique(def_.real_indexes[i]) && !all_null)
+        unique_keys_[i].insert(jet_key_set::hash(key_bytes(key)), cursor.position());
     }
   }
+}
+
+std::vector<jet_value> jet_table_writer::row_at(uint32_t row_pointer) const {
+  jet_fetched_row row = jet_fetch_row(pager_, row_pointer, def_.page);
+  if (row.slot.overflow) row = jet_fetch_row(pager_, row.bytes().u32(0), def_.page, true);
+  return jet_decode_row(pager_, def_, row.bytes());
+}
+
+bool jet_table_writer::key_taken(size_t i, const std::vector<uint8_t>& key) const {
+  std::vector<uint8_t> stored;
+  for (uint32_t pointer : unique_keys_[i].candidates(jet_key_set::hash(key_bytes(key)))) {
+    bool all_null;
+    if (index_key(def_.real_indexes[i], row_at(pointer), stored, all_null) && stored == key) return true;
+  }
+  return false;
 }
 
 jet_table_writer::~jet_table_writer() {
@@ -62,59 +90,67 @@ bool jet_table_writer::index_key(const jet_real_index& index, const std::vector<
   return true;
 }
 
-void jet_table_writer::rebuild_index(jet_real_index& index) {
-  std::vector<jet_index_entry> entries;
-  jet_table_cursor cursor(pager_, def_);
-  std::vector<jet_value> row;
-  while (cursor.next(row)) {
-    jet_index_entry entry;
-    bool all_null;
-    if (!index_key(index, row, entry.key, all_null))
-      throw jet_error(jet_dao_error::invalid_argument, "The table's index keys cannot be written yet.");
-    if (all_null && (index.flags & jet4::index_flag_ignore_nulls)) continue;
-    entry.row_pointer = cursor.position();
-    entries.push_back(std::move(entry));
+void jet_table_writer::rebuild_indexes() {
+  // One pass over the rows feeds every index's sorter.
+  std::vector<jet_entry_sorter> sorters(def_.real_indexes.size());
+  {
+    jet_table_cursor cursor(pager_, def_);
+    std::vector<jet_value> row;
+    while (cursor.next(row)) {
+      for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
+        const jet_real_index& index = def_.real_indexes[i];
+        jet_index_entry entry;
+        bool all_null;
+        if (!index_key(index, row, entry.key, all_null))
+          throw jet_error(jet_dao_error::invalid_argument, "The table's index keys cannot be written yet.");
+        if (all_null && (index.flags & jet4::index_flag_ignore_nulls)) continue;
+        entry.row_pointer = cursor.position();
+        sorters[i].add(std::move(entry));
+      }
+    }
   }
-  std::sort(entries.begin(), entries.end(), [](const jet_index_entry& a, const jet_index_entry& b) {
-    return a.key != b.key ? a.key < b.key : a.row_pointer < b.row_pointer;
-  });
 
-  // The index's own pages are used again first; more come from the file's end.
-  std::vector<uint32_t> old_pages;
-  for (uint32_t page : jet_read_usage_map(pager_, index.used_pages)) {
-    uint8_t type = pager_.read_page(page)[0];
-    if (type == jet4::page_index_leaf || type == jet4::page_index_node) old_pages.push_back(page);
+  for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
+    jet_real_index& index = def_.real_indexes[i];
+    // The index's own pages are used again first; more come from the file's end.
+    std::vector<uint32_t> old_pages;
+    for (uint32_t page : jet_read_usage_map(pager_, index.used_pages)) {
+      uint8_t type = pager_.read_page(page)[0];
+      if (type == jet4::page_index_leaf || type == jet4::page_index_node) old_pages.push_back(page);
+    }
+    size_t reused = 0;
+    std::vector<uint32_t> appended;
+    jet_index_builder builder(
+        def_.page,
+        [&] {
+          if (reused < old_pages.size()) return old_pages[reused++];
+          uint32_t page = jet_append_page(pager_, std::vector<uint8_t>(jet4::page_size, 0));
+          appended.push_back(page);
+          return page;
+        },
+        [&](uint32_t page, const std::vector<uint8_t>& bytes) { pager_.write_page(page, bytes); });
+    sorters[i].drain([&](const jet_index_entry& entry) { builder.add(entry); });
+    index.first_page = builder.finish();
+    for (uint32_t page : appended)
+      if (!jet_usage_map_mark(pager_, index.used_pages, page, true))
+        throw jet_error(jet_dao_error::invalid_argument, "The index's page map cannot take more pages yet.");
+    // Pages no longer needed leave the index and become free.
+    for (size_t k = reused; k < old_pages.size(); ++k) {
+      jet_usage_map_mark(pager_, index.used_pages, old_pages[k], false);
+      jet_usage_map_mark(pager_, jet_row_pointer(jet4::global_usage_map_page, 0), old_pages[k], true);
+    }
+    // The counter beside each index holds its number of distinct keys.
+    index.row_count = builder.distinct_keys();
   }
-  size_t reused = 0;
-  std::vector<uint32_t> appended;
-  jet_index_image image = jet_build_index(entries, def_.page, [&] {
-    if (reused < old_pages.size()) return old_pages[reused++];
-    uint32_t page = jet_append_page(pager_, std::vector<uint8_t>(jet4::page_size, 0));
-    appended.push_back(page);
-    return page;
-  });
-  for (size_t i = 0; i < image.pages.size(); ++i) pager_.write_page(image.pages[i], image.images[i]);
-  for (uint32_t page : appended)
-    if (!jet_usage_map_mark(pager_, index.used_pages, page, true))
-      throw jet_error(jet_dao_error::invalid_argument, "The index's page map cannot take more pages yet.");
-  // Pages no longer needed leave the index and become free.
-  for (size_t i = reused; i < old_pages.size(); ++i) {
-    jet_usage_map_mark(pager_, index.used_pages, old_pages[i], false);
-    jet_usage_map_mark(pager_, jet_row_pointer(jet4::global_usage_map_page, 0), old_pages[i], true);
-  }
-  index.first_page = image.root;
-  // The counter beside each index holds its number of distinct keys.
-  uint32_t distinct = 0;
-  for (size_t i = 0; i < entries.size(); ++i)
-    if (i == 0 || entries[i].key != entries[i - 1].key) ++distinct;
-  index.row_count = distinct;
 }
 
 void jet_table_writer::close() {
-  if (!indexes_stale_) return;
-  indexes_stale_ = false;
-  for (jet_real_index& index : def_.real_indexes) rebuild_index(index);
-  save_definition();
+  if (indexes_stale_) {
+    indexes_stale_ = false;
+    rebuild_indexes();
+    definition_stale_ = true;
+  }
+  if (definition_stale_) save_definition();
 }
 
 void jet_table_writer::mark_owned(uint32_t owned_map, uint32_t free_map, uint32_t page) {
@@ -127,10 +163,9 @@ uint32_t jet_table_writer::add_lval_row(const jet_column& column, const std::vec
   for (const jet_column_map& candidate : def_.column_maps)
     if (candidate.column_number == column.number) map = &candidate;
   if (lval_page_ != 0) {
-    std::vector<uint8_t> page = pager_.read_page(lval_page_);
-    int number = jet_page_add_row(page, row);
+    int number = jet_page_add_row(lval_image_, row);
     if (number >= 0) {
-      pager_.write_page(lval_page_, page);
+      pager_.write_page(lval_page_, lval_image_);
       return jet_row_pointer(lval_page_, uint32_t(number));
     }
   }
@@ -138,6 +173,7 @@ uint32_t jet_table_writer::add_lval_row(const jet_column& column, const std::vec
   int number = jet_page_add_row(page, row);
   if (number < 0) throw jet_error(3047, "Record is too large.");
   lval_page_ = jet_append_page(pager_, page);
+  lval_image_ = std::move(page);
   if (map) mark_owned(map->owned_pages, map->free_pages, lval_page_);
   return jet_row_pointer(lval_page_, uint32_t(number));
 }
@@ -199,7 +235,7 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
     bool all_null;
     if (!index_key(def_.real_indexes[i], keyed, keys[i], all_null))
       throw jet_error(jet_dao_error::invalid_argument, "This value cannot be indexed yet.");
-    if (!all_null && (def_.real_indexes[i].flags & jet4::index_flag_unique) && unique_keys_[i].count(keys[i]))
+    if (!all_null && is_unique(def_.real_indexes[i]) && key_taken(i, keys[i]))
       throw jet_error(3022, "The changes you requested to the table were not successful because they would "
                             "create duplicate values in the index, primary key, or relationship.");
     if (all_null) keys[i].clear();
@@ -212,29 +248,37 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
     for (auto it = owned.rbegin(); it != owned.rend() && data_page_ == 0; ++it) {
       std::vector<uint8_t> page = pager_.read_page(*it);
       jet_view view(page, pager_.path());
-      if (view.u8(0) == jet4::page_data && view.u32(jet4::data_owner_offset) == def_.page) data_page_ = *it;
+      if (view.u8(0) == jet4::page_data && view.u32(jet4::data_owner_offset) == def_.page) {
+        data_page_ = *it;
+        data_image_ = std::move(page);
+      }
     }
   }
   uint32_t page_number = data_page_;
   if (page_number != 0) {
-    std::vector<uint8_t> page = pager_.read_page(page_number);
-    number = jet_page_add_row(page, row);
-    if (number >= 0) pager_.write_page(page_number, page);
+    number = jet_page_add_row(data_image_, row);
+    if (number >= 0) pager_.write_page(page_number, data_image_);
   }
-  if (number < 0) {
+  bool new_page = number < 0;
+  if (new_page) {
     std::vector<uint8_t> page = jet_new_data_page(def_.page);
     number = jet_page_add_row(page, row);
     page_number = jet_append_page(pager_, page);
     mark_owned(def_.owned_pages, def_.free_pages, page_number);
     data_page_ = page_number;
+    data_image_ = std::move(page);
   }
+  uint32_t pointer = jet_row_pointer(page_number, uint32_t(number));
   for (size_t i = 0; i < keys.size(); ++i)
-    if (!keys[i].empty() && (def_.real_indexes[i].flags & jet4::index_flag_unique)) unique_keys_[i].insert(keys[i]);
+    if (!keys[i].empty() && is_unique(def_.real_indexes[i]))
+      unique_keys_[i].insert(jet_key_set::hash(key_bytes(keys[i])), pointer);
   if (!def_.real_indexes.empty()) indexes_stale_ = true;
   def_.row_count += 1;
   def_.next_auto_number = auto_number;
-  save_definition();
-  return jet_row_pointer(page_number, uint32_t(number));
+  definition_stale_ = true;
+  // Counters follow once a page: a crash loses at most the count of one page's rows.
+  if (new_page) save_definition();
+  return pointer;
 }
 
 void jet_table_writer::remove(uint32_t row_pointer) {
@@ -255,29 +299,20 @@ void jet_table_writer::remove(uint32_t row_pointer) {
     if (moved_at + 1 >= moved.size()) throw jet_corrupt(pager_.path(), "overflow pointer outside its page");
     moved[moved_at + 1] |= uint8_t((jet4::row_deleted_flag | jet4::row_overflow_flag) >> 8);
     pager_.write_page(jet_row_page(target), moved);
+    if (jet_row_page(target) == data_page_) data_image_ = moved;
   }
   jet_put_u16(&page[at], uint16_t(offset | jet4::row_deleted_flag | jet4::row_overflow_flag));
   pager_.write_page(page_number, page);
+  if (page_number == data_page_) data_image_ = page;
   if (def_.row_count > 0) def_.row_count -= 1;
-  for (auto& keys : unique_keys_) keys.clear();  // refilled from the rows when needed again
-  if (!def_.real_indexes.empty()) {
-    indexes_stale_ = true;
-    // Unique keys of the remaining rows.
-    jet_table_cursor cursor(pager_, def_);
-    std::vector<jet_value> row;
-    std::vector<uint8_t> key;
-    while (cursor.next(row))
-      for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
-        bool all_null;
-        if ((def_.real_indexes[i].flags & jet4::index_flag_unique) && index_key(def_.real_indexes[i], row, key, all_null) &&
-            !all_null)
-          unique_keys_[i].insert(key);
-      }
-  }
+  // The removed row's keys may be used again: the keys are gathered anew.
+  collect_unique_keys();
+  if (!def_.real_indexes.empty()) indexes_stale_ = true;
   save_definition();
 }
 
 void jet_table_writer::save_definition() {
   std::vector<std::vector<uint8_t>> pages = jet_tdef_pages(jet_encode_tdef(def_), def_.chain);
   for (size_t i = 0; i < pages.size(); ++i) pager_.write_page(def_.chain[i], pages[i]);
+  definition_stale_ = false;
 }

@@ -1,14 +1,16 @@
 #pragma once
 // Appending rows to a table of a database open for update: values become
 // cells, long values go to LVAL pages, rows go to the table's data pages
-// (a new page when none has room), and the definition's counters follow.
-// Unique indexes are enforced as rows arrive; every index of the table is
-// rebuilt from its rows by close(). The database must outlive the writer.
+// (a new page when none has room), and the definition's counters follow:
+// they are written when a data page is started and by close(), so a crash
+// between the two leaves the rows of the last page uncounted. Unique indexes
+// are enforced as rows arrive; every index of the table is rebuilt from its
+// rows by close(), sorting in bounded memory. The database must outlive the writer.
 #include <cstdint>
-#include <set>
 #include <vector>
 
 #include "jet/jet_db.h"
+#include "jet/jet_kset.h"
 #include "jet/jet_tdef.h"
 #include "jet/jet_valu.h"
 
@@ -34,16 +36,22 @@ class jet_table_writer {
   // slot is flagged deleted, its long values stay until the file is compacted.
   void remove(uint32_t row_pointer);
 
-  // Writes the definition's counters back; called by append.
+  // Writes the definition's counters back.
   void save_definition();
-  // Rebuilds the indexes after rows were added.
+  // Rebuilds the indexes after rows were added and writes the definition's
+  // counters; the file is consistent afterwards. Rows may still be added.
   void close();
 
  private:
   // The key of `values` for one physical index; false when it cannot be encoded.
   bool index_key(const jet_real_index& index, const std::vector<jet_value>& values, std::vector<uint8_t>& key,
                  bool& all_null) const;
-  void rebuild_index(jet_real_index& index);
+  void rebuild_indexes();
+  // Fills unique_keys_ from the table's rows.
+  void collect_unique_keys();
+  // True when a stored row already holds `key` in unique index `i`.
+  bool key_taken(size_t i, const std::vector<uint8_t>& key) const;
+  std::vector<jet_value> row_at(uint32_t row_pointer) const;
 
   std::vector<uint8_t> place_long_value(const jet_column& column, const std::vector<uint8_t>& bytes);
   uint32_t add_lval_row(const jet_column& column, const std::vector<uint8_t>& row);
@@ -53,9 +61,12 @@ class jet_table_writer {
   jet_pager& pager_;
   jet_table_def def_;
   uint32_t data_page_ = 0;   // the page rows go to, 0 before the first
+  std::vector<uint8_t> data_image_;  // its bytes, as written
   uint32_t lval_page_ = 0;   // the LVAL page long values go to
-  std::vector<std::set<std::vector<uint8_t>>> unique_keys_;  // per physical index; empty unless unique
+  std::vector<uint8_t> lval_image_;
+  std::vector<jet_key_set> unique_keys_;  // per physical index; empty unless unique
   bool indexes_stale_ = false;
+  bool definition_stale_ = false;
 };
 
 // Long values up to this many bytes stay in the row.
