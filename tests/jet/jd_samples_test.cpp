@@ -2,6 +2,7 @@
 // destination layer reads an existing database: every table with its
 // attributes, fields, properties and indexes, and every row of every local
 // table through a query recordset; and a copy taking new rows.
+#include <algorithm>
 #include <filesystem>
 
 #include "jd_dao.h"
@@ -169,6 +170,60 @@ TEST_F(jd_samples_test, access_made_table_takes_new_rows) {
   ASSERT_EQ(table->get_RecordCount(&after), S_OK);
   EXPECT_EQ(after, before + 3);
   db->Close();
+}
+
+// A damaged file gives DAO's corrupt-database answer from whichever member
+// meets the damage, never a crash or a read outside the file.
+TEST_F(jd_samples_test, damaged_copies_answer_with_dao_errors) {
+  const std::string original = jet4_sample("readerTestV2000.mdb");
+  if (original.empty() || !std::filesystem::exists(original)) GTEST_SKIP() << "the Access-made sample files are not available";
+  const std::vector<uint8_t> bytes = read_whole_file(original);
+  struct damage {
+    const char* what;
+    size_t keep;          // bytes kept from the start
+    size_t scribble_at;   // page area overwritten with 0xff, 0 for none
+  };
+  const damage cases[] = {{"truncated after the catalog", 3 * 4096, 0},
+                          {"cut in a page", 5 * 4096 + 1000, 0},
+                          {"definitions scribbled over", bytes.size(), 3 * 4096},
+                          {"rows scribbled over", bytes.size(), bytes.size() - 2 * 4096}};
+  for (const damage& d : cases) {
+    SCOPED_TRACE(d.what);
+    std::vector<uint8_t> damaged(bytes.begin(), bytes.begin() + std::ptrdiff_t(std::min(d.keep, bytes.size())));
+    if (d.scribble_at) std::fill(damaged.begin() + std::ptrdiff_t(d.scribble_at), damaged.begin() + std::ptrdiff_t(d.scribble_at + 4096), 0xff);
+    scratch_file copy("damaged.mdb");
+    write_whole_file(copy.path(), damaged);
+    com<Database> db;
+    if (FAILED(open(copy.path(), true, db))) {
+      EXPECT_TRUE(last_error() == 3049 || last_error() == 3343) << last_text();
+      continue;
+    }
+    bool met = false;
+    com<TableDefs> tables;
+    ASSERT_EQ(db->get_TableDefs(tables.out()), S_OK);
+    SHORT count = 0;
+    tables->get_Count(&count);
+    for (SHORT t = 0; t < count; ++t) {
+      variant at = variant::i2(t);
+      com<_TableDef> table;
+      ASSERT_EQ(tables->get_Item(at.get(), table.out()), S_OK);
+      bstr name;
+      table->get_Name(name.out());
+      com<Fields> fields;
+      if (FAILED(table->get_Fields(fields.out()))) {
+        EXPECT_EQ(last_error(), 3049) << last_text();
+        met = true;
+        continue;
+      }
+      com<Recordset> rs;
+      if (FAILED(open_table(db.get(), name.text(), dbReadOnly, rs))) {
+        EXPECT_EQ(last_error(), 3049) << last_text();
+        met = true;
+      }
+    }
+    EXPECT_TRUE(met) << "the damage went unnoticed";
+    db->Close();
+  }
 }
 
 }  // namespace
