@@ -73,7 +73,7 @@ const jet_text_codes* codes_for(const jet_column& column) {
 
 }  // namespace
 
-bool jet_append_text_key(std::vector<uint8_t>& key, const jet_text_codes& codes, const std::u16string& text) {
+void jet_append_text_key(std::vector<uint8_t>& key, const jet_text_codes& codes, const std::u16string& text) {
   std::vector<uint8_t> extra;
   size_t extra_characters = 0;  // characters the extra bytes account for
   size_t extra_lead = 0;        // a modifier byte before any extra byte
@@ -82,9 +82,9 @@ bool jet_append_text_key(std::vector<uint8_t>& key, const jet_text_codes& codes,
   std::vector<uint8_t> flags;
   size_t position = 0;  // characters with inline bytes so far
   size_t count = std::min(text.size(), jet_text_key_units);
+  while (count > 0 && text[count - 1] == u' ') --count;
   for (size_t i = 0; i < count; ++i) {
     unit_code code = code_of(codes, text[i]);
-    if (code.kind == jet_text_kind::surrogate) return false;
     size_t at = position;
     if (code.inline_length > 0) {
       key.insert(key.end(), code.inline_bytes, code.inline_bytes + code.inline_length);
@@ -142,7 +142,6 @@ bool jet_append_text_key(std::vector<uint8_t>& key, const jet_text_codes& codes,
     }
   }
   key.push_back(text_value_end);
-  return true;
 }
 
 bool jet_append_key(std::vector<uint8_t>& key, const jet_column& column, const jet_value& value, bool ascending) {
@@ -173,7 +172,8 @@ bool jet_append_key(std::vector<uint8_t>& key, const jet_column& column, const j
       case jet_type::text:
       case jet_type::memo: {
         const jet_text_codes* codes = codes_for(column);
-        if (!codes || !jet_append_text_key(key, *codes, value.text)) return false;
+        if (!codes) return false;
+        jet_append_text_key(key, *codes, value.text);
         // Descending text keeps one 0x00 past its inverted bytes.
         if (!ascending) {
           for (size_t i = start; i < key.size(); ++i) key[i] = uint8_t(~key[i]);

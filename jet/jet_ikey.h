@@ -12,12 +12,11 @@
 enum class jet_text_kind : uint8_t {
   ignored = 0,        // left out of the key
   simple = 1,         // inline bytes
-  accented = 2,       // inline bytes, extra bytes telling the accent apart
+  accented = 2,       // inline bytes, extra bytes telling the accent apart (surrogates too)
   unprintable = 3,    // bytes in the unprintable section, with its position
   extra_modifier = 4, // adds to the last extra byte
   flagged_2 = 5,      // inline (and maybe extra) bytes, and a two-bit flag 2
   flagged_3 = 6,      // the same with flag 3
-  surrogate = 7,      // half of a pair: no code is known
 };
 
 // The code table of one version of the "General" sort order: per code unit
@@ -31,16 +30,15 @@ struct jet_text_codes {
 extern const jet_text_codes jet_general_legacy_codes;  // Access 2000-2007, sort version 0
 extern const jet_text_codes jet_general_codes;         // Access 2010 and later, sort version 1
 
-// Text keys hold at most this many code units of a value; the rest is not
-// part of the key.
+// Text keys hold at most this many code units of a value; the rest, and
+// spaces ending what is left, are not part of the key.
 constexpr size_t jet_text_key_units = 255;
 
 // Appends the bytes of non-null text, without the flag byte, as an ascending
-// key holds them. Returns false when the text holds a surrogate code unit.
-bool jet_append_text_key(std::vector<uint8_t>& key, const jet_text_codes& codes, const std::u16string& text);
+// key holds them.
+void jet_append_text_key(std::vector<uint8_t>& key, const jet_text_codes& codes, const std::u16string& text);
 
 // Appends one column's part of a key. Returns false when the value holds
-// something this engine cannot encode yet (a surrogate code unit, text in a
-// sort order other than "General", Binary, GUID, Decimal); the key is then
-// unusable.
+// something this engine cannot encode yet (text in a sort order other than
+// the two "General" ones, Binary, GUID, Decimal); the key is then unusable.
 bool jet_append_key(std::vector<uint8_t>& key, const jet_column& column, const jet_value& value, bool ascending);

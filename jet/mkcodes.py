@@ -15,6 +15,10 @@ zero):
   P<mod>       no inline bytes; adds <mod> to the last extra byte
   Z<in>,<ex>,<f>  inline and (maybe no) extra bytes, and a two-bit flag:
                2 when <f> is "1", else 3
+Surrogates have no line: each sorts by a code of its own (for a high
+surrogate the unit less 10238, for a low one the unit less 9992, 9990,
+9988, 9986 or 9984 as it lies in the first 8, next three 254 or last units
+of its block) with the extra byte 3f.
 The table holds one 32-bit word per code unit: bits 0-3 the kind (the order
 of jet_text_kind in jet_ikey.h), 4-7 the count of inline bytes, 8-11 the
 count of other bytes, 12-31 where those bytes start in the byte pool
@@ -23,7 +27,20 @@ count of other bytes, 12-31 where those bytes start in the byte pool
 import sys
 
 KINDS = {"X": 0, "S": 1, "I": 2, "U": 3, "P": 4}
-KIND_FLAG_2, KIND_FLAG_3, KIND_SURROGATE = 5, 6, 7
+KIND_FLAG_2, KIND_FLAG_3 = 5, 6
+SURROGATE_EXTRA = b"\x3f"
+
+
+def surrogate(unit):
+    """Returns the line-less code of a surrogate code unit."""
+    if unit < 0xDC00:
+        code = unit - 10238
+    else:
+        offset = unit - 0xDC00
+        steps = [8, 8 + 254, 8 + 2 * 254, 8 + 3 * 254]
+        below = sum(1 for step in steps if offset >= step)
+        code = unit - (9992 - 2 * below)
+    return 2, code.to_bytes(2, "big"), SURROGATE_EXTRA
 
 
 def hex_bytes(text):
@@ -68,7 +85,7 @@ def main():
     entries = []
     for unit in range(0x10000):
         if 0xD800 <= unit <= 0xDFFF:
-            entries.append((KIND_SURROGATE, b"", b""))
+            entries.append(surrogate(unit))
         elif unit < 0x100:
             entries.append(parse(low[unit]))
         else:
