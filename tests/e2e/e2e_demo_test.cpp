@@ -143,6 +143,15 @@ TEST_F(DemoConversion, ColumnsFollowTheTypeMapsWithTheirRequiredFlags) {
             "column HISTORY memo 0 optional");
 }
 
+TEST_F(DemoConversion, DefaultsAreQuotedAndDateDefaultsDropped) {
+  using lines = std::vector<std::string>;
+  EXPECT_EQ(mdbtools_defaults(file(), "ASSIGNMENTS"), lines{"ROLE=\"member\""});
+  // FOUNDED's SYSDATE is no value Access could hold.
+  EXPECT_EQ(mdbtools_defaults(file(), "DEPARTMENTS"), (lines{"CODE=\"GEN\"", "BUDGET=0"}));
+  EXPECT_EQ(mdbtools_defaults(file(), "EMPLOYEES"), (lines{"ACTIVE=\"Y\"", "NOTES=\"it's new\""}));
+  EXPECT_EQ(mdbtools_defaults(file(), "PROJECTS"), lines{});
+}
+
 TEST_F(DemoConversion, IndexesAreCopiedAndNoRelationshipIsCreated) {
   EXPECT_EQ(join(mdbtools_indexes(file()), "\n"),
             "ALTER TABLE `ASSIGNMENTS` ADD PRIMARY KEY (`EMP_ID`, `DEPT_ID`, `PROJ_NO`);\n"

@@ -118,3 +118,15 @@ size_t mdbtools_row_count(const fs::path& file, const std::string& table) {
   for (size_t at = r.out.find("<EOR>"); at != std::string::npos; at = r.out.find("<EOR>", at + 5)) ++records;
   return records - 1;  // the header
 }
+
+std::vector<std::string> mdbtools_defaults(const fs::path& file, const std::string& table) {
+  const shell_result r = shell("mdb-prop " + quoted(file.string()) + " " + quoted(table) + " 2>&1");
+  if (r.exit_code != 0) throw std::runtime_error("mdb-prop failed: " + r.out);
+  std::vector<std::string> defaults;
+  std::string column;
+  for (const std::string& line : split_lines(r.out)) {
+    if (line.rfind("name: ", 0) == 0) column = line.substr(6);
+    if (line.rfind("\tDefaultValue: ", 0) == 0) defaults.push_back(column + "=" + line.substr(15));
+  }
+  return defaults;
+}

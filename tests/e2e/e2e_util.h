@@ -52,3 +52,5 @@ size_t mdbtools_row_count(const std::filesystem::path& file, const std::string& 
 
 std::vector<std::string> split_lines(const std::string& text);
 std::string join(const std::vector<std::string>& parts, const std::string& separator);
+// "COLUMN=DEFAULT" for each column of the table with a default, from mdb-prop.
+std::vector<std::string> mdbtools_defaults(const std::filesystem::path& file, const std::string& table);
