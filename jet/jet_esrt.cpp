@@ -64,12 +64,41 @@ void jet_entry_sorter::spill() {
   run_file file(std::tmpfile());
   if (!file) run_failure();
   for (const jet_index_entry& entry : batch_) write_entry(file.get(), entry);
-  if (std::fflush(file.get()) != 0) run_failure();
-  std::rewind(file.get());
-  runs_.push_back(std::move(file));
+  finish_run(std::move(file));
   batch_.clear();
   batch_.shrink_to_fit();
   held_bytes_ = 0;
+  // Open runs are bounded: past the limit they become one longer run.
+  if (runs_.size() >= max_open_runs) {
+    run_file merged(std::tmpfile());
+    if (!merged) run_failure();
+    merge_runs([&](const jet_index_entry& entry) { write_entry(merged.get(), entry); });
+    finish_run(std::move(merged));
+  }
+}
+
+void jet_entry_sorter::finish_run(run_file file) {
+  if (std::fflush(file.get()) != 0) run_failure();
+  std::rewind(file.get());
+  runs_.push_back(std::move(file));
+  ++runs_written_;
+}
+
+void jet_entry_sorter::merge_runs(const std::function<void(const jet_index_entry&)>& take) {
+  std::vector<run_file> runs = std::move(runs_);
+  runs_.clear();
+  // The head entry of each run, smallest first.
+  std::vector<jet_index_entry> heads(runs.size());
+  auto later = [&heads](size_t a, size_t b) { return entry_less(heads[b], heads[a]); };
+  std::priority_queue<size_t, std::vector<size_t>, decltype(later)> order(later);
+  for (size_t i = 0; i < runs.size(); ++i)
+    if (read_entry(runs[i].get(), heads[i])) order.push(i);
+  while (!order.empty()) {
+    size_t run = order.top();
+    order.pop();
+    take(heads[run]);
+    if (read_entry(runs[run].get(), heads[run])) order.push(run);
+  }
 }
 
 void jet_entry_sorter::drain(const std::function<void(const jet_index_entry&)>& take) {
@@ -79,18 +108,7 @@ void jet_entry_sorter::drain(const std::function<void(const jet_index_entry&)>& 
     for (const jet_index_entry& entry : batch_) take(entry);
   } else {
     if (!batch_.empty()) spill();
-    // The head entry of each run, smallest first.
-    std::vector<jet_index_entry> heads(runs_.size());
-    auto later = [&heads](size_t a, size_t b) { return entry_less(heads[b], heads[a]); };
-    std::priority_queue<size_t, std::vector<size_t>, decltype(later)> order(later);
-    for (size_t i = 0; i < runs_.size(); ++i)
-      if (read_entry(runs_[i].get(), heads[i])) order.push(i);
-    while (!order.empty()) {
-      size_t run = order.top();
-      order.pop();
-      take(heads[run]);
-      if (read_entry(runs_[run].get(), heads[run])) order.push(run);
-    }
+    merge_runs(take);
   }
   batch_.clear();
   batch_.shrink_to_fit();

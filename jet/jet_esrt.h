@@ -19,7 +19,10 @@ class jet_entry_sorter {
   // Hands every entry to `take` in order; the sorter is empty afterwards.
   void drain(const std::function<void(const jet_index_entry&)>& take);
 
+  // Runs on disk; at most 32 are open at once, more are merged into one.
   size_t runs() const { return runs_.size(); }
+  // Runs written so far, merged ones included.
+  size_t runs_written() const { return runs_written_; }
 
  private:
   struct file_closer {
@@ -28,9 +31,15 @@ class jet_entry_sorter {
   using run_file = std::unique_ptr<std::FILE, file_closer>;
 
   void spill();
+  void finish_run(run_file file);
+  // Merges every run, handing the entries to `take`; the runs are gone afterwards.
+  void merge_runs(const std::function<void(const jet_index_entry&)>& take);
+
+  static constexpr size_t max_open_runs = 32;
 
   size_t budget_;
   size_t held_bytes_ = 0;
   std::vector<jet_index_entry> batch_;
   std::vector<run_file> runs_;
+  size_t runs_written_ = 0;
 };

@@ -1,0 +1,348 @@
+// Appending many rows: sorting index entries through temporary runs, index
+// trees written while their entries arrive, unique keys held by hash, and
+// the definition's counters written once a page and at close.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+
+#include "jet/jet_cdb.h"
+#include "jet/jet_chk.h"
+#include "jet/jet_ctab.h"
+#include "jet/jet_cur.h"
+#include "jet/jet_db.h"
+#include "jet/jet_err.h"
+#include "jet/jet_esrt.h"
+#include "jet/jet_fmt4.h"
+#include "jet/jet_ibld.h"
+#include "jet/jet_idx.h"
+#include "jet/jet_iwri.h"
+#include "jet/jet_kset.h"
+#include "jet/jet_page.h"
+#include "jet/jet_tabw.h"
+#include "jet/jet_type.h"
+#include "jet_files.h"
+
+namespace {
+
+bool entry_less(const jet_index_entry& a, const jet_index_entry& b) {
+  return a.key != b.key ? a.key < b.key : a.row_pointer < b.row_pointer;
+}
+
+// Entries with keys of varied lengths and many repeats, in random order.
+std::vector<jet_index_entry> shuffled_entries(size_t count, size_t key_length) {
+  std::mt19937 random(7);
+  std::vector<jet_index_entry> entries;
+  for (size_t i = 0; i < count; ++i) {
+    jet_index_entry entry;
+    uint32_t value = uint32_t(random() % (count / 3 + 1));  // about three rows a key
+    entry.key.assign(key_length + value % 5, uint8_t(0x41));
+    for (int b = 0; b < 4; ++b) entry.key[size_t(b) + 1] = uint8_t(value >> (24 - 8 * b));
+    entry.row_pointer = uint32_t((100 + i / 50) << 8 | i % 50);
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+// Checks the tree under `page` level by level: every intermediate entry is
+// the last entry of the page it leads to, and leaves hold `expected` in
+// order from `at`. Returns the last entry of the subtree.
+jet_index_entry verify_subtree(const jet_pager& pager, uint32_t page, const std::vector<jet_index_entry>& expected,
+                               size_t& at, std::vector<uint32_t>& leaves) {
+  bool leaf = false;
+  uint32_t next = 0;
+  std::vector<jet_index_entry> entries = jet_read_index_page(pager, page, &leaf, &next);
+  EXPECT_FALSE(entries.empty()) << "page " << page;
+  if (leaf) {
+    leaves.push_back(page);
+    for (const jet_index_entry& entry : entries) {
+      EXPECT_LT(at, expected.size());
+      if (at >= expected.size()) break;
+      EXPECT_EQ(entry.key, expected[at].key) << at;
+      EXPECT_EQ(entry.row_pointer, expected[at].row_pointer) << at;
+      ++at;
+    }
+    return entries.back();
+  }
+  jet_index_entry last;
+  for (const jet_index_entry& entry : entries) {
+    last = verify_subtree(pager, entry.child, expected, at, leaves);
+    EXPECT_EQ(last.key, entry.key) << "node page " << page;
+    EXPECT_EQ(last.row_pointer, entry.row_pointer) << "node page " << page;
+  }
+  return last;
+}
+
+// A file of empty pages to build trees into.
+struct page_file {
+  scratch_file file{"tree.mdb"};
+  std::unique_ptr<jet_pager> pager;
+  page_file() {
+    write_whole_file(file.path(), std::vector<uint8_t>(jet4::page_size * 2, 0));
+    pager = std::make_unique<jet_pager>(file.path(), true);
+  }
+  uint32_t new_page() {
+    uint32_t page = pager->page_count();
+    pager->write_page(page, std::vector<uint8_t>(jet4::page_size, 0));
+    return page;
+  }
+};
+
+uint32_t build_streaming(page_file& file, const std::vector<jet_index_entry>& sorted, uint32_t* distinct) {
+  jet_index_builder builder(
+      2, [&] { return file.new_page(); },
+      [&](uint32_t page, const std::vector<uint8_t>& bytes) { file.pager->write_page(page, bytes); });
+  for (const jet_index_entry& entry : sorted) builder.add(entry);
+  uint32_t root = builder.finish();
+  *distinct = builder.distinct_keys();
+  return root;
+}
+
+jet_value integer_value(uint8_t type, int64_t number) {
+  jet_value value = jet_value::null(type);
+  value.is_null = false;
+  value.integer = number;
+  return value;
+}
+
+jet_value text_value(const std::u16string& text) {
+  jet_value value = jet_value::null(jet_type::text);
+  value.is_null = false;
+  value.text = text;
+  return value;
+}
+
+std::u16string code_of(long i) {
+  std::string narrow = "K" + std::to_string(i * 7919 % 100003) + std::string(size_t(i % 40), 'x');
+  return std::u16string(narrow.begin(), narrow.end());
+}
+
+// A new database with table T (ID Long, CODE Text(80) unique, GRP Text(60) indexed).
+void create_coded_table(const std::string& path) {
+  jet_create_database(path);
+  jet_database db(path, false);
+  jet_new_column id;
+  id.name = u"ID";
+  id.type = jet_type::long_integer;
+  jet_new_column code;
+  code.name = u"CODE";
+  code.type = jet_type::text;
+  code.size = 80;
+  jet_new_column group;
+  group.name = u"GRP";
+  group.type = jet_type::text;
+  group.size = 60;
+  jet_new_index unique_code;
+  unique_code.name = u"CODE_UK";
+  unique_code.columns = {{u"CODE", true}};
+  unique_code.unique = true;
+  jet_new_index by_group;
+  by_group.name = u"GRP_IX";
+  by_group.columns = {{u"GRP", false}};
+  jet_create_table(db, u"T", {id, code, group}, {unique_code, by_group});
+}
+
+std::vector<jet_value> coded_row(long i) {
+  return {integer_value(jet_type::long_integer, i), text_value(code_of(i)),
+          text_value(u"group of many rows, number " + std::u16string(1, char16_t(u'A' + i % 7)))};
+}
+
+void expect_consistent(const std::string& path, long rows) {
+  jet_database db(path, true);
+  jet_check_report report = jet_check_database(db);
+  for (const std::string& problem : report.problems) ADD_FAILURE() << problem;
+  EXPECT_GE(report.indexes_verified, 2);
+  EXPECT_EQ(db.table_def(*db.find_table(u"T")).row_count, uint32_t(rows));
+}
+
+bool refused_as_duplicate(jet_table_writer& writer, const std::vector<jet_value>& row) {
+  try {
+    writer.append(row);
+  } catch (const jet_error& e) {
+    return e.number() == 3022;
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(jet_tabw_bulk, sorter_orders_entries_the_same_in_memory_and_through_many_runs) {
+  std::vector<jet_index_entry> entries = shuffled_entries(20000, 6);
+  std::vector<jet_index_entry> expected = entries;
+  std::sort(expected.begin(), expected.end(), entry_less);
+  for (size_t budget : {size_t(64) << 20, size_t(16) << 10, size_t(2) << 10}) {
+    jet_entry_sorter sorter(budget);
+    for (const jet_index_entry& entry : entries) sorter.add(entry);
+    if (budget == size_t(64) << 20) {
+      EXPECT_EQ(sorter.runs_written(), 0u);
+    } else {
+      EXPECT_GT(sorter.runs_written(), 10u);
+      EXPECT_LE(sorter.runs(), 32u);  // open temporary files stay few
+    }
+    std::vector<jet_index_entry> out;
+    sorter.drain([&](const jet_index_entry& entry) { out.push_back(entry); });
+    ASSERT_EQ(out.size(), expected.size()) << budget;
+    for (size_t i = 0; i < out.size(); ++i) {
+      ASSERT_EQ(out[i].key, expected[i].key) << budget << " at " << i;
+      ASSERT_EQ(out[i].row_pointer, expected[i].row_pointer) << budget << " at " << i;
+    }
+    // Drained means empty: a second drain hands out nothing.
+    size_t again = 0;
+    sorter.drain([&](const jet_index_entry&) { ++again; });
+    EXPECT_EQ(again, 0u);
+  }
+}
+
+TEST(jet_tabw_bulk, streaming_tree_has_the_pages_of_the_whole_tree_writer_and_sound_levels) {
+  // Long keys make small fan-outs, so three levels need few entries.
+  for (size_t count : {size_t(0), size_t(1), size_t(15), size_t(400), size_t(6000)}) {
+    std::vector<jet_index_entry> sorted = shuffled_entries(count, 180);
+    std::sort(sorted.begin(), sorted.end(), entry_less);
+    page_file streamed;
+    uint32_t distinct = 0;
+    uint32_t root = build_streaming(streamed, sorted, &distinct);
+    uint32_t expected_distinct = 0;
+    for (size_t i = 0; i < sorted.size(); ++i)
+      if (i == 0 || sorted[i].key != sorted[i - 1].key) ++expected_distinct;
+    EXPECT_EQ(distinct, expected_distinct) << count;
+
+    // Same pages, level by level, as the writer that holds the whole tree.
+    uint32_t next_number = 2;
+    jet_index_image whole = jet_build_index(sorted, 2, [&] { return next_number++; });
+    EXPECT_EQ(streamed.pager->page_count() - 2, whole.pages.size()) << count;
+
+    std::vector<jet_index_entry> leaf_entries = jet_read_index_entries(*streamed.pager, root);
+    ASSERT_EQ(leaf_entries.size(), sorted.size()) << count;
+    if (count == 0) {
+      bool leaf = false;
+      uint32_t next = 1;
+      EXPECT_TRUE(jet_read_index_page(*streamed.pager, root, &leaf, &next).empty());
+      EXPECT_TRUE(leaf);
+      continue;
+    }
+    size_t at = 0;
+    std::vector<uint32_t> leaves;
+    verify_subtree(*streamed.pager, root, sorted, at, leaves);
+    EXPECT_EQ(at, sorted.size()) << count;
+    // Leaves link both ways in key order.
+    for (size_t i = 0; i < leaves.size(); ++i) {
+      std::vector<uint8_t> page = streamed.pager->read_page(leaves[i]);
+      auto u32 = [&](size_t offset) { return uint32_t(page[offset] | page[offset + 1] << 8 | page[offset + 2] << 16 | page[offset + 3] << 24); };
+      EXPECT_EQ(u32(jet4::index_prev_page_offset), i > 0 ? leaves[i - 1] : 0u) << count;
+      EXPECT_EQ(u32(jet4::index_next_page_offset), i + 1 < leaves.size() ? leaves[i + 1] : 0u) << count;
+    }
+    if (count == 6000) {
+      bool leaf = true;
+      uint32_t next = 0;
+      std::vector<jet_index_entry> top = jet_read_index_page(*streamed.pager, root, &leaf, &next);
+      ASSERT_FALSE(leaf);
+      jet_read_index_page(*streamed.pager, top.front().child, &leaf, &next);
+      EXPECT_FALSE(leaf) << "expected three levels";
+    }
+  }
+}
+
+TEST(jet_tabw_bulk, key_set_returns_every_row_stored_under_a_hash_across_growth) {
+  jet_key_set keys;
+  EXPECT_TRUE(keys.candidates(42).empty());
+  for (uint32_t i = 0; i < 5000; ++i) keys.insert(uint64_t(i) * 0x9e3779b97f4a7c15ull, i);
+  keys.insert(0, 9001);  // the hash that marks empty slots is still found
+  keys.insert(0, 9002);
+  keys.insert(77ull * 0x9e3779b97f4a7c15ull, 9003);  // a collision with row 77's hash
+  EXPECT_EQ(keys.size(), 5003u);
+  for (uint32_t i = 0; i < 5000; i += 7) {
+    std::vector<uint32_t> found = keys.candidates(uint64_t(i) * 0x9e3779b97f4a7c15ull);
+    if (i == 0) {
+      std::sort(found.begin(), found.end());
+      EXPECT_EQ(found, (std::vector<uint32_t>{0, 9001, 9002}));  // 0 * k is the hash 0 as well
+    } else if (i == 77) {
+      std::sort(found.begin(), found.end());
+      EXPECT_EQ(found, (std::vector<uint32_t>{77, 9003}));
+    } else {
+      EXPECT_EQ(found, std::vector<uint32_t>{i});
+    }
+  }
+  keys.clear();
+  EXPECT_TRUE(keys.candidates(uint64_t(5) * 0x9e3779b97f4a7c15ull).empty());
+}
+
+TEST(jet_tabw_bulk, thousands_of_rows_leave_a_consistent_file_and_unique_keys_hold_across_writers) {
+  scratch_file file("bulk.mdb");
+  create_coded_table(file.path());
+  const long rows = 6000;
+  {
+    jet_database db(file.path(), false);
+    jet_table_writer writer(db, *db.find_table(u"T"));
+    for (long i = 1; i <= rows; ++i) writer.append(coded_row(i));
+    // A key seen long ago and one just written are both refused, and nothing is added.
+    std::vector<jet_value> again = coded_row(3);
+    again[0].integer = rows + 1;
+    EXPECT_TRUE(refused_as_duplicate(writer, again));
+    EXPECT_TRUE(refused_as_duplicate(writer, coded_row(rows)));
+    writer.close();
+  }
+  expect_consistent(file.path(), rows);
+
+  {
+    // A new writer learns the keys from the rows.
+    jet_database db(file.path(), false);
+    jet_table_writer writer(db, *db.find_table(u"T"));
+    EXPECT_TRUE(refused_as_duplicate(writer, coded_row(1234)));
+    // Rows whose key is null are not unique keys.
+    std::vector<jet_value> no_code = coded_row(rows + 1);
+    no_code[1] = jet_value::null(jet_type::text);
+    writer.append(no_code);
+    no_code[0].integer = rows + 2;
+    writer.append(no_code);
+    // A removed row's key may be used again.
+    jet_table_def def = db.table_def(*db.find_table(u"T"));
+    jet_table_cursor cursor(db.pager(), def);
+    std::vector<jet_value> row;
+    uint32_t pointer = 0;
+    while (cursor.next(row))
+      if (row[0].integer == 1234) pointer = cursor.position();
+    ASSERT_NE(pointer, 0u);
+    writer.remove(pointer);
+    writer.append(coded_row(1234));
+    EXPECT_TRUE(refused_as_duplicate(writer, coded_row(1234)));
+    writer.close();
+  }
+  expect_consistent(file.path(), rows + 2);
+}
+
+TEST(jet_tabw_bulk, counters_reach_the_file_once_a_page_and_at_close) {
+  scratch_file file("counters.mdb");
+  create_coded_table(file.path());
+  jet_database db(file.path(), false);
+  jet_table_writer writer(db, *db.find_table(u"T"));
+  auto stored_count = [&] {
+    jet_database reader(file.path(), true);
+    return reader.table_def(*reader.find_table(u"T")).row_count;
+  };
+  auto live_rows = [&] {
+    jet_database reader(file.path(), true);
+    jet_table_def def = reader.table_def(*reader.find_table(u"T"));
+    jet_table_cursor cursor(reader.pager(), def);
+    std::vector<jet_value> row;
+    uint32_t count = 0;
+    while (cursor.next(row)) ++count;
+    return count;
+  };
+  uint32_t lag_seen = 0;
+  for (long i = 1; i <= 400; ++i) {
+    writer.append(coded_row(i));
+    // Rows are on disk at once; the count lags by less than a page of rows.
+    uint32_t on_disk = stored_count();
+    ASSERT_EQ(live_rows(), uint32_t(i));
+    ASSERT_LE(on_disk, uint32_t(i));
+    ASSERT_GT(on_disk + 120, uint32_t(i)) << "counters not written when a page starts";
+    lag_seen = std::max(lag_seen, uint32_t(i) - on_disk);
+  }
+  EXPECT_GT(lag_seen, 0u);  // the definition is not written for every row
+  writer.close();
+  EXPECT_EQ(stored_count(), 400u);
+  expect_consistent(file.path(), 400);
+}
