@@ -2,6 +2,7 @@
 // appended to, or the count of a query's rows.
 #include "jet/jet_dcnv.h"
 #include "jet/jet_dcom.h"
+#include "jet/jet_data.h"
 #include "jet/jet_dsql.h"
 #include "jet/jet_fmt4.h"
 #include "jet/jet_row.h"
@@ -11,25 +12,46 @@
 
 namespace {
 
-// The rows a recordset shows and the record being added.
+// The rows a recordset shows and the record being added. A table's rows are
+// kept as row pointers and decoded one at a time, so that reading a large
+// table does not hold all of it (long values included) in memory.
 struct jd_rows : jd_value_source {
+  jd_session_ptr session;
   jet_table_def def;  // of the table read or added to
   std::vector<jet_column> columns;
   std::vector<jd_field_def> fields;
   std::vector<std::u16string> folded_names;  // of the fields, for Collect by name
-  std::vector<std::vector<jet_value>> rows;
-  long position = 0;  // -1 before the first row, rows.size() after the last
+  std::vector<uint32_t> pointers;            // of a table's rows, in reading order
+  std::vector<std::vector<jet_value>> computed;  // rows not read from a table (a count)
+  long position = 0;  // -1 before the first row, size() after the last
   bool adding = false;
   std::vector<jet_value> pending;
 
-  bool has_current() const { return position >= 0 && size_t(position) < rows.size(); }
+  size_t size() const { return computed.empty() ? pointers.size() : computed.size(); }
+  bool has_current() const { return position >= 0 && size_t(position) < size(); }
 
   void read(size_t at, VARIANT* out) override {
     if (at >= columns.size()) throw jet_error(3265, jd_text::item_not_found);
     if (adding) return jd_value_to_variant(columns[at], pending[at], out);
     if (!has_current()) throw jet_error(3021, jd_text::no_current_record);
-    jd_value_to_variant(columns[at], rows[size_t(position)][at], out);
+    jd_value_to_variant(columns[at], current()[at], out);
   }
+
+ private:
+  const std::vector<jet_value>& current() {
+    if (!computed.empty()) return computed[size_t(position)];
+    if (cached_at_ != position) {
+      const jet_pager& pager = session->db().pager();
+      jet_fetched_row row = jet_fetch_row(pager, pointers[size_t(position)], def.page);
+      if (row.slot.overflow) row = jet_fetch_row(pager, row.bytes().u32(0), def.page, true);
+      cached_ = jet_decode_row(pager, def, row.bytes());
+      cached_at_ = position;
+    }
+    return cached_;
+  }
+
+  long cached_at_ = -1;
+  std::vector<jet_value> cached_;
 };
 
 // The tables a query reads must exist and be local.
@@ -74,6 +96,7 @@ class jd_recordset : public jd_object<Recordset> {
  public:
   jd_recordset(const jd_session_ptr& session, const jd_query& query, LONG options)
       : jd_object(session->errors()), session_(session), rows_(std::make_shared<jd_rows>()) {
+    rows_->session = session;
     jet_database& db = session->db();
     if (query.count) {
       rows_->columns.push_back(count_column());
@@ -81,7 +104,7 @@ class jd_recordset : public jd_object<Recordset> {
       jet_value count = jet_value::null(jet_type::long_integer);
       count.is_null = false;
       count.integer = query.inner ? query_row_count(db, *query.inner) : query_row_count(db, jd_query{false, query.table, {}});
-      rows_->rows.push_back({count});
+      rows_->computed.push_back({count});
       rows_->folded_names.push_back(jd_fold(rows_->fields[0].name));
       return;
     }
@@ -96,8 +119,8 @@ class jd_recordset : public jd_object<Recordset> {
     // An append-only recordset shows only what it adds.
     if (options & dbAppendOnly) return;
     jet_table_cursor cursor(db.pager(), def);
-    std::vector<jet_value> row;
-    while (cursor.next(row)) rows_->rows.push_back(row);
+    std::vector<uint8_t> stored;
+    while (cursor.next_stored(stored)) rows_->pointers.push_back(cursor.position());
   }
 
   ~jd_recordset() override {
@@ -165,7 +188,7 @@ class jd_recordset : public jd_object<Recordset> {
     return guard([&] {
       open();
       rows_->adding = false;
-      if (rows_->rows.empty()) throw jet_error(3021, jd_text::no_current_record);
+      if (rows_->size() == 0) throw jet_error(3021, jd_text::no_current_record);
       rows_->position = 0;
       return S_OK;
     });
@@ -174,7 +197,7 @@ class jd_recordset : public jd_object<Recordset> {
     return guard([&] {
       open();
       rows_->adding = false;
-      if (rows_->position >= long(rows_->rows.size())) throw jet_error(3021, jd_text::no_current_record);
+      if (rows_->position >= long(rows_->size())) throw jet_error(3021, jd_text::no_current_record);
       ++rows_->position;
       return S_OK;
     });
@@ -183,7 +206,7 @@ class jd_recordset : public jd_object<Recordset> {
     return guard([&] {
       open();
       rows_->adding = false;
-      if (rows_->position < 0 || rows_->rows.empty()) throw jet_error(3021, jd_text::no_current_record);
+      if (rows_->position < 0 || rows_->size() == 0) throw jet_error(3021, jd_text::no_current_record);
       --rows_->position;
       return S_OK;
     });
@@ -192,7 +215,7 @@ class jd_recordset : public jd_object<Recordset> {
     if (!bof) return E_POINTER;
     return guard([&] {
       open();
-      *bof = rows_->rows.empty() || rows_->position < 0 ? VARIANT_TRUE : VARIANT_FALSE;
+      *bof = rows_->size() == 0 || rows_->position < 0 ? VARIANT_TRUE : VARIANT_FALSE;
       return S_OK;
     });
   }
@@ -200,7 +223,7 @@ class jd_recordset : public jd_object<Recordset> {
     if (!eof) return E_POINTER;
     return guard([&] {
       open();
-      *eof = rows_->position >= long(rows_->rows.size()) ? VARIANT_TRUE : VARIANT_FALSE;
+      *eof = rows_->position >= long(rows_->size()) ? VARIANT_TRUE : VARIANT_FALSE;
       return S_OK;
     });
   }
@@ -208,7 +231,7 @@ class jd_recordset : public jd_object<Recordset> {
     if (!count) return E_POINTER;
     return guard([&] {
       open();
-      *count = LONG(rows_->rows.size() + appended_);
+      *count = LONG(rows_->size() + appended_);
       return S_OK;
     });
   }
