@@ -170,8 +170,10 @@ class jd_session {
   jet_table_writer& acquire_writer(const std::u16string& table);
   // The writer a recordset acquired.
   jet_table_writer& writer(const std::u16string& table);
-  // Whether a recordset is adding rows to the table.
-  bool is_writing(const std::u16string& table) const;
+  // Recordsets open on a table, which is then not deleted.
+  void open_table(const std::u16string& table);
+  void close_table(const std::u16string& table);
+  bool is_in_use(const std::u16string& table) const;
   // Closes the table's writer when no recordset adds to it any more.
   void release_writer(const std::u16string& table);
 
@@ -187,6 +189,7 @@ class jd_session {
   std::unique_ptr<jet_database> db_;
   std::u16string name_;
   std::map<std::u16string, writer_slot> writers_;  // by upper-cased table name
+  std::map<std::u16string, int> readers_;          // open recordsets by upper-cased table name
 };
 using jd_session_ptr = std::shared_ptr<jd_session>;
 

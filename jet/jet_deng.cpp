@@ -265,9 +265,17 @@ jet_table_writer& jd_session::writer(const std::u16string& table_name) {
   return *found->second.writer;
 }
 
-bool jd_session::is_writing(const std::u16string& table_name) const {
-  auto found = writers_.find(jd_fold(table_name));
-  return found != writers_.end() && found->second.writer;
+void jd_session::open_table(const std::u16string& table_name) { ++readers_[jd_fold(table_name)]; }
+
+void jd_session::close_table(const std::u16string& table_name) {
+  auto found = readers_.find(jd_fold(table_name));
+  if (found != readers_.end() && --found->second == 0) readers_.erase(found);
+}
+
+bool jd_session::is_in_use(const std::u16string& table_name) const {
+  const std::u16string key = jd_fold(table_name);
+  auto writer = writers_.find(key);
+  return readers_.count(key) || (writer != writers_.end() && writer->second.writer);
 }
 
 void jd_session::release_writer(const std::u16string& table_name) {

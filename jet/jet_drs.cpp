@@ -108,8 +108,9 @@ class jd_recordset : public jd_object<Recordset> {
       rows_->folded_names.push_back(jd_fold(rows_->fields[0].name));
       return;
     }
+    const jet_catalog_entry entry = session->table(query.table);
     table_ = query.table;
-    const jet_catalog_entry entry = session->table(table_);
+    session->open_table(table_);
     rows_->def = db.table_def(entry);
     const jet_table_def& def = rows_->def;
     rows_->columns = def.columns;
@@ -125,7 +126,7 @@ class jd_recordset : public jd_object<Recordset> {
 
   ~jd_recordset() override {
     try {
-      release_writer();
+      release_table();
     } catch (...) {
       // Released without Close: the error is lost; Close reports it.
     }
@@ -249,7 +250,7 @@ class jd_recordset : public jd_object<Recordset> {
       open();
       closed_ = true;
       rows_->adding = false;
-      release_writer();
+      release_table();
       return S_OK;
     });
   }
@@ -297,10 +298,14 @@ class jd_recordset : public jd_object<Recordset> {
     }
     if (jet_join_row(rows_->def, cells).size() > longest_record) throw jet_error(3047, "Record is too large.");
   }
-  void release_writer() {
-    if (!writing_) return;
+  // Lets go of the table: its writer (rebuilding its indexes when this was
+  // the last recordset adding to it) and the hold that keeps it from deletion.
+  void release_table() {
+    if (table_.empty() || released_) return;
+    released_ = true;
+    session_->close_table(table_);
+    if (writing_ && session_->is_open()) session_->release_writer(table_);
     writing_ = false;
-    if (session_->is_open()) session_->release_writer(table_);
   }
 
   jd_session_ptr session_;
@@ -309,6 +314,7 @@ class jd_recordset : public jd_object<Recordset> {
   bool updatable_ = false;
   bool writing_ = false;
   bool closed_ = false;
+  bool released_ = false;
   size_t appended_ = 0;
 };
 

@@ -559,7 +559,7 @@ class jd_tabledefs : public jd_object<TableDefs> {
   HRESULT Delete(BSTR name) override {
     return guard([&] {
       const std::u16string table = bstr_text(name);
-      if (session_->is_writing(table)) {
+      if (session_->is_in_use(table)) {
         throw jet_error(3211, "The database engine couldn't lock table '" + platform::utf16_to_utf8(table) +
                                   "' because it's already in use by another person or process.");
       }

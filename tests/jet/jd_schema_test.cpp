@@ -353,14 +353,18 @@ TEST_F(jd_schema_test, deleted_tables_leave_the_file_and_its_catalog) {
     SHORT with_table = 0;
     tables->get_Count(&with_table);
 
-    // Not while a recordset adds rows to it.
-    com<Recordset> adding;
+    // Not while a recordset adds rows to it or reads it.
+    com<Recordset> adding, reading;
     ASSERT_EQ(open_table(db.get(), u"Every Type", dbAppendOnly, adding), S_OK);
     ASSERT_EQ(adding->AddNew(), S_OK);
     bstr name(u"every type");
     EXPECT_TRUE(FAILED(tables->Delete(name)));
     EXPECT_EQ(last_error(), 3211);
     ASSERT_EQ(adding->Close(), S_OK);
+    ASSERT_EQ(open_table(db.get(), u"Every Type", dbReadOnly, reading), S_OK);
+    EXPECT_TRUE(FAILED(tables->Delete(name)));
+    EXPECT_EQ(last_error(), 3211);
+    reading.reset();  // released without Close
 
     ASSERT_EQ(tables->Delete(name), S_OK) << last_text();
     SHORT without = 0;
