@@ -224,12 +224,15 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
   if (row.size() > max_row_size) throw jet_error(3047, "Record is too large.");
 
   // Keys first: a row that breaks a unique index is not written.
-  std::vector<jet_value> keyed = values;
+  // The row is copied only when an AutoNumber was filled in.
+  std::vector<jet_value> filled;
   for (size_t i = 0; i < values.size(); ++i)
     if (def_.columns[i].is_auto_long() && values[i].is_null) {
-      keyed[i].is_null = false;
-      keyed[i].integer = int32_t(jet_view(cells[i].bytes, pager_.path()).u32(0));
+      if (filled.empty()) filled = values;
+      filled[i].is_null = false;
+      filled[i].integer = int32_t(jet_view(cells[i].bytes, pager_.path()).u32(0));
     }
+  const std::vector<jet_value>& keyed = filled.empty() ? values : filled;
   std::vector<std::vector<uint8_t>> keys(def_.real_indexes.size());
   for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
     bool all_null;
