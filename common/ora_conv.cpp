@@ -46,6 +46,9 @@ void oracle_converter_impl::store_oracle_settings(const std::u16string& host,
 udb_database& oracle_converter_impl::connect_oracle_server(const std::u16string& database_name) {
   trace(2, u"oracle_converter_impl::connect_oracle_server(%s)", database_name.c_str());
   database_.reset();
+  // A profile without a host leaves it empty; it means this machine, as an
+  // empty host typed by the user does.
+  if (host_.empty()) host_ = u"localhost";
   database_ = engine_.open_db(host_, user_, password_, port_, database_name);
   database_name_ = database_name;
   return *database_;

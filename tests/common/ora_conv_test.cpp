@@ -130,6 +130,19 @@ TEST_F(OracleConnection, ConnectingAgainLeavesOneConnectionToTheNewDatabase) {
   EXPECT_THROW(oracle.oracle_engine().get_records_cnt(u"EMP"), ora_exception);
 }
 
+TEST(OracleConnectionFromProfile, AProfileWithoutAHostConnectsToThisMachine) {
+  ora_test_home home;
+  home.create_user("DB", "SCOTT", "tiger");
+  home.make_current();
+  oracle_converter_impl oracle;
+  udb_profile profile;
+  profile.set_value(u"Oracle settings", u"user", u"scott");
+  profile.set_value(u"Oracle settings", u"password", u"tiger");
+  oracle.load_profile(profile);
+  ASSERT_EQ(oracle.oracle_host(), u"");
+  EXPECT_EQ(oracle.connect_oracle_server(u"DB").name(), u"//localhost:1521/DB");
+}
+
 TEST_F(OracleConnection, AFailedLogonIsAnOracleErrorAndLeavesNoConnection) {
   oracle.connect_oracle_server(u"DB");
   oracle.store_oracle_settings(u"localhost", u"scott", u"lion", u"1521");
