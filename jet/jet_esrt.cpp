@@ -1,7 +1,7 @@
 #include "jet/jet_esrt.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cstring>
 #include <queue>
 
 #include "jet/jet_err.h"
@@ -11,8 +11,13 @@ namespace {
 // Bytes an entry costs in memory besides its key: the entry and the key's allocation.
 constexpr size_t entry_overhead = sizeof(jet_index_entry) + 16;
 
+// Key bytes compared once, then lengths, then row pointers.
 bool entry_less(const jet_index_entry& a, const jet_index_entry& b) {
-  return a.key != b.key ? a.key < b.key : a.row_pointer < b.row_pointer;
+  size_t common = std::min(a.key.size(), b.key.size());
+  int order = common == 0 ? 0 : std::memcmp(a.key.data(), b.key.data(), common);
+  if (order != 0) return order < 0;
+  if (a.key.size() != b.key.size()) return a.key.size() < b.key.size();
+  return a.row_pointer < b.row_pointer;
 }
 
 [[noreturn]] void run_failure() {

@@ -94,9 +94,19 @@ void jet_table_writer::rebuild_indexes() {
   // One pass over the rows feeds every index's sorter.
   std::vector<jet_entry_sorter> sorters(def_.real_indexes.size());
   {
+    // Only the indexed columns are decoded; the others stay null.
+    std::vector<bool> keyed(def_.columns.size(), false);
+    for (const jet_real_index& index : def_.real_indexes)
+      for (const jet_index_column& key_column : index.columns)
+        for (size_t at = 0; at < def_.columns.size(); ++at)
+          if (def_.columns[at].number == key_column.column_number) keyed[at] = true;
     jet_table_cursor cursor(pager_, def_);
-    std::vector<jet_value> row;
-    while (cursor.next(row)) {
+    std::vector<uint8_t> stored;
+    std::vector<jet_value> row(def_.columns.size());
+    while (cursor.next_stored(stored)) {
+      std::vector<jet_cell> cells = jet_split_row(def_, jet_view(stored, pager_.path()));
+      for (size_t at = 0; at < cells.size() && at < row.size(); ++at)
+        row[at] = keyed[at] ? jet_cell_value(pager_, def_.columns[at], cells[at]) : jet_value::null(def_.columns[at].type);
       for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
         const jet_real_index& index = def_.real_indexes[i];
         jet_index_entry entry;
