@@ -3,7 +3,9 @@
 // cells, long values go to LVAL pages, rows go to the table's data pages
 // (a new page when none has room), and the definition's counters follow:
 // they are written when a data page is started and by close(), so a crash
-// between the two leaves the rows of the last page uncounted. Unique indexes
+// between the two leaves the rows of the last page uncounted (row count and
+// next AutoNumber lag; the rows themselves are on disk) and the indexes as
+// they were when the writer opened. Unique indexes
 // are enforced as rows arrive; every index of the table is rebuilt from its
 // rows by close(), sorting in bounded memory. The database must outlive the writer.
 #include <cstdint>
