@@ -139,6 +139,7 @@ class ora_lob : public ora_type {
 
  private:
   OCILobLocator* locator_ = nullptr;
+  std::vector<char16_t> piece_;  // one read piece, kept from row to row
 };
 
 // DATE and the TIMESTAMP family, fetched in Oracle's 7-byte DATE form.
