@@ -218,6 +218,24 @@ std::u16string jd_fold(const std::u16string& name);
 // are upper-cased already (jd_fold), as a recordset keeps them.
 size_t jd_item_position(const VARIANT& item, const std::vector<std::u16string>& names, bool folded = false);
 
+// The same over a collection's objects, each named by def().name.
+template <class Object>
+size_t jd_object_position(const VARIANT& item, const std::vector<Object>& objects) {
+  std::vector<std::u16string> names;
+  names.reserve(objects.size());
+  for (const auto& object : objects) names.push_back(object->def().name);
+  return jd_item_position(item, names);
+}
+
+// A name as a collection item (the BSTR stays the caller's).
+inline VARIANT jd_name_item(BSTR name) {
+  VARIANT item;
+  VariantInit(&item);
+  item.vt = VT_BSTR;
+  item.bstrVal = name;
+  return item;
+}
+
 // Optional arguments as Automation passes them.
 bool jd_is_missing(const VARIANT& value);
 std::u16string jd_variant_text(const VARIANT& value);  // empty when missing

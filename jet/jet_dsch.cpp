@@ -171,21 +171,13 @@ class jd_field_list : public jd_object<I> {
   HRESULT Delete(BSTR name) override {
     return this->guard([&] {
       if (!appendable_) throw jet_error(3219, jd_text::invalid_operation);
-      VARIANT item;
-      VariantInit(&item);
-      item.vt = VT_BSTR;
-      item.bstrVal = name;
-      items_.erase(items_.begin() + std::ptrdiff_t(position(item)));
+      items_.erase(items_.begin() + std::ptrdiff_t(position(jd_name_item(name))));
       return S_OK;
     });
   }
 
  protected:
-  size_t position(const VARIANT& item) const {
-    std::vector<std::u16string> names;
-    for (const auto& field : items_) names.push_back(field->def().name);
-    return jd_item_position(item, names);
-  }
+  size_t position(const VARIANT& item) const { return jd_object_position(item, items_); }
 
  private:
   bool appendable_;
@@ -333,21 +325,13 @@ class jd_indexes : public jd_object<Indexes> {
   HRESULT Delete(BSTR name) override {
     return guard([&] {
       if (!appendable_) throw jet_error(3219, jd_text::invalid_operation);
-      VARIANT item;
-      VariantInit(&item);
-      item.vt = VT_BSTR;
-      item.bstrVal = name;
-      items_.erase(items_.begin() + std::ptrdiff_t(position(item)));
+      items_.erase(items_.begin() + std::ptrdiff_t(position(jd_name_item(name))));
       return S_OK;
     });
   }
 
  private:
-  size_t position(const VARIANT& item) const {
-    std::vector<std::u16string> names;
-    for (const auto& index : items_) names.push_back(index->def().name);
-    return jd_item_position(item, names);
-  }
+  size_t position(const VARIANT& item) const { return jd_object_position(item, items_); }
 
   bool appendable_;
   std::vector<jd_ptr<jd_index>> items_;
