@@ -5,6 +5,7 @@
 #include "jet/jet_err.h"
 #include "jet/jet_fmt4.h"
 #include "jet/jet_tabw.h"
+#include "jet/jet_tpag.h"
 #include "jet/jet_type.h"
 #include "jet/jet_umap.h"
 #include "jet/jet_wpag.h"
@@ -40,7 +41,6 @@ void jet_delete_table(jet_database& db, const std::u16string& name) {
   if (table->is_system() || !table->is_local_table())
     throw jet_error(jet_dao_error::invalid_argument, "Cannot delete a system or linked table.");
   int32_t id = table->id;
-  jet_table_def def = db.table_def(*table);
   // A table in a relationship stays: its partner's foreign-key index names it.
   if (const jet_catalog_entry* relationships = db.find_table(u"MSysRelationships")) {
     jet_table_def rel = db.table_def(*relationships);
@@ -53,22 +53,8 @@ void jet_delete_table(jet_database& db, const std::u16string& name) {
           throw jet_error(3303, "Cannot delete the table; it takes part in one or more relationships.");
   }
 
-  // The pages it held, from its maps, before the catalog forgets it: data and
-  // index pages that name it as their owner, and its definition. Long-value
-  // pages are left alone: their owner field does not say whose they are.
-  std::vector<uint32_t> candidates = jet_read_usage_map(pager, def.owned_pages);
-  for (const jet_real_index& index : def.real_indexes) {
-    std::vector<uint32_t> more = jet_read_usage_map(pager, index.used_pages);
-    candidates.insert(candidates.end(), more.begin(), more.end());
-  }
-  std::vector<uint32_t> pages = def.chain;
-  for (uint32_t page : candidates) {
-    std::vector<uint8_t> bytes = pager.read_page(page);
-    uint32_t owner = uint32_t(bytes[4] | bytes[5] << 8 | bytes[6] << 16) | uint32_t(bytes[7]) << 24;
-    bool data_or_index = bytes[0] == jet4::page_data || bytes[0] == jet4::page_index_leaf ||
-                         bytes[0] == jet4::page_index_node;
-    if (data_or_index && owner == def.page) pages.push_back(page);
-  }
+  // The pages it held, from its maps, before the catalog forgets it.
+  std::vector<uint32_t> pages = jet_table_pages(db, *table);
 
   delete_rows_of(db, u"MSysObjects", u"Id", id);
   delete_rows_of(db, u"MSysACEs", u"ObjectId", id);

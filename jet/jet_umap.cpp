@@ -51,3 +51,17 @@ std::vector<uint32_t> jet_read_usage_map(const jet_pager& pager, uint32_t pointe
   jet_fetched_row row = jet_fetch_row(pager, pointer, 0);
   return jet_decode_usage_map(pager, row.bytes(), past_end_is_free);
 }
+
+std::vector<uint32_t> jet_usage_map_bitmap_pages(const jet_pager& pager, uint32_t pointer) {
+  jet_fetched_row row = jet_fetch_row(pager, pointer, 0);
+  jet_view map_row = row.bytes();
+  std::vector<uint32_t> pages;
+  if (map_row.u8(0) != jet4::usage_map_reference) return pages;
+  for (size_t at = 1; at + 4 <= map_row.size(); at += 4) {
+    uint32_t map_page = map_row.u32(at);
+    if (map_page == 0) continue;
+    if (map_page >= pager.page_count()) throw jet_corrupt(pager.path(), "usage map page past the end");
+    pages.push_back(map_page);
+  }
+  return pages;
+}

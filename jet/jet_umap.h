@@ -15,3 +15,5 @@ std::vector<uint32_t> jet_decode_usage_map(const jet_pager& pager, const jet_vie
                                            bool past_end_is_free = false);
 // Reads the map row a pointer names and decodes it.
 std::vector<uint32_t> jet_read_usage_map(const jet_pager& pager, uint32_t pointer, bool past_end_is_free = false);
+// The bitmap pages a reference map keeps its bits on; none for an inline map.
+std::vector<uint32_t> jet_usage_map_bitmap_pages(const jet_pager& pager, uint32_t pointer);

@@ -13,6 +13,15 @@ namespace {
 
 constexpr uint32_t data_header_size = jet4::data_row_table_offset;
 
+uint32_t extend_file(jet_pager& pager, const std::vector<uint8_t>& bytes);
+
+// A bitmap page for the map `pointer` names. The global map's own come from
+// the file's end: taking a free page would change the map being rewritten.
+uint32_t new_bitmap_page(jet_pager& pager, uint32_t pointer, const std::vector<uint8_t>& bytes) {
+  if (pointer == jet_row_pointer(jet4::global_usage_map_page, 0)) return extend_file(pager, bytes);
+  return jet_append_page(pager, bytes);
+}
+
 }  // namespace
 
 std::vector<uint8_t> jet_new_data_page(uint32_t owner) {
@@ -72,22 +81,33 @@ bool jet_usage_map_mark(jet_pager& pager, uint32_t pointer, uint32_t page, bool 
     if (!set) return false;  // clearing a page the map does not cover changes nothing
     // The page is out of the inline map's reach: the row becomes a list of
     // bitmap pages, which cover the whole file, and takes the page again.
-    std::vector<uint32_t> pages;
-    for (size_t byte = 0; byte < slot.length - 5; ++byte)
-      for (int bit = 0; bit < 8; ++bit)
-        if (row[5 + byte] >> bit & 1) pages.push_back(first + uint32_t(byte * 8) + uint32_t(bit));
     const uint32_t pages_per_map = (jet4::page_size - jet4::usage_map_page_header) * 8;
     std::vector<uint32_t> bitmap_pages((slot.length - 1) / 4, 0);
-    pages.push_back(page);
-    for (uint32_t listed : pages) {
-      size_t n = listed / pages_per_map;
-      if (n >= bitmap_pages.size()) return false;
-      if (bitmap_pages[n] == 0) {
-        std::vector<uint8_t> bitmap(jet4::page_size, 0);
-        bitmap[0] = jet4::page_usage_map;
-        bitmap[1] = 0x01;
-        bitmap_pages[n] = jet_append_page(pager, bitmap);
+    std::vector<uint32_t> pages;
+    for (;;) {
+      // Adding a bitmap page may change the row (the global map lists the
+      // file's end), so its pages are read again until every one has a place.
+      bytes = pager.read_page(map_page);
+      row = bytes.data() + slot.start;
+      pages.clear();
+      for (size_t byte = 0; byte < slot.length - 5; ++byte)
+        for (int bit = 0; bit < 8; ++bit)
+          if (row[5 + byte] >> bit & 1) pages.push_back(first + uint32_t(byte * 8) + uint32_t(bit));
+      pages.push_back(page);
+      bool added = false;
+      for (uint32_t listed : pages) {
+        size_t n = listed / pages_per_map;
+        if (n >= bitmap_pages.size()) return false;
+        if (bitmap_pages[n] == 0) {
+          std::vector<uint8_t> bitmap(jet4::page_size, 0);
+          bitmap[0] = jet4::page_usage_map;
+          bitmap[1] = 0x01;
+          bitmap_pages[n] = new_bitmap_page(pager, pointer, bitmap);
+          added = true;
+          break;
+        }
       }
+      if (!added) break;
     }
     for (uint32_t listed : pages) {
       uint32_t bitmap_page = bitmap_pages[listed / pages_per_map];
@@ -115,7 +135,7 @@ bool jet_usage_map_mark(jet_pager& pager, uint32_t pointer, uint32_t page, bool 
       std::vector<uint8_t> bitmap(jet4::page_size, 0);
       bitmap[0] = jet4::page_usage_map;
       bitmap[1] = 0x01;
-      bitmap_page = jet_append_page(pager, bitmap);
+      bitmap_page = new_bitmap_page(pager, pointer, bitmap);
       bytes = pager.read_page(map_page);
       jet_put_u32(bytes.data() + slot.start + 1 + 4 * n, bitmap_page);
       pager.write_page(map_page, bytes);
@@ -130,10 +150,71 @@ bool jet_usage_map_mark(jet_pager& pager, uint32_t pointer, uint32_t page, bool 
   throw jet_corrupt(pager.path(), "unknown usage map type");
 }
 
-uint32_t jet_append_page(jet_pager& pager, const std::vector<uint8_t>& bytes) {
+namespace {
+
+constexpr uint32_t first_movable_page = 3;  // 0 header, 1 global map, 2 the catalog's definition
+
+// The first set bit among `length` bytes of `bits` whose page (first_page +
+// bit number) lies in [low, high); clears it and returns the page, else 0.
+uint32_t take_bit(uint8_t* bits, size_t length, uint64_t first_page, uint64_t low, uint64_t high) {
+  for (size_t byte = 0; byte < length; ++byte) {
+    if (bits[byte] == 0) continue;
+    uint64_t base = first_page + uint64_t(byte) * 8;
+    if (base >= high) break;
+    for (int bit = 0; bit < 8; ++bit) {
+      uint64_t page = base + uint64_t(bit);
+      if (!(bits[byte] >> bit & 1) || page < low || page >= high) continue;
+      bits[byte] = uint8_t(bits[byte] & ~(1u << bit));
+      return uint32_t(page);
+    }
+  }
+  return 0;
+}
+
+// A page at the end of the file; the global map lists it as in use.
+uint32_t extend_file(jet_pager& pager, const std::vector<uint8_t>& bytes) {
   uint32_t page = pager.page_count();
   pager.write_page(page, bytes);
   jet_usage_map_mark(pager, jet_row_pointer(jet4::global_usage_map_page, 0), page, false);
+  return page;
+}
+
+}  // namespace
+
+uint32_t jet_take_free_page(jet_pager& pager) {
+  const uint64_t count = pager.page_count();
+  std::vector<uint8_t> bytes = pager.read_page(jet4::global_usage_map_page);
+  jet_view view(bytes, pager.path());
+  jet_row_slot slot = jet_locate_row(view, 0);
+  if (slot.deleted || slot.length < 5) throw jet_corrupt(pager.path(), "global usage map missing");
+  uint8_t* row = bytes.data() + slot.start;
+  if (row[0] == jet4::usage_map_inline) {
+    uint32_t first = jet_view(row, slot.length, pager.path()).u32(1);
+    uint32_t page = take_bit(row + 5, slot.length - 5, first, first_movable_page, count);
+    if (page != 0) pager.write_page(jet4::global_usage_map_page, bytes);
+    return page;
+  }
+  if (row[0] != jet4::usage_map_reference) throw jet_corrupt(pager.path(), "unknown usage map type");
+  const uint64_t pages_per_map = uint64_t(jet4::page_size - jet4::usage_map_page_header) * 8;
+  for (size_t at = 1, n = 0; at + 4 <= slot.length && n * pages_per_map < count; at += 4, ++n) {
+    uint32_t bitmap_page = jet_view(row, slot.length, pager.path()).u32(at);
+    if (bitmap_page == 0 || bitmap_page >= count) continue;
+    std::vector<uint8_t> bitmap = pager.read_page(bitmap_page);
+    if (bitmap[0] != jet4::page_usage_map) throw jet_corrupt(pager.path(), "usage map page of the wrong type");
+    uint32_t page = take_bit(bitmap.data() + jet4::usage_map_page_header, bitmap.size() - jet4::usage_map_page_header,
+                             n * pages_per_map, first_movable_page, count);
+    if (page != 0) {
+      pager.write_page(bitmap_page, bitmap);
+      return page;
+    }
+  }
+  return 0;
+}
+
+uint32_t jet_append_page(jet_pager& pager, const std::vector<uint8_t>& bytes) {
+  uint32_t page = jet_take_free_page(pager);
+  if (page == 0) return extend_file(pager, bytes);
+  pager.write_page(page, bytes);
   return page;
 }
 

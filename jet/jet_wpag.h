@@ -1,6 +1,6 @@
 #pragma once
-// Changing pages of a database open for update: new pages at the end of the
-// file, rows added to data pages, bits set in usage maps.
+// Changing pages of a database open for update: new pages (free ones first,
+// then at the end of the file), rows added to data pages, bits set in usage maps.
 #include <cstdint>
 #include <vector>
 
@@ -18,8 +18,14 @@ int jet_page_add_row(std::vector<uint8_t>& page, const std::vector<uint8_t>& row
 // are changed in place; reference maps in their bitmap page.
 bool jet_usage_map_mark(jet_pager& pager, uint32_t pointer, uint32_t page, bool set);
 
-// Appends a page to the file (written as `bytes`) and records it as in use:
-// the global map lists free pages, so its bit is cleared. Returns its number.
+// Takes a page the global map lists as free inside the file and clears its
+// bit (the map lists free pages); 0 when there is none. The page keeps its
+// old bytes until the caller writes it.
+uint32_t jet_take_free_page(jet_pager& pager);
+
+// A new page written as `bytes`: a free page of the file when there is one,
+// else one appended at its end; either way recorded as in use in the global
+// map. Returns its number.
 uint32_t jet_append_page(jet_pager& pager, const std::vector<uint8_t>& bytes);
 
 // Usage-map rows of new tables, gathered on data pages of their own (owner
