@@ -12,8 +12,11 @@ bool jet_same_name(const std::u16string& a, const std::u16string& b) {
   return true;
 }
 
-jet_database::jet_database(const std::string& path, bool read_only)
+jet_database::jet_database(const std::string& path, bool read_only, bool exclusive)
     : pager_(std::make_unique<jet_pager>(path, !read_only)) {
+  // Held before anything is read, so that an exclusive holder's half-written
+  // file is never looked at.
+  lock_ = std::make_unique<jet_lock>(path, read_only, exclusive);
   header_ = jet_read_header(pager_->read_prefix(jet4::page_size), path);
   pager_->set_page_size(header_.page_size);
   if (pager_->page_count() <= jet4::catalog_tdef_page) throw jet_corrupt(path, "file shorter than its catalog");

@@ -8,6 +8,7 @@
 #include "jet/jet_cat.h"
 #include "jet/jet_cur.h"
 #include "jet/jet_hdr.h"
+#include "jet/jet_lock.h"
 #include "jet/jet_page.h"
 #include "jet/jet_prop.h"
 #include "jet/jet_tdef.h"
@@ -15,14 +16,18 @@
 class jet_database {
  public:
   // Opens an existing file: 3024 missing, 3343 not a Jet 4 database,
-  // 3049 damaged, 3051/3045 cannot be opened as asked.
-  jet_database(const std::string& path, bool read_only);
+  // 3049 damaged, 3051 cannot be opened for writing, 3045 in use by an
+  // exclusive holder (or by anyone, when opened exclusively).
+  jet_database(const std::string& path, bool read_only, bool exclusive = false);
   jet_database(const jet_database&) = delete;
   jet_database& operator=(const jet_database&) = delete;
 
   const std::string& path() const { return pager_->path(); }
   const jet_header& header() const { return header_; }
   const jet_pager& pager() const { return *pager_; }
+  bool exclusive() const { return lock_->exclusive(); }
+  // The lock file that lists this opener; empty for exclusive holders.
+  const std::string& lock_file() const { return lock_->lock_file(); }
   // The pager for changing the file; 3051 when the database is read-only.
   jet_pager& pager_for_update();
   // Reads the catalog again after it changed.
@@ -38,6 +43,9 @@ class jet_database {
   std::vector<jet_property_block> properties(const jet_catalog_entry& entry) const;
 
  private:
+  // Declared first so that it is released last, once the pager has finished
+  // with the file.
+  std::unique_ptr<jet_lock> lock_;
   std::unique_ptr<jet_pager> pager_;
   jet_header header_;
   jet_table_def catalog_def_;

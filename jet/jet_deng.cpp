@@ -91,7 +91,8 @@ class jd_engine : public jd_object<_DBEngine> {
       check_new_database_options(std::u16string(locale ? locale : u"", SysStringLen(locale)),
                                  jd_variant_long(option, 0));
       jet_create_database(path);
-      return open(name, path, false, out);
+      // A new database is its maker's alone until it is closed, as with Jet.
+      return open(name, path, false, true, out);
     });
   }
 
@@ -100,17 +101,17 @@ class jd_engine : public jd_object<_DBEngine> {
     *out = nullptr;
     return guard([&] {
       const std::string path = file_path(name);
-      // Exclusive use is what the engine does anyway: one writer per file.
-      jd_variant_bool(options, false);
+      // For a Jet file the options are the exclusive flag.
+      const bool exclusive = jd_variant_bool(options, false);
       const std::u16string connect_text = jd_variant_text(connect);
       if (!connect_text.empty() && connect_text.front() != u';') throw jet_error(3170, "Couldn't find installable ISAM.");
-      return open(name, path, jd_variant_bool(read_only, false), out);
+      return open(name, path, jd_variant_bool(read_only, false), exclusive, out);
     });
   }
 
  private:
-  HRESULT open(BSTR name, const std::string& path, bool read_only, Database** out) {
-    auto db = std::make_unique<jet_database>(path, read_only);
+  HRESULT open(BSTR name, const std::string& path, bool read_only, bool exclusive, Database** out) {
+    auto db = std::make_unique<jet_database>(path, read_only, exclusive);
     auto session = std::make_shared<jd_session>(errors(), std::move(db),
                                                 std::u16string(name, SysStringLen(name)));
     *out = jd_make_database(session);
