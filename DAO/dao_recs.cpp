@@ -19,6 +19,31 @@ bool tracing_details() {
   return log && log->enabled() && log->threshold() <= 1;
 }
 
+// The date a date value is written as, found without going through its text
+// when the text's reading is certain: the text is "YYYY-MM-DD HH:MM:SS" (or
+// the date alone at midnight) for a date Access can hold, or "0000-00-00
+// HH:MM:SS" for a time alone, read back as that time on Access's zero day;
+// seconds are whole in the text, so milliseconds play no part. False when
+// the text must be read.
+bool written_date(const SYSTEMTIME& time, DATE& date) {
+  if (time.wHour > 23 || time.wMinute > 59 || time.wSecond > 59) return false;
+  SYSTEMTIME day = time;
+  day.wMilliseconds = 0;
+  if (time.wYear == 0 && time.wMonth == 0 && time.wDay == 0) {
+    day.wYear = 1899;
+    day.wMonth = 12;
+    day.wDay = 30;
+  } else {
+    static const WORD month_days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (time.wYear < 100 || time.wYear > 9999 || time.wMonth < 1 || time.wMonth > 12 || time.wDay < 1) return false;
+    const WORD year = time.wYear;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    const WORD days = time.wMonth == 2 && leap ? 29 : month_days[time.wMonth - 1];
+    if (time.wDay > days) return false;
+  }
+  return SystemTimeToVariantTime(&day, &date) != FALSE;
+}
+
 template <class T>
 ole_com_ptr<T> take_reference(T* object) {
   if (object) object->AddRef();
@@ -179,19 +204,30 @@ void dao_recordset::append_record(udb_record& record) {
   dao_check(recordset_->AddNew());
   trace(1, "\tAdd blank DAO record");
 
+  const bool details = tracing_details();
   for (size_t i = 0; i < record.size(); ++i) {
     const t_ftd& column = schema_[i];
     const udb_field& value = record[i];
     const VARTYPE type = value.get_type();
-    if (tracing_details()) {
+    if (details) {
       trace(1, u"\tAdd field '%s', type=%08X (value=%s)", column.name.c_str(), static_cast<unsigned>(type),
             value.to_wstring().c_str());
     }
+    DATE date_written = 0;
     if (column.not_null && (type == VT_EMPTY || type == VT_NULL)) {
       trace(1, "Got NULL value for not null field");
       ole_variant substitute;
       substitute.from_string(std::string(), column.type);
-      put_value(column.name, substitute.get_variant());
+      put_value(i, substitute.get_variant());
+    } else if (type == VT_DATE && !details && !dynamic_cast<const dao_field*>(&value) &&
+               written_date(value.get_system_time(), date_written)) {
+      // What the text route below gives, without the text; a field read from
+      // Access has a text of its own, and the detail trace shows the route.
+      VARIANT date;
+      VariantInit(&date);
+      date.vt = VT_DATE;
+      date.date = date_written;
+      put_value(i, date);
     } else if (type == VT_DATE) {
       std::string text = value.to_string();
       const size_t at = text.find(no_date);
@@ -201,11 +237,11 @@ void dao_recordset::append_record(udb_record& record) {
       }
       ole_variant date;
       date.from_string(text, VT_DATE);
-      put_value(column.name, date.get_variant());
+      put_value(i, date.get_variant());
     } else if (type == VT_I1 || type == VT_UI2 || type == VT_UI4 || type == VT_I8 || type == VT_UI8) {
-      put_value(column.name, dao_get_valid_variant(value).get_variant());
+      put_value(i, dao_get_valid_variant(value).get_variant());
     } else {
-      put_value(column.name, value.get_variant());
+      put_value(i, value.get_variant());
     }
   }
 
@@ -214,8 +250,19 @@ void dao_recordset::append_record(udb_record& record) {
   dao_check(recordset_->Update(dbUpdateRegular, VARIANT_FALSE));
 }
 
-void dao_recordset::put_value(const std::u16string& field_name, const VARIANT& value) {
-  const dao_bstr name(field_name);
+const dao_bstr& dao_recordset::field_name(size_t column) {
+  if (field_names_.size() != schema_.size()) field_names_.resize(schema_.size());
+  const std::u16string& name = schema_[column].name;
+  std::unique_ptr<dao_bstr>& held = field_names_[column];
+  const BSTR text = held ? static_cast<BSTR>(*held) : nullptr;
+  const bool same = held && SysStringLen(text) == name.size() &&
+                    std::char_traits<char16_t>::compare(text, name.data(), name.size()) == 0;
+  if (!same) held = std::make_unique<dao_bstr>(name);
+  return *held;
+}
+
+void dao_recordset::put_value(size_t column, const VARIANT& value) {
+  const dao_bstr& name = field_name(column);
   if (SUCCEEDED(recordset_->put_Collect(dao_arg_text(name), value))) return;
   try {
     throw_dao_exception();
@@ -279,8 +326,18 @@ ole_variant dao_get_valid_variant(const ole_variant& value) {
     default:
       return ole_variant();
   }
+  // The value read back from its decimal text: exact for the small types,
+  // and for the 64-bit ones the double nearest the number, as the text gives.
+  const VARIANT& given = value.get_variant();
   ole_variant converted;
-  converted.from_string(value.to_string(), target);
-  trace(1, ">>> %s", converted.to_string().c_str());
+  switch (value.get_type()) {
+    case VT_I1: converted = ole_variant(static_cast<short>(given.cVal)); break;
+    case VT_UI2: converted = ole_variant(static_cast<int>(given.uiVal)); break;
+    case VT_UI4: converted = ole_variant(static_cast<double>(given.ulVal)); break;
+    case VT_I8: converted = ole_variant(static_cast<double>(value.get_i8())); break;
+    default: converted = ole_variant(static_cast<double>(value.get_ui8())); break;
+  }
+  TK_CHECK(converted.get_type() == target, "dao_recs");
+  if (tracing_details()) trace(1, ">>> %s", converted.to_string().c_str());
   return converted;
 }

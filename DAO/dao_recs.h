@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "DAO/dao_bstr.h"
 #include "DAO/dao_idl.h"
 #include "DAO/dao_rec.h"
 #include "OLE/ole_ptr.h"
@@ -37,12 +39,16 @@ class dao_recordset : public udb_recordset {
   void init_schema(Fields* fields);
   void init_indexes(_TableDef* tabledef);
   void read_eof();
-  // Writes one value into the new record; a record-too-large failure writes
-  // an empty value instead.
-  void put_value(const std::u16string& field_name, const VARIANT& value);
+  // Writes one value into the new record, naming the schema's field at
+  // `column`; a record-too-large failure writes an empty value instead.
+  void put_value(size_t column, const VARIANT& value);
+  // The field's name as handed to DAO, made once and kept while the schema's
+  // name stays the same.
+  const dao_bstr& field_name(size_t column);
 
   VARIANT_BOOL eof_ = VARIANT_TRUE;
   std::unique_ptr<dao_record> current_;
+  std::vector<std::unique_ptr<dao_bstr>> field_names_;
   ole_com_ptr<Recordset> recordset_;
   ole_com_ptr<_TableDef> tabledef_;
   ole_com_ptr<_QueryDef> querydef_;

@@ -37,18 +37,19 @@ const VARIANT& dereferenced(const VARIANT& value) {
   return value;
 }
 
-std::vector<uint8_t> array_bytes(const SAFEARRAY* array) {
+void array_bytes(const SAFEARRAY* array, std::vector<uint8_t>& out) {
   if (!array || array->cDims != 1 || array->cbElements != 1) conversion_error();
   const uint8_t* data = static_cast<const uint8_t*>(array->pvData);
   const ULONG count = array->rgsabound[0].cElements;
   if (count && !data) conversion_error();
-  return std::vector<uint8_t>(data, data + count);
+  out.assign(data, data + count);
 }
 
-std::vector<uint8_t> bstr_bytes(BSTR text) {
+void bstr_bytes(BSTR text, std::vector<uint8_t>& out) {
   const UINT length = SysStringByteLen(text);
   const uint8_t* data = reinterpret_cast<const uint8_t*>(text);
-  return length ? std::vector<uint8_t>(data, data + length) : std::vector<uint8_t>();
+  if (length) out.assign(data, data + length);
+  else out.clear();
 }
 
 int hex_digit(char16_t c) {
@@ -97,12 +98,66 @@ long jd_column_size(const jet_column& column) {
   }
 }
 
+namespace {
+
+// The VARIANT type a field of `type` holds its values in; VT_EMPTY for the
+// types that have none of their own.
+VARTYPE natural_type(uint8_t type) {
+  switch (type) {
+    case jet_type::boolean: return VT_BOOL;
+    case jet_type::byte: return VT_UI1;
+    case jet_type::integer: return VT_I2;
+    case jet_type::long_integer: return VT_I4;
+    case jet_type::currency: return VT_CY;
+    case jet_type::single: return VT_R4;
+    case jet_type::double_: return VT_R8;
+    case jet_type::date_time: return VT_DATE;
+    case jet_type::text:
+    case jet_type::memo: return VT_BSTR;
+    default: return VT_EMPTY;
+  }
+}
+
+// A value already of the field's own type is taken as it is: changing a
+// VARIANT to its own type copies it, so this is what the change would give.
+void take_natural(const jet_column& column, const VARIANT& value, jet_value& result) {
+  switch (column.type) {
+    case jet_type::boolean: result.integer = value.boolVal != VARIANT_FALSE ? 1 : 0; break;
+    case jet_type::byte: result.integer = value.bVal; break;
+    case jet_type::integer: result.integer = value.iVal; break;
+    case jet_type::long_integer: result.integer = value.lVal; break;
+    case jet_type::currency: result.integer = value.cyVal.int64; break;
+    case jet_type::single: result.real = value.fltVal; break;
+    case jet_type::double_: result.real = value.dblVal; break;
+    case jet_type::date_time: result.real = value.date; break;
+    default:  // Text and Memo
+      result.text.assign(value.bstrVal ? value.bstrVal : u"", SysStringLen(value.bstrVal));
+      if (column.type == jet_type::text && result.text.size() * 2 > column.length) too_long();
+      break;
+  }
+}
+
+}  // namespace
+
 jet_value jd_value_from_variant(const jet_column& column, const VARIANT& given) {
+  jet_value result;
+  jd_value_from_variant(column, given, result);
+  return result;
+}
+
+void jd_value_from_variant(const jet_column& column, const VARIANT& given, jet_value& result) {
   const VARIANT& value = dereferenced(given);
-  jet_value result = jet_value::null(column.type);
-  if (value.vt == VT_EMPTY || value.vt == VT_NULL) return result;
+  // Emptied in place: the text and bytes keep their storage for the next value.
+  result.type = column.type;
+  result.is_null = true;
+  result.integer = 0;
+  result.real = 0;
+  result.text.clear();
+  result.bytes.clear();
+  if (value.vt == VT_EMPTY || value.vt == VT_NULL) return;
   if (value.vt == VT_ERROR) conversion_error();
   result.is_null = false;
+  if (value.vt == natural_type(column.type)) return take_natural(column, value, result);
   switch (column.type) {
     case jet_type::boolean: {
       changed_variant v(value, VT_BOOL);
@@ -126,14 +181,14 @@ jet_value jd_value_from_variant(const jet_column& column, const VARIANT& given) 
     }
     case jet_type::binary:
     case jet_type::long_binary:
-      if (value.vt == (VT_ARRAY | VT_UI1)) result.bytes = array_bytes(value.parray);
-      else if (value.vt == VT_BSTR) result.bytes = bstr_bytes(value.bstrVal);
+      if (value.vt == (VT_ARRAY | VT_UI1)) array_bytes(value.parray, result.bytes);
+      else if (value.vt == VT_BSTR) bstr_bytes(value.bstrVal, result.bytes);
       else conversion_error();
       if (column.type == jet_type::binary && result.bytes.size() > column.length) too_long();
       break;
     case jet_type::guid:
       if (value.vt == (VT_ARRAY | VT_UI1)) {
-        result.bytes = array_bytes(value.parray);
+        array_bytes(value.parray, result.bytes);
         if (result.bytes.size() != 16) conversion_error();
       } else {
         changed_variant v(value, VT_BSTR);
@@ -143,7 +198,6 @@ jet_value jd_value_from_variant(const jet_column& column, const VARIANT& given) 
     default:
       throw jet_error(3251, "Operation is not supported for this type of object.");
   }
-  return result;
 }
 
 void jd_value_to_variant(const jet_column& column, const jet_value& value, VARIANT* out) {

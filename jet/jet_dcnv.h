@@ -9,6 +9,9 @@
 // Raises 3421 for a value of no matching type, 3349 for a number out of the
 // field's range, 3163 for text or bytes longer than the field.
 jet_value jd_value_from_variant(const jet_column& column, const VARIANT& value);
+// The same into `out`, whose text and bytes keep their storage; after a
+// failure `out` holds no meaningful value.
+void jd_value_from_variant(const jet_column& column, const VARIANT& value, jet_value& out);
 
 // A stored value as DAO hands it out (Null as VT_NULL); `out` is overwritten.
 void jd_value_to_variant(const jet_column& column, const jet_value& value, VARIANT* out);

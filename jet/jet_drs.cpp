@@ -10,6 +10,9 @@
 #include "jet/jet_wval.h"
 #include "platform/codepage.h"
 
+#include <algorithm>
+#include <cwctype>
+
 namespace {
 
 // The rows a recordset shows and the record being added. A table's rows are
@@ -26,6 +29,80 @@ struct jd_rows : jd_value_source {
   long position = 0;  // -1 before the first row, size() after the last
   bool adding = false;
   std::vector<jet_value> pending;
+  jet_value scratch;  // a value being converted; its storage serves value after value
+
+  // Finding fields by name: the names differ even upper-cased (as a table's
+  // must), so the search may start where the last one left off; setting the
+  // fields of record after record in one order then finds each at once.
+  bool names_unique = false;
+  size_t next_name = 0;
+
+  // The size check of a record being added (see jd_recordset). The stored
+  // length of a text or binary value is at most a known function of its
+  // length, so a record whose longest possible layout fits a page needs no
+  // exact layout; only a table whose columns all have the usual layout is
+  // bounded this way.
+  bool size_bounded = false;
+  size_t empty_record_size = 0;         // the layout of a record of Nulls
+  std::vector<size_t> longest_stored;   // per column, what its value may add
+  size_t longest_stored_total = 0;
+
+  size_t find(const VARIANT& item) {
+    if (item.vt != VT_BSTR || !names_unique) return jd_item_position(item, folded_names, true);
+    const size_t count = folded_names.size();
+    const char16_t* wanted = item.bstrVal ? item.bstrVal : u"";
+    const size_t length = SysStringLen(item.bstrVal);
+    for (size_t k = 0; k < count; ++k) {
+      const size_t at = (next_name + k) % count;
+      if (same_folded(wanted, length, folded_names[at])) {
+        next_name = at + 1;
+        return at;
+      }
+    }
+    throw jet_error(3265, jd_text::item_not_found);
+  }
+
+  // Learns how names are found and records bounded once the fields are known.
+  void prepare() {
+    std::vector<std::u16string> sorted(folded_names);
+    std::sort(sorted.begin(), sorted.end());
+    names_unique = std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
+    longest_stored.assign(columns.size(), 0);
+    size_bounded = computed.empty() && has_usual_layout();
+    if (size_bounded) empty_record_size = jet_join_row(def, std::vector<jet_cell>(columns.size())).size();
+  }
+
+ private:
+  // `wanted` upper-cased as jd_fold does equals `folded`.
+  static bool same_folded(const char16_t* wanted, size_t length, const std::u16string& folded) {
+    if (length != folded.size()) return false;
+    for (size_t i = 0; i < length; ++i) {
+      const char16_t c = wanted[i], f = folded[i];
+      // ASCII other than small letters is its own upper case in every locale.
+      if (c == f && f < 0x80 && !(f >= u'a' && f <= u'z')) continue;
+      if (char16_t(std::towupper(wint_t(c))) != f) return false;
+    }
+    return true;
+  }
+  // Fixed columns of their type's own size, variable ones holding text or
+  // bytes, and every column one a new row has.
+  bool has_usual_layout() const {
+    if (def.columns.size() != columns.size()) return false;
+    for (const jet_column& column : columns) {
+      if (column.number >= def.max_columns) return false;
+      if (column.type == jet_type::boolean) continue;
+      if (column.is_fixed()) {
+        const uint32_t size = jet_type::fixed_size(column.type);
+        if (size == 0 || column.length > size) return false;
+      } else if (column.type != jet_type::text && column.type != jet_type::memo && column.type != jet_type::binary &&
+                 column.type != jet_type::long_binary) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+ public:
 
   size_t size() const { return computed.empty() ? pointers.size() : computed.size(); }
   bool has_current() const { return position >= 0 && size_t(position) < size(); }
@@ -106,6 +183,7 @@ class jd_recordset : public jd_object<Recordset> {
       count.integer = query.inner ? query_row_count(db, *query.inner) : query_row_count(db, jd_query{false, query.table, {}});
       rows_->computed.push_back({count});
       rows_->folded_names.push_back(jd_fold(rows_->fields[0].name));
+      rows_->prepare();
       return;
     }
     const jet_catalog_entry entry = session->table(query.table);
@@ -116,6 +194,7 @@ class jd_recordset : public jd_object<Recordset> {
     rows_->columns = def.columns;
     rows_->fields = jd_stored_fields(db, entry, def);
     for (const jd_field_def& field : rows_->fields) rows_->folded_names.push_back(jd_fold(field.name));
+    rows_->prepare();
     updatable_ = (options & dbReadOnly) == 0;
     // An append-only recordset shows only what it adds.
     if (options & dbAppendOnly) return;
@@ -140,8 +219,12 @@ class jd_recordset : public jd_object<Recordset> {
         session_->acquire_writer(table_);
         writing_ = true;
       }
-      rows_->pending.clear();
-      for (const jet_column& column : rows_->columns) rows_->pending.push_back(jet_value::null(column.type));
+      // The values of the last record are emptied in place: their storage
+      // serves this one, unless a long value left much of it.
+      rows_->pending.resize(rows_->columns.size());
+      for (size_t i = 0; i < rows_->pending.size(); ++i) make_null(rows_->pending[i], rows_->columns[i].type);
+      std::fill(rows_->longest_stored.begin(), rows_->longest_stored.end(), 0);
+      rows_->longest_stored_total = 0;
       rows_->adding = true;
       return S_OK;
     });
@@ -160,16 +243,23 @@ class jd_recordset : public jd_object<Recordset> {
       open();
       if (!rows_->adding) throw jet_error(3020, jd_text::no_add_new);
       const size_t at = position(item);
-      jet_value converted = jd_value_from_variant(rows_->columns[at], value);
-      std::swap(rows_->pending[at], converted);
+      const jet_column& column = rows_->columns[at];
+      jd_value_from_variant(column, value, rows_->scratch);
+      std::swap(rows_->pending[at], rows_->scratch);
       // Only text and binary data can take a record past what a page holds.
-      if (!jet_type::fixed_size(rows_->columns[at].type) && rows_->columns[at].type != jet_type::boolean) {
-        try {
-          check_record_size();
-        } catch (...) {
-          std::swap(rows_->pending[at], converted);
-          throw;
+      if (!jet_type::fixed_size(column.type) && column.type != jet_type::boolean) {
+        const size_t longest = longest_stored(column, rows_->pending[at]);
+        const size_t total = rows_->longest_stored_total - rows_->longest_stored[at] + longest;
+        if (!rows_->size_bounded || rows_->empty_record_size + total > longest_record) {
+          try {
+            check_record_size();
+          } catch (...) {
+            std::swap(rows_->pending[at], rows_->scratch);
+            throw;
+          }
         }
+        rows_->longest_stored[at] = longest;
+        rows_->longest_stored_total = total;
       }
       return S_OK;
     });
@@ -259,7 +349,32 @@ class jd_recordset : public jd_object<Recordset> {
   void open() const {
     if (closed_ || !session_->is_open()) throw jet_error(3420, jd_text::object_closed);
   }
-  size_t position(const VARIANT& item) const { return jd_item_position(item, rows_->folded_names, true); }
+  size_t position(const VARIANT& item) const { return rows_->find(item); }
+  static constexpr uint32_t longest_record = jet4::page_size - jet4::data_row_table_offset - 2;
+  // What a value may add to a record at most: a text's stored form is never
+  // longer than two bytes a character (compression only shortens it), a long
+  // value adds its reference and, when short, its stored bytes.
+  static size_t longest_stored(const jet_column& column, const jet_value& value) {
+    if (value.is_null) return 0;
+    switch (column.type) {
+      case jet_type::text: return value.text.size() * 2;
+      case jet_type::memo: return jet4::lv_ref_size + std::min<size_t>(value.text.size() * 2, jet_inline_long_value_limit);
+      case jet_type::long_binary: return jet4::lv_ref_size + std::min<size_t>(value.bytes.size(), jet_inline_long_value_limit);
+      default: return value.bytes.size();
+    }
+  }
+  // A value emptied to Null; a large text or byte buffer is given back.
+  static void make_null(jet_value& value, uint8_t type) {
+    constexpr size_t kept = 64 * 1024;
+    value.type = type;
+    value.is_null = true;
+    value.integer = 0;
+    value.real = 0;
+    if (value.text.capacity() > kept / 2) std::u16string().swap(value.text);
+    else value.text.clear();
+    if (value.bytes.capacity() > kept) std::vector<uint8_t>().swap(value.bytes);
+    else value.bytes.clear();
+  }
   // A Null in a required field (an AutoNumber is given its number by the
   // writer), or an empty text where the field does not allow one.
   void check_required() const {
@@ -282,7 +397,6 @@ class jd_recordset : public jd_object<Recordset> {
   // The record being added, laid out as it will be stored, must fit a data
   // page: DAO refuses the value that makes it too large when it is set.
   void check_record_size() const {
-    constexpr uint32_t longest_record = jet4::page_size - jet4::data_row_table_offset - 2;
     std::vector<jet_cell> cells(rows_->columns.size());
     for (size_t i = 0; i < cells.size(); ++i) {
       const jet_column& column = rows_->columns[i];

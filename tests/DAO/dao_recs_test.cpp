@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "../UDB/udb_check.h"
 #include "DAO/dao_db.h"
 #include "DAO/dao_recs.h"
@@ -130,6 +133,101 @@ TEST_F(dao_record_io_test, RecordOfAnotherShapeIsRefusedBeforeAnythingIsAdded) {
   EXPECT_EQ(table().rows.size(), 1u);
 }
 
+// The date a value is written as, the long way: its text, with a time
+// alone put on Access's zero day, read back as a date.
+VARIANT date_through_text(const udb_field& value) {
+  std::string text = value.to_string();
+  const size_t at = text.find("0000-00-00");
+  if (at != std::string::npos) text.replace(at, 10, "1899-12-30");
+  ole_variant date;
+  date.from_string(text, VT_DATE);
+  return date.get_variant();
+}
+
+std::unique_ptr<udb_record> record_with_date(int number, const ole_variant& when) {
+  auto r = std::make_unique<udb_record>();
+  r->add(std::make_unique<udb_field>(u"NAME", 20, ole_variant(u"d")));
+  r->add(std::make_unique<udb_field>(u"NUM", 0, ole_variant(number)));
+  r->add(std::make_unique<udb_field>(u"WHEN", 0, when));
+  r->add(std::make_unique<udb_field>(u"BIG", 0, ole_variant()));
+  r->add(std::make_unique<udb_field>(u"MEMO", 0, ole_variant()));
+  return r;
+}
+
+SYSTEMTIME clock_time(int year, int month, int day, int hour, int minute, int second, int millis = 0) {
+  SYSTEMTIME t{};
+  t.wYear = WORD(year);
+  t.wMonth = WORD(month);
+  t.wDay = WORD(day);
+  t.wHour = WORD(hour);
+  t.wMinute = WORD(minute);
+  t.wSecond = WORD(second);
+  t.wMilliseconds = WORD(millis);
+  return t;
+}
+
+// Every date is written as its text would give it: ordinary dates, the edges
+// of Access's range, two-digit years, days past a month's end, times alone
+// (with milliseconds, or past a day's end), and dates with parts missing.
+TEST_F(dao_record_io_test, DatesAreWrittenAsTheirTextReadsBack) {
+  std::vector<SYSTEMTIME> times;
+  for (int year : {1, 50, 99, 100, 101, 1582, 1899, 1900, 2000, 2024, 9999, 10000})
+    for (int month : {1, 2, 12})
+      for (int day : {1, 28, 29, 30, 31})
+        for (int seconds : {0, 45296, 86399})
+          times.push_back(clock_time(year, month, day, seconds / 3600, seconds / 60 % 60, seconds % 60, seconds ? 500 : 0));
+  for (const SYSTEMTIME& t : {clock_time(1899, 12, 30, 0, 0, 0), clock_time(1899, 12, 29, 18, 0, 0),
+                              clock_time(2024, 5, 6, 24, 0, 0), clock_time(2024, 5, 6, 12, 60, 0),
+                              clock_time(2024, 5, 6, 12, 0, 61), clock_time(0, 0, 0, 0, 0, 0),
+                              clock_time(0, 0, 0, 10, 20, 30, 999), clock_time(0, 0, 0, 23, 59, 59),
+                              clock_time(0, 0, 0, 24, 0, 0), clock_time(0, 0, 0, 25, 61, 0),
+                              clock_time(0, 5, 3, 1, 2, 3), clock_time(2024, 0, 1, 0, 0, 0),
+                              clock_time(2024, 13, 1, 0, 0, 0), clock_time(2024, 6, 0, 0, 0, 0)})
+    times.push_back(t);
+
+  size_t written = 0;
+  for (const SYSTEMTIME& t : times) {
+    const auto r = record_with_date(int(written), ole_variant(t));
+    const VARIANT expected = date_through_text((*r)[2]);
+    stream_->append_record(*r);
+    ASSERT_EQ(table().rows.size(), ++written);
+    const VARIANT& stored = table().rows.back()[2].get_variant();
+    SCOPED_TRACE((*r)[2].to_string());
+    ASSERT_EQ(stored.vt, expected.vt);
+    if (expected.vt == VT_DATE) {
+      EXPECT_EQ(stored.date, expected.date);
+    }
+  }
+}
+
+// A date read from Access has a text of its own (the zero day alone reads as
+// midnight): copied into another table, it is written as that text reads.
+TEST_F(dao_record_io_test, DateReadFromAccessIsWrittenAsItsOwnTextReads) {
+  dao_fake::table& t = table();
+  ole_variant zero_day, on_zero_day;
+  zero_day.from_string("1899-12-30", VT_DATE);
+  on_zero_day.from_string("1899-12-30 06:00:00", VT_DATE);
+  t.rows.push_back({ole_variant(u"z"), ole_variant(1), zero_day, ole_variant(), ole_variant()});
+  t.rows.push_back({ole_variant(u"y"), ole_variant(2), on_zero_day, ole_variant(), ole_variant()});
+  auto copy = db_->create_table(u"U", stream_->schema(), udb_indexes());
+  auto read = db_->get_table(u"T", 1);
+  std::vector<VARIANT> expected;
+  for (read->rewind(); !read->is_eof(); read->next()) {
+    udb_record* item = read->get_item();
+    expected.push_back(date_through_text((*item)[2]));
+    copy->append_record(*item);
+  }
+  const dao_fake::table& u = *world().files[u"new.mdb"]->find(u"U");
+  ASSERT_EQ(u.rows.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    ASSERT_EQ(u.rows[i][2].get_type(), expected[i].vt);
+    if (expected[i].vt == VT_DATE) {
+      EXPECT_EQ(u.rows[i][2].get_variant().date, expected[i].date);
+    }
+  }
+  EXPECT_EQ(u.rows[1][2].to_string(), "1899-12-30 06:00:00");
+}
+
 TEST_F(dao_record_io_test, FailedCloseDoesNotEscapeTheDestructor) {
   world().fail_next("Recordset.Close", 3420, u"Object invalid or no longer set.");
   EXPECT_NO_THROW(stream_.reset());
@@ -211,6 +309,20 @@ TEST(dao_valid_variant, TypesAccessCannotStoreBecomeOnesItCan) {
   const ole_variant ui2 = dao_get_valid_variant(ole_variant(static_cast<unsigned short>(65535)));
   EXPECT_EQ(ui2.get_type(), VT_I4);
   EXPECT_EQ(ui2.to_long(), 65535);
+  // Whatever the number, the value is the one its decimal text reads as.
+  for (const ole_variant& given :
+       {ole_variant(INT64_MAX), ole_variant(INT64_MIN), ole_variant(9007199254740993LL), ole_variant(-9007199254740993LL),
+        ole_variant(UINT64_MAX), ole_variant(18446744073709550591ull), ole_variant(0ull), ole_variant(UINT32_MAX),
+        ole_variant(static_cast<signed char>(-128)), ole_variant(static_cast<unsigned short>(0))}) {
+    ole_variant through_text;
+    through_text.from_string(given.to_string(), dao_get_valid_variant(given).get_type());
+    const ole_variant direct = dao_get_valid_variant(given);
+    SCOPED_TRACE(given.to_string());
+    EXPECT_EQ(direct.to_string(), through_text.to_string());
+    if (direct.get_type() == VT_R8) {
+      EXPECT_EQ(direct.get_variant().dblVal, through_text.get_variant().dblVal);
+    }
+  }
   EXPECT_EQ(dao_get_valid_variant(ole_variant(u"12")).get_type(), VT_EMPTY);
   EXPECT_EQ(dao_get_valid_variant(ole_variant(7)).get_type(), VT_EMPTY);
 }
