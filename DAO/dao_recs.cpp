@@ -253,12 +253,12 @@ void dao_recordset::append_record(udb_record& record) {
 const dao_bstr& dao_recordset::field_name(size_t column) {
   if (field_names_.size() != schema_.size()) field_names_.resize(schema_.size());
   const std::u16string& name = schema_[column].name;
-  std::unique_ptr<dao_bstr>& held = field_names_[column];
-  const BSTR text = held ? static_cast<BSTR>(*held) : nullptr;
-  const bool same = held && SysStringLen(text) == name.size() &&
-                    std::char_traits<char16_t>::compare(text, name.data(), name.size()) == 0;
-  if (!same) held = std::make_unique<dao_bstr>(name);
-  return *held;
+  held_name& held = field_names_[column];
+  if (!held.bstr || held.text != name) {
+    held.bstr = std::make_unique<dao_bstr>(name);
+    held.text = name;
+  }
+  return *held.bstr;
 }
 
 void dao_recordset::put_value(size_t column, const VARIANT& value) {

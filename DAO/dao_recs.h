@@ -48,7 +48,11 @@ class dao_recordset : public udb_recordset {
 
   VARIANT_BOOL eof_ = VARIANT_TRUE;
   std::unique_ptr<dao_record> current_;
-  std::vector<std::unique_ptr<dao_bstr>> field_names_;
+  struct held_name {
+    std::u16string text;
+    std::unique_ptr<dao_bstr> bstr;
+  };
+  std::vector<held_name> field_names_;
   ole_com_ptr<Recordset> recordset_;
   ole_com_ptr<_TableDef> tabledef_;
   ole_com_ptr<_QueryDef> querydef_;

@@ -228,6 +228,23 @@ TEST_F(dao_record_io_test, DateReadFromAccessIsWrittenAsItsOwnTextReads) {
   EXPECT_EQ(u.rows[1][2].to_string(), "1899-12-30 06:00:00");
 }
 
+// Each value names its field as the schema names it now, record after record.
+TEST_F(dao_record_io_test, ValuesNameTheFieldsTheSchemaNames) {
+  stream_->append_record(*record(u"a", 1, nullptr, ole_variant(), ole_variant(u"first")));
+  stream_->append_record(*record(u"b", 2, nullptr, ole_variant(), ole_variant(u"second")));
+  EXPECT_EQ(world().count_calls("Collect(Memo, "), 2u);
+  EXPECT_EQ(world().count_calls("Collect(Name, "), 2u);
+  stream_->schema()[4].name = u"Gone";
+  const raised r = raised_by([&] { stream_->append_record(*record(u"c", 3, nullptr)); });
+  EXPECT_TRUE(r.is_dao);
+  EXPECT_EQ(r.code, 0x10000u + 3265u);
+  stream_->schema()[4].name = u"Memo";
+  stream_->append_record(*record(u"d", 4, nullptr, ole_variant(), ole_variant(u"fourth")));
+  ASSERT_EQ(table().rows.size(), 3u);
+  EXPECT_EQ(table().rows[1][4].to_wstring(), u"second");
+  EXPECT_EQ(table().rows[2][4].to_wstring(), u"fourth");
+}
+
 TEST_F(dao_record_io_test, FailedCloseDoesNotEscapeTheDestructor) {
   world().fail_next("Recordset.Close", 3420, u"Object invalid or no longer set.");
   EXPECT_NO_THROW(stream_.reset());
