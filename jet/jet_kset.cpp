@@ -250,7 +250,9 @@ void jet_key_set::grow_disk(size_t buckets) {
 
 size_t jet_key_set::buckets_for(size_t keys) {
   size_t buckets = 1;
-  while (buckets * bucket_slots < 2 * keys) buckets *= 2;
+  // Three quarters full on average leaves a bucket of 512 far from overflowing,
+  // and every spill rewrites the file: the smaller, the cheaper.
+  while (buckets * bucket_slots * 3 < 4 * keys) buckets *= 2;
   return buckets;
 }
 

@@ -51,7 +51,7 @@ class jet_key_set {
   void place(uint32_t tag, uint32_t row_pointer);
   // Moves the in-memory slots to the file's buckets.
   void spill();
-  // Buckets that hold `keys` at most half full.
+  // Buckets that hold `keys` at most three quarters full.
   static size_t buckets_for(size_t keys);
   // Splits the file's buckets into `buckets` (a larger power of two).
   void grow_disk(size_t buckets);
