@@ -20,14 +20,74 @@ ole_date::ole_date(const SYSTEMTIME& time) : kind_(date_time), time_(time) {
 
 ole_date::ole_date(const std::string& text) { parse(text); }
 
-ole_date::ole_date(const char* text) { parse(text ? std::string(text) : std::string()); }
+ole_date::ole_date(const char* text) { parse(text ? std::string_view(text) : std::string_view()); }
+
+ole_date::ole_date(std::string_view text) { parse(text); }
 
 ole_date::ole_date(const std::u16string& text) { parse(tk_to_ansi(text)); }
 
-void ole_date::parse(const std::string& original) {
-  trace(1, "ole_date::ole_date('%s')", original.c_str());
+namespace {
+// n decimal digits at text[at]; false when one of them is not a digit.
+bool read_digits(std::string_view text, size_t at, size_t n, int& value) {
+  value = 0;
+  for (size_t i = at; i < at + n; ++i) {
+    char c = text[i];
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+bool is_leap_year(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int days_in_month(int year, int month) {
+  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && is_leap_year(year) ? 29 : days[month - 1];
+}
+}  // namespace
+
+// The general parser reads these texts through the platform's date parser
+// (neither timestamp form nor the pure time form takes them), which accepts
+// exactly the real dates of the years 100 to 9999 with a time of day. The
+// same date number is made here and turned back into the record, so the
+// value, its day of the week and its kind come out as that path gives them.
+bool ole_date::parse_written_form(std::string_view text) {
+  if (text.size() != 10 && text.size() != 19) return false;
+  int year, month, day, hour = 0, minute = 0, second = 0;
+  if (!read_digits(text, 0, 4, year) || text[4] != '-' || !read_digits(text, 5, 2, month) || text[7] != '-' ||
+      !read_digits(text, 8, 2, day)) {
+    return false;
+  }
+  if (text.size() == 19 && (text[10] != ' ' || !read_digits(text, 11, 2, hour) || text[13] != ':' ||
+                            !read_digits(text, 14, 2, minute) || text[16] != ':' ||
+                            !read_digits(text, 17, 2, second))) {
+    return false;
+  }
+  if (year < 100 || month < 1 || month > 12 || day < 1 || day > days_in_month(year, month) || hour > 23 ||
+      minute > 59 || second > 59) {
+    return false;
+  }
+  SYSTEMTIME written{};
+  written.wYear = word_of(year);
+  written.wMonth = word_of(month);
+  written.wDay = word_of(day);
+  written.wHour = word_of(hour);
+  written.wMinute = word_of(minute);
+  written.wSecond = word_of(second);
+  DATE number = 0;
+  SYSTEMTIME parsed{};
+  if (!SystemTimeToVariantTime(&written, &number) || !VariantTimeToSystemTime(number, &parsed)) return false;
+  time_ = parsed;
+  kind_ = date_time;
+  refine_type();
+  return true;
+}
+
+void ole_date::parse(std::string_view original) {
+  trace(1, "ole_date::ole_date('%.*s')", static_cast<int>(original.size()), original.data());
   kind_ = not_valid;
   clear_time();
+  if (parse_written_form(original)) return;
 
   std::string text = tk_trim(original);
   trace(1, "After tk_trim: %s", text.c_str());
@@ -50,7 +110,7 @@ void ole_date::parse(const std::string& original) {
   if ((kind_ == date_time || kind_ == date_only) && time_.wDay > 31 && time_.wYear < 32) {
     std::swap(time_.wDay, time_.wYear);
   }
-  bool afternoon = original.find("PM") != std::string::npos || original.find("pm") != std::string::npos;
+  bool afternoon = original.find("PM") != std::string_view::npos || original.find("pm") != std::string_view::npos;
   if (afternoon && time_.wHour <= 11) time_.wHour = static_cast<WORD>(time_.wHour + 12);
 }
 
@@ -211,21 +271,64 @@ void ole_date::import_from_string(const std::string& text) {
   trace(2, "Invalid date/time format: '%s'", text.c_str());
 }
 
+namespace {
+// Zero-padded decimal digits, as "%0*d" writes a value that fits them.
+char* put_digits(char* out, unsigned value, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  return out + width;
+}
+}  // namespace
+
+size_t ole_date::render(char* out) const {
+  const SYSTEMTIME& t = time_;
+  if (t.wYear > 9999 || t.wMonth > 99 || t.wDay > 99 || t.wHour > 99 || t.wMinute > 99 || t.wSecond > 99) return 0;
+  char* p = out;
+  bool with_date = kind_ != time_only;
+  bool with_time = kind_ == time_only ||
+                   (kind_ == date_time && !(print_date_only_ && t.wHour == 0 && t.wMinute == 0 && t.wSecond == 0));
+  if (with_date) {
+    p = put_digits(p, t.wYear, 4);
+    *p++ = '-';
+    p = put_digits(p, t.wMonth, 2);
+    *p++ = '-';
+    p = put_digits(p, t.wDay, 2);
+  } else {
+    for (const char* c = "0000-00-00"; *c; ++c) *p++ = *c;
+  }
+  if (with_time) {
+    *p++ = ' ';
+    p = put_digits(p, t.wHour, 2);
+    *p++ = ':';
+    p = put_digits(p, t.wMinute, 2);
+    *p++ = ':';
+    p = put_digits(p, t.wSecond, 2);
+  }
+  return static_cast<size_t>(p - out);
+}
+
 std::string ole_date::to_string() const {
   trace(1, "ole_date::to_string");
   const SYSTEMTIME& t = time_;
+  char text[20];
   switch (kind_) {
-    case date_time:
+    case date_time: {
       trace(1, "printing datetime...");
+      if (size_t n = render(text)) return std::string(text, n);
       if (print_date_only_ && t.wHour == 0 && t.wMinute == 0 && t.wSecond == 0)
         return ole_c_format("%04d-%02d-%02d", t.wYear, t.wMonth, t.wDay);
       return ole_c_format("%04d-%02d-%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour,
                           t.wMinute, t.wSecond);
+    }
     case date_only:
       trace(1, "printing date...");
+      if (size_t n = render(text)) return std::string(text, n);
       return ole_c_format("%04d-%02d-%02d", t.wYear, t.wMonth, t.wDay);
     case time_only:
       trace(1, "printing time...");
+      if (size_t n = render(text)) return std::string(text, n);
       return ole_c_format("0000-00-00 %02d:%02d:%02d", t.wHour, t.wMinute, t.wSecond);
     default:
       return std::string();
@@ -234,5 +337,7 @@ std::string ole_date::to_string() const {
 
 std::u16string ole_date::to_wstring() const {
   trace(1, "ole_date::to_wstring");
-  return tk_from_ansi(to_string());
+  std::string text = to_string();
+  // Digits and separators read the same in every ANSI code page.
+  return std::u16string(text.begin(), text.end());
 }

@@ -7,6 +7,7 @@
 // which renders as empty text.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/oleauto.h"
 
@@ -17,6 +18,7 @@ class ole_date {
   explicit ole_date(const SYSTEMTIME& time);
   explicit ole_date(const std::string& text);
   explicit ole_date(const char* text);
+  explicit ole_date(std::string_view text);
   // Narrowed with the ANSI code page, then read as the narrow form.
   explicit ole_date(const std::u16string& text);
 
@@ -38,12 +40,19 @@ class ole_date {
   void set_print_date_only(bool value) { print_date_only_ = value; }
 
  private:
-  void parse(const std::string& text);
+  void parse(std::string_view text);
+  // "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS", the forms this class writes, read
+  // without the general parser when they name a real date and time. False
+  // leaves the text to the general parser.
+  bool parse_written_form(std::string_view text);
   void clear_time() { time_ = SYSTEMTIME{}; }
   bool try_timestamp(const std::string& text);
   bool try_pure_time(const std::string& text);
   bool try_platform_parser(const std::string& text);
   bool try_explicit_forms(const std::string& text);
+  // The rendered text into out (room for 20 characters); answers its length,
+  // or 0 for a value that only the C library's formatting writes right.
+  size_t render(char* out) const;
 
   bool print_date_only_ = true;
   kind_t kind_ = not_valid;

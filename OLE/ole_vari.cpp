@@ -407,9 +407,9 @@ void ole_variant::attach_string(const std::string& text) {
   attach_bstr(wide.c_str(), wide.size());
 }
 
-void ole_variant::attach_wstring(const std::u16string& text) {
-  trace(1, u"ole_variant::attach_wstring('%s')", text.c_str());
-  attach_bstr(text.c_str(), text.size());
+void ole_variant::attach_wstring(std::u16string_view text) {
+  attach_bstr(text.data() ? text.data() : u"", text.size());
+  trace(1, u"ole_variant::attach_wstring('%s')", var_.bstrVal);
 }
 
 // ---- rendering --------------------------------------------------------------

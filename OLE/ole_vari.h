@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "OLE/ole_excp.h"
@@ -75,10 +76,10 @@ class ole_variant {
   void attach_binary(size_t length, const BYTE* bytes);
   void attach_binary(const std::vector<BYTE>& bytes);
   void attach_string(const std::string& text);
-  void attach_wstring(const std::u16string& text);
+  void attach_wstring(std::u16string_view text);
   // Parse text into a value of the requested type; see ole_vpars.cpp.
   void from_string(const std::string& text, VARTYPE type);
-  void from_wstring(const std::u16string& text, VARTYPE type);
+  void from_wstring(std::u16string_view text, VARTYPE type);
   // Converts in place; raises ole_cast_exception when the change is not supported.
   void change_type(VARTYPE type);
 
@@ -95,8 +96,9 @@ class ole_variant {
   VARIANT var_;          // its vt is the type of the whole value
 
  private:
-  void parse_integer(const std::string& text, VARTYPE type);
-  void parse_binary(const std::string& text);
+  void parse_text(const char* text, size_t length, VARTYPE type);
+  void parse_integer(const char* text, VARTYPE type);
+  void parse_binary(std::string_view text);
   void parse_through_automation(const std::string& text, VARTYPE type);
   void change_from_hyper(VARTYPE type);
   void change_to_hyper(VARTYPE type);

@@ -6,6 +6,7 @@
 #include "OLE/ole_cnum.h"
 #include "OLE/ole_date.h"
 #include "OLE/ole_misc.h"
+#include "OLE/ole_pnum.h"
 #include "OLE/ole_vari.h"
 #include "TK/tk_strin.h"
 #include "TK/tk_trace.h"
@@ -14,8 +15,8 @@ namespace {
 // A decimal integer read as atoi reads it (blanks, a sign, then the digits up
 // to the first other character; nothing readable is 0), but without wrapping:
 // a number beyond 64 bits gives no value.
-std::optional<__int128> read_integer(const std::string& text) {
-  const char* p = text.c_str();
+std::optional<__int128> read_integer(const char* text) {
+  const char* p = text;
   while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
   bool negative = *p == '-';
   if (*p == '-' || *p == '+') ++p;
@@ -34,7 +35,7 @@ bool fits(__int128 value) {
          value <= static_cast<__int128>(std::numeric_limits<T>::max());
 }
 
-bool equals_ignoring_case(const std::string& text, const char* word) {
+bool equals_ignoring_case(std::string_view text, const char* word) {
   size_t i = 0;
   for (; word[i]; ++i) {
     if (i >= text.size()) return false;
@@ -50,24 +51,45 @@ int hex_digit(char c) {
   return -1;
 }
 
-std::string commas_to_points(std::string text) {
-  for (char& c : text) if (c == ',') c = '.';
-  return text;
+std::string commas_to_points(std::string_view text) {
+  std::string copy(text);
+  for (char& c : copy) if (c == ',') c = '.';
+  return copy;
 }
+
+// Short texts of ASCII characters only are narrowed here: they read the same in
+// every ANSI code page, and numbers and dates from a database are such texts.
+constexpr size_t kShortText = 64;
 }  // namespace
 
-void ole_variant::from_wstring(const std::u16string& text, VARTYPE type) {
+void ole_variant::from_wstring(std::u16string_view text, VARTYPE type) {
   if (type == VT_BSTR) {
     attach_wstring(text);
     return;
+  }
+  if (text.size() < kShortText) {
+    char narrow[kShortText];
+    size_t i = 0;
+    for (; i < text.size() && text[i] < 0x80 && text[i] != 0; ++i) narrow[i] = static_cast<char>(text[i]);
+    if (i == text.size()) {
+      narrow[i] = '\0';
+      parse_text(narrow, i, type);
+      return;
+    }
   }
   from_string(tk_to_ansi(text), type);
 }
 
 void ole_variant::from_string(const std::string& text, VARTYPE type) {
-  trace(1, "ole_variant::from_string('%s', 0x%08X)", text.c_str(), static_cast<unsigned>(type));
-  if (text.empty()) {
-    if (type == VT_BSTR) attach_string(text);
+  parse_text(text.c_str(), text.size(), type);
+}
+
+// text[length] is the terminator; text holds no other NUL.
+void ole_variant::parse_text(const char* text, size_t length, VARTYPE type) {
+  trace(1, "ole_variant::from_string('%s', 0x%08X)", text, static_cast<unsigned>(type));
+  const std::string_view view(text, length);
+  if (length == 0) {
+    if (type == VT_BSTR) attach_string(std::string());
     else clear();
     return;
   }
@@ -78,7 +100,8 @@ void ole_variant::from_string(const std::string& text, VARTYPE type) {
       return;
     case VT_R4:
     case VT_R8: {
-      double value = ole_c_atof(commas_to_points(text).c_str());
+      double value = 0;
+      if (!ole_plain_double(view, &value)) value = ole_c_atof(commas_to_points(view).c_str());
       clear();
       var_.vt = type;
       if (type == VT_R4) var_.fltVal = static_cast<float>(value);
@@ -88,7 +111,7 @@ void ole_variant::from_string(const std::string& text, VARTYPE type) {
     case VT_CY: {
       trace(1, "GOT VT_CY");
       CY currency{};
-      HRESULT hr = VarCyFromStr(tk_from_ansi(commas_to_points(text)).c_str(), LOCALE_EN_US, 0, &currency);
+      HRESULT hr = VarCyFromStr(tk_from_ansi(commas_to_points(view)).c_str(), LOCALE_EN_US, 0, &currency);
       clear();
       if (FAILED(hr)) {
         trace(3, "VarCyFromStr failed: %08X", static_cast<unsigned>(hr));
@@ -101,7 +124,9 @@ void ole_variant::from_string(const std::string& text, VARTYPE type) {
     case VT_DECIMAL: {
       trace(1, "GOT VT_DECIMAL");
       DECIMAL decimal{};
-      HRESULT hr = VarDecFromStr(tk_from_ansi(commas_to_points(text)).c_str(), LOCALE_EN_US, 0, &decimal);
+      HRESULT hr = S_OK;
+      if (!ole_plain_decimal(view, &decimal))
+        hr = VarDecFromStr(tk_from_ansi(commas_to_points(view)).c_str(), LOCALE_EN_US, 0, &decimal);
       clear();
       if (FAILED(hr)) {
         trace(3, "VarDecFromStr failed: %08X", static_cast<unsigned>(hr));
@@ -113,15 +138,15 @@ void ole_variant::from_string(const std::string& text, VARTYPE type) {
     }
     case VT_DATE: {
       trace(1, "GOT VT_DATE");
-      ole_date date(text);
+      ole_date date(view);
       if (date.is_valid()) set_system_time(date.get_system_time());
       else clear();
       return;
     }
     case VT_BOOL: {
       bool value;
-      if (equals_ignoring_case(text, "yes") || equals_ignoring_case(text, "true")) value = true;
-      else if (equals_ignoring_case(text, "no") || equals_ignoring_case(text, "false")) value = false;
+      if (equals_ignoring_case(view, "yes") || equals_ignoring_case(view, "true")) value = true;
+      else if (equals_ignoring_case(view, "no") || equals_ignoring_case(view, "false")) value = false;
       else {
         std::optional<__int128> number = read_integer(text);
         value = !number || *number != 0;  // beyond 64 bits is still not zero
@@ -133,16 +158,16 @@ void ole_variant::from_string(const std::string& text, VARTYPE type) {
     }
     case VT_BLOB:
     case VT_BINARY_ARRAY:
-      parse_binary(text);
+      parse_binary(view);
       return;
     default:
-      parse_through_automation(text, type);
+      parse_through_automation(std::string(view), type);
       return;
   }
 }
 
 // A number outside the type's range gives no value rather than a wrapped one.
-void ole_variant::parse_integer(const std::string& text, VARTYPE type) {
+void ole_variant::parse_integer(const char* text, VARTYPE type) {
   std::optional<__int128> number = read_integer(text);
   clear();
   bool in_range = false;
@@ -161,7 +186,7 @@ void ole_variant::parse_integer(const std::string& text, VARTYPE type) {
     }
   }
   if (!in_range) {
-    trace(2, "Number '%s' is out of range for type %d", text.c_str(), type);
+    trace(2, "Number '%s' is out of range for type %d", text, type);
     clear();
     return;
   }
@@ -169,7 +194,7 @@ void ole_variant::parse_integer(const std::string& text, VARTYPE type) {
 }
 
 // Hexadecimal text, two digits a byte, with an optional "0x" in front.
-void ole_variant::parse_binary(const std::string& text) {
+void ole_variant::parse_binary(std::string_view text) {
   clear();
   if (text.size() % 2 != 0) {
     trace(2, "Incorrect BLOB (size is odd)");

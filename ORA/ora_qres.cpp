@@ -84,8 +84,17 @@ udb_record* ora_query_results::get_item() {
     trace(1, "fetch wasn't called yet");
     if (!fetch_row()) return nullptr;
   }
-  current_.reset();
-  current_ = std::make_unique<ora_record>(columns_);
+  if (!current_) {
+    current_ = std::make_unique<ora_record>(columns_);
+  } else {
+    // The record handed out for the previous row becomes this row's record.
+    try {
+      current_->refill(columns_);
+    } catch (...) {
+      current_.reset();  // never hand out a half-filled row
+      throw;
+    }
+  }
   fetched_ = false;
   return current_.get();
 }

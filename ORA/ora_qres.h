@@ -6,8 +6,9 @@
 //
 // Reading protocol: is_eof fetches the next row and answers whether there was
 // none; get_item then hands out that row; next does nothing. The record that
-// get_item returns belongs to the result set and lives until the next
-// get_item or the end of the result set.
+// get_item returns belongs to the result set and holds that row until the
+// next get_item, which fills the same record with the next row, or the end
+// of the result set.
 #include <memory>
 #include <string>
 #include <vector>

@@ -82,7 +82,7 @@ void ora_string::define(OCIStmt* statement, ub4 position) {
 void ora_string::to_variant(ole_variant& value) {
   TK_CHECK(!buffer_.empty(), "ora_type");
   buffer_.back() = u'\0';
-  value.attach_wstring(std::u16string(buffer_.data()));
+  value.attach_wstring(std::u16string_view(buffer_.data()));
 }
 
 // ---- RAW ----
@@ -180,13 +180,22 @@ std::unique_ptr<ora_type> make_ora_type(OCIParam* column, ub2 type_code) {
 
 ora_record::ora_record(const std::vector<std::unique_ptr<ora_type>>& columns) {
   trace(1, "ora_record::ctor");
+  for (const auto& column : columns) add(std::make_unique<udb_field>(column->name(), column->size(), ole_variant()));
+  refill(columns);
+}
+
+void ora_record::refill(const std::vector<std::unique_ptr<ora_type>>& columns) {
+  TK_CHECK(columns.size() == fields_.size(), "ora_type");
   for (size_t i = 0; i < columns.size(); ++i) {
     ora_type& column = *columns[i];
+    // Each value is written over whatever the field held, of whatever type the
+    // consumer of the previous row may have changed it to.
+    ole_variant& value = *fields_[i];
     if (column.is_null()) {
       trace(1, "Field #%d has NULL value", static_cast<int>(i));
-      add(std::make_unique<udb_field>(column.name(), column.size(), ole_variant()));
+      value = ole_variant();
     } else {
-      add(column.make_value_field());
+      column.to_variant(value);
     }
   }
 }

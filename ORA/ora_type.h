@@ -188,4 +188,7 @@ std::unique_ptr<ora_type> make_ora_type(OCIParam* column, ub2 type_code);
 class ora_record : public udb_record {
  public:
   explicit ora_record(const std::vector<std::unique_ptr<ora_type>>& columns);
+  // The next fetched row into the same fields: a result set keeps one record
+  // and its fields, names and buffers from row to row.
+  void refill(const std::vector<std::unique_ptr<ora_type>>& columns);
 };

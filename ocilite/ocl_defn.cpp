@@ -2,6 +2,7 @@
 // the caller asked for, as Oracle converts it.
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 #include "ocilite/ocl_hand.h"
 #include "ocilite/ocl_val.h"
@@ -14,6 +15,19 @@ namespace {
 std::string column_text(sqlite3_stmt* row, int i) {
   const unsigned char* t = sqlite3_column_text(row, i);
   return t ? std::string(reinterpret_cast<const char*>(t), sqlite3_column_bytes(row, i)) : "";
+}
+
+// The text SQLite holds for the value, valid until the row moves on.
+std::string_view column_view(sqlite3_stmt* row, int i) {
+  const unsigned char* t = sqlite3_column_text(row, i);
+  return t ? std::string_view(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_column_bytes(row, i)))
+           : std::string_view();
+}
+
+bool is_ascii(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
 }
 
 std::string column_bytes(sqlite3_stmt* row, int i) {
@@ -56,7 +70,8 @@ bool value_text(const column_desc& col, sqlite3_stmt* row, int i, std::string& o
               : number_text(v);
     return true;
   }
-  out = column_text(row, i);
+  std::string_view stored = column_view(row, i);
+  out.assign(stored.data(), stored.size());
   if (t.is_datetime()) {
     datetime when;
     if (parse_stored_datetime(out, when)) {
@@ -121,13 +136,32 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
 
   switch (d.dty) {
     case SQLT_STR: case SQLT_CHR: case SQLT_AFC: case SQLT_LNG: case SQLT_VCS: {
-      std::string text;
+      // One text buffer per thread, kept from value to value.
+      thread_local std::string text;
       if (!value_text(col, row, index, text, error)) return OCI_ERROR;
-      std::string bytes = text_out(env, text);
       size_t term = d.dty == SQLT_STR ? terminator_size(env) : 0;
       size_t capacity = d.value_sz > 0 ? (size_t)d.value_sz : 0;
       size_t room = capacity >= term ? capacity - term : 0;
       if (env->utf16) room &= ~size_t(1);
+      if (env->utf16 && is_ascii(text)) {
+        // Each character is one UTF-16 unit: widened straight into the buffer.
+        size_t total = text.size() * 2;
+        size_t n = std::min(room, total);
+        if (target) {
+          for (size_t k = 0; k < n / 2; ++k) {
+            char16_t unit = static_cast<unsigned char>(text[k]);
+            std::memcpy(target + 2 * k, &unit, 2);
+          }
+          if (term && capacity >= n + term) std::memset(target + n, 0, term);
+        }
+        if (n < total) {
+          done(total > 32767 ? -2 : (sb2)total, n, 1406);
+          return OCI_SUCCESS_WITH_INFO;
+        }
+        done(0, n, 0);
+        return OCI_SUCCESS;
+      }
+      std::string bytes = text_out(env, text);
       size_t n = std::min(room, bytes.size());
       // Never end a cut UTF-16 text in the middle of a surrogate pair.
       if (env->utf16 && n < bytes.size() && n >= 2) {
@@ -187,7 +221,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
     case SQLT_DAT: {
       datetime when;
       if (sqlite3_column_type(row, index) != SQLITE_TEXT ||
-          !parse_stored_datetime(column_text(row, index), when)) {
+          !parse_stored_datetime(column_view(row, index), when)) {
         error = make_error(932, "expected DATE got " + col.type.data_type());
         return OCI_ERROR;
       }
@@ -241,8 +275,14 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
       lob->polling = false;
       lob->text.clear();
       lob->bytes.clear();
-      if (is_text) lob->text = platform::utf8_to_utf16(column_text(row, index));
-      else lob->bytes = column_bytes(row, index);
+      // The locator keeps its buffers from row to row.
+      if (is_text) {
+        std::string_view stored = column_view(row, index);
+        if (is_ascii(stored)) lob->text.assign(stored.begin(), stored.end());
+        else lob->text = platform::utf8_to_utf16(stored);
+      } else if (const void* b = sqlite3_column_blob(row, index)) {
+        lob->bytes.assign(static_cast<const char*>(b), static_cast<size_t>(sqlite3_column_bytes(row, index)));
+      }
       done(0, sizeof(void*), 0);
       return OCI_SUCCESS;
     }

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
+#include <limits>
+#include <system_error>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +22,29 @@ const char* const month_names[] = {"JANUARY", "FEBRUARY", "MARCH",     "APRIL",
 // Answers the digits without leading/trailing zeros and the exponent e with
 // value = 0.digits × 10^e.
 void decimal_digits(double value, std::string& digits, int& exponent) {
+  // Fast path: a double whose shortest round-trip form has at most 15 digits
+  // prints those digits (then zeros) at precision 15, since every decimal of
+  // 15 significant digits survives the trip through a normal double. Longer
+  // shortest forms are left to the search below.
+  if (value >= std::numeric_limits<double>::min()) {
+    char shortest[40];
+    std::to_chars_result r =
+        std::to_chars(shortest, shortest + sizeof shortest - 1, value, std::chars_format::scientific);
+    if (r.ec == std::errc()) {
+      *r.ptr = '\0';
+      char found[20];
+      size_t count = 0;
+      const char* p = shortest;
+      for (; p < r.ptr && *p != 'e' && count < sizeof found; ++p)
+        if (*p >= '0' && *p <= '9') found[count++] = *p;
+      if (p < r.ptr && *p == 'e' && count <= 15) {
+        while (count > 1 && found[count - 1] == '0') --count;
+        digits.assign(found, count);
+        exponent = std::atoi(p + 1) + 1;
+        return;
+      }
+    }
+  }
   char buf[64];
   for (int precision = 15; precision <= 17; ++precision) {
     std::snprintf(buf, sizeof buf, "%.*e", precision - 1, value);

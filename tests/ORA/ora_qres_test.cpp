@@ -112,3 +112,50 @@ TEST_F(ora_source_test, MisuseOfAResultSetIsAnInternalError) {
   EXPECT_THROW(broken.initialize(0, u"SELECT * FROM NO_SUCH"), ora_exception);
   EXPECT_FALSE(broken.is_initialized());
 }
+
+// The consumer of a record converts its values in place (to the destination's
+// types); the next row must still arrive whole in every field, with its own
+// type, and a NULL must not keep the previous row's value.
+TEST_F(ora_source_test, EachRowArrivesWholeInTheRecordItsPredecessorWasConvertedIn) {
+  open(kRows);
+  ora_query_results rows(0, u"SELECT ID, NAME, TXT, PIC, EXTRA FROM R ORDER BY ID");
+  std::vector<std::vector<std::u16string>> seen;
+  std::vector<std::vector<VARTYPE>> types;
+  while (!rows.is_eof()) {
+    udb_record* record = rows.get_item();
+    ASSERT_NE(record, nullptr);
+    ASSERT_EQ(record->size(), 5u);
+    std::vector<std::u16string> texts;
+    std::vector<VARTYPE> row_types;
+    for (size_t i = 0; i < record->size(); ++i) {
+      udb_field& cell = (*record)[i];
+      row_types.push_back(cell.get_type());
+      texts.push_back(cell.get_type() == VT_EMPTY ? u"<null>" : cell.to_wstring().substr(0, 8));
+    }
+    EXPECT_EQ((*record)[0].name(), u"ID");
+    EXPECT_EQ((*record)[4].name(), u"EXTRA");
+    seen.push_back(texts);
+    types.push_back(row_types);
+    // What the destination does to a record: every value changed in place.
+    (*record)[0].change_type(VT_BSTR);
+    (*record)[1].set_value(ole_variant(std::vector<BYTE>{1, 2, 3}));
+    SYSTEMTIME when{};
+    when.wYear = 2001; when.wMonth = 2; when.wDay = 3;
+    (*record)[2].set_value(ole_variant(when));
+    (*record)[4].change_type(VT_BSTR);
+    if ((*record)[3].get_type() != VT_EMPTY) (*record)[3].set_value(ole_variant(u"replaced"));
+  }
+  const std::vector<std::vector<std::u16string>> expected = {
+      {u"1", u"one", u"long tex", u"0x0102", u"e1"},
+      {u"2", u"two", u"<null>", u"0xABCDCD", u"e2"},
+      {u"3", u"three", u"long tex", u"<null>", u"e3"}};
+  EXPECT_EQ(seen, expected);
+  for (const auto& row_types : types) {
+    EXPECT_EQ(row_types[0], VT_I2);
+    EXPECT_EQ(row_types[1], VT_BSTR);
+    EXPECT_EQ(row_types[4], VT_BSTR);
+  }
+  EXPECT_EQ(types[1][2], VT_EMPTY);
+  EXPECT_EQ(types[2][3], VT_EMPTY);
+  EXPECT_EQ(types[1][3], VT_BINARY_ARRAY);
+}
