@@ -52,7 +52,7 @@ int in_child(const std::function<int()>& body) {
 // or killed.
 class child_holder {
  public:
-  child_holder(const std::string& path, bool read_only, bool exclusive) {
+  child_holder(const std::string& path, bool read_only, bool exclusive, bool as_nobody = false) {
     int report[2], go[2];
     if (::pipe(report) != 0 || ::pipe(go) != 0) throw std::runtime_error("pipe");
     pid_ = ::fork();
@@ -62,6 +62,7 @@ class child_holder {
       {
         std::unique_ptr<jet_database> db;
         char outcome = 0;
+        if (as_nobody && ::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(97);
         try {
           db = std::make_unique<jet_database>(path, read_only, exclusive);
         } catch (const jet_error& error) {
@@ -348,6 +349,21 @@ TEST_F(jet_lock_test, folder_nobody_may_write_opens_for_reading_or_exclusively) 
   jet_database alone(path(), false, true);
   EXPECT_TRUE(alone.exclusive());
   EXPECT_FALSE(fs::exists(lock_file()));
+}
+
+TEST_F(jet_lock_test, exclusive_reader_of_a_file_it_may_not_write_holds_it_shared) {
+  fs::permissions(path(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  {
+    // The superuser may write anything: the child gives that up first.
+    child_holder reader(path(), true, true, true);
+    ASSERT_EQ(reader.outcome(), 0);
+    EXPECT_EQ(open_outcome(path(), true, false), 0);  // other readers get in
+    // Whoever may write it still cannot have it alone (and one who may not
+    // write it cannot open it for update at all).
+    EXPECT_EQ(open_outcome(path(), false, true), ::geteuid() == 0 ? 45 : 51);
+    EXPECT_EQ(reader.release(), 0);
+  }
+  fs::permissions(path(), fs::perms::owner_write, fs::perm_options::add);
 }
 
 TEST_F(jet_lock_test, lock_file_is_never_written_through_a_link) {
