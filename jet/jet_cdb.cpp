@@ -348,6 +348,7 @@ void jet_create_database(const std::string& path) {
       jet_table_def access_objects = definition_of(access_objects_table());
       jet_write_new_table(pager, access_objects, maps, {});
       defs.push_back(access_objects);
+      pager.flush();
     }
 
     jet_database db(path, false);

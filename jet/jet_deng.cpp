@@ -298,6 +298,11 @@ void jd_session::close() {
     }
   }
   writers_.clear();
+  try {
+    if (db_ && db_->pager().writable()) db_->pager_for_update().flush();  // pages still held in memory
+  } catch (...) {
+    if (!first) first = std::current_exception();
+  }
   db_.reset();
   if (first) std::rethrow_exception(first);
 }

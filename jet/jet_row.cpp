@@ -1,6 +1,8 @@
 #include "jet/jet_row.h"
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 
 #include "jet/jet_err.h"
 #include "jet/jet_fmt4.h"
@@ -18,7 +20,8 @@ uint32_t stored_size(const jet_column& column) {
 
 }  // namespace
 
-std::vector<jet_cell> jet_split_row(const jet_table_def& def, const jet_view& row, uint16_t* columns_out) {
+void jet_split_row(const jet_table_def& def, const jet_view& row, std::vector<jet_cell>& cells,
+                   uint16_t* columns_out) {
   const std::string& file = row.file();
   uint32_t row_columns = row.u16(0);
   if (columns_out) *columns_out = uint16_t(row_columns);
@@ -30,43 +33,56 @@ std::vector<jet_cell> jet_split_row(const jet_table_def& def, const jet_view& ro
   };
 
   // Variable offsets: count just before the mask, entries before that in
-  // reverse order, and the end-of-data offset after the last entry.
+  // reverse order, and the end-of-data offset after the last entry. All are
+  // checked first; cells read the two around them afterwards.
   uint32_t var_count = 0;
-  std::vector<uint32_t> var_offsets;
+  auto var_offset = [&](uint32_t i) { return uint32_t(row.u16(mask_at - 2 - jet4::row_var_entry_size * (i + 1))); };
   if (def.var_column_count > 0) {
     if (mask_at < 2) throw jet_corrupt(file, "row too short for its variable table");
     var_count = row.u16(mask_at - 2);
     size_t table_bytes = size_t(var_count + 1) * jet4::row_var_entry_size;
     if (table_bytes + 2 > mask_at) throw jet_corrupt(file, "variable table larger than its row");
+    uint32_t previous = 0;
     for (uint32_t i = 0; i <= var_count; ++i) {
-      uint32_t offset = row.u16(mask_at - 2 - jet4::row_var_entry_size * (i + 1));
-      if (offset > mask_at - 2 - table_bytes || (i > 0 && offset < var_offsets.back()))
+      uint32_t offset = var_offset(i);
+      if (offset > mask_at - 2 - table_bytes || offset < previous)
         throw jet_corrupt(file, "variable column offset outside its row");
-      var_offsets.push_back(offset);
+      previous = offset;
     }
   }
 
-  std::vector<jet_cell> cells(def.columns.size());
+  cells.resize(def.columns.size());
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const jet_column& column = def.columns[i];
     jet_cell& cell = cells[i];
+    cell.bytes.clear();
     cell.present = present(column.number);
     if (!cell.present || column.type == jet_type::boolean) continue;
+    size_t start = 0;
+    size_t length = 0;
     if (column.is_fixed()) {
-      size_t start = jet4::row_col_count_size + size_t(column.fixed_offset);
-      cell.bytes = row.bytes(start, stored_size(column));
+      start = jet4::row_col_count_size + size_t(column.fixed_offset);
+      length = stored_size(column);
     } else if (column.var_index < var_count) {
-      uint32_t start = var_offsets[column.var_index];
-      cell.bytes = row.bytes(start, var_offsets[column.var_index + 1] - start);
+      start = var_offset(column.var_index);
+      length = var_offset(column.var_index + 1) - start;
     } else {
       cell.present = false;  // the row predates the column
+      continue;
     }
+    row.require(start, length, "value outside its row");
+    cell.bytes.assign(row.data() + start, row.data() + start + length);
   }
+}
+
+std::vector<jet_cell> jet_split_row(const jet_table_def& def, const jet_view& row, uint16_t* columns_out) {
+  std::vector<jet_cell> cells;
+  jet_split_row(def, row, cells, columns_out);
   return cells;
 }
 
-std::vector<uint8_t> jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells,
-                                  uint16_t columns_wanted) {
+void jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells, std::vector<uint8_t>& row,
+                  uint16_t columns_wanted) {
   if (cells.size() != def.columns.size())
     throw jet_error(jet_dao_error::invalid_argument, "Row does not match its table.");
   uint32_t row_columns = columns_wanted ? columns_wanted : def.max_columns;
@@ -74,9 +90,14 @@ std::vector<uint8_t> jet_join_row(const jet_table_def& def, const std::vector<je
   uint32_t var_slots = 0;
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const jet_column& column = def.columns[i];
+    const jet_cell& cell = cells[i];
+    if (cell.present && column.number >= row_columns)
+      throw jet_error(jet_dao_error::invalid_argument, "Value for a column the row does not have.");
     if (column.type == jet_type::boolean) continue;
     if (column.is_fixed()) {
       fixed_size = std::max(fixed_size, uint32_t(column.fixed_offset) + stored_size(column));
+      if (cell.present && cell.bytes.size() != stored_size(column))
+        throw jet_error(jet_dao_error::invalid_argument, "Fixed value of the wrong size.");
     } else if (column.number < row_columns) {
       // Access gives a row a slot for each variable column it has, null or not.
       var_slots = std::max(var_slots, uint32_t(column.var_index) + 1);
@@ -84,40 +105,62 @@ std::vector<uint8_t> jet_join_row(const jet_table_def& def, const std::vector<je
   }
   if (def.var_column_count == 0) var_slots = 0;
 
-  std::vector<uint8_t> row(jet4::row_col_count_size + fixed_size, 0);
-  jet_put_u16(row.data(), uint16_t(row_columns));
-  std::vector<const jet_cell*> by_slot(var_slots, nullptr);
-  std::vector<uint8_t> mask((row_columns + 7) / 8, 0);
+  // The cell of each variable slot; a table's few slots need no allocation.
+  const jet_cell* few_slots[64];
+  std::vector<const jet_cell*> many_slots;
+  const jet_cell** by_slot = few_slots;
+  if (var_slots > std::size(few_slots)) {
+    many_slots.resize(var_slots);
+    by_slot = many_slots.data();
+  }
+  std::fill(by_slot, by_slot + var_slots, nullptr);
+  size_t var_bytes = 0;
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    const jet_column& column = def.columns[i];
+    if (!cells[i].present || column.type == jet_type::boolean || column.is_fixed()) continue;
+    if (column.var_index < var_slots) {
+      by_slot[column.var_index] = &cells[i];
+      var_bytes += cells[i].bytes.size();
+    }
+  }
+
+  // Column count, fixed area, variable data, its offsets (last first), their
+  // count, and the null mask.
+  const size_t var_start = jet4::row_col_count_size + fixed_size;
+  const size_t table_size = def.var_column_count > 0 ? size_t(var_slots + 1) * 2 + 2 : 0;
+  const size_t mask_size = (row_columns + 7) / 8;
+  row.assign(var_start + var_bytes + table_size + mask_size, 0);
+  uint8_t* out = row.data();
+  jet_put_u16(out, uint16_t(row_columns));
+  uint8_t* mask = out + row.size() - mask_size;
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const jet_column& column = def.columns[i];
     const jet_cell& cell = cells[i];
-    if (cell.present && column.number >= row_columns)
-      throw jet_error(jet_dao_error::invalid_argument, "Value for a column the row does not have.");
-    if (cell.present) mask[column.number / 8] |= uint8_t(1u << (column.number % 8));
-    if (!cell.present || column.type == jet_type::boolean) continue;
-    if (column.is_fixed()) {
-      if (cell.bytes.size() != stored_size(column))
-        throw jet_error(jet_dao_error::invalid_argument, "Fixed value of the wrong size.");
-      std::copy(cell.bytes.begin(), cell.bytes.end(), row.begin() + jet4::row_col_count_size + column.fixed_offset);
-    } else {
-      by_slot[column.var_index] = &cell;
-    }
+    if (!cell.present) continue;
+    mask[column.number / 8] |= uint8_t(1u << (column.number % 8));
+    if (column.type != jet_type::boolean && column.is_fixed() && !cell.bytes.empty())
+      std::memcpy(out + jet4::row_col_count_size + column.fixed_offset, cell.bytes.data(), cell.bytes.size());
   }
   if (def.var_column_count > 0) {
-    std::vector<uint16_t> offsets;
-    for (const jet_cell* cell : by_slot) {
-      offsets.push_back(uint16_t(row.size()));
-      if (cell) row.insert(row.end(), cell->bytes.begin(), cell->bytes.end());
+    size_t at = var_start;
+    // The entry of slot s is the (s+1)-th from the count, going backwards.
+    uint8_t* count_at = out + var_start + var_bytes + table_size - 2;
+    for (uint32_t slot = 0; slot < var_slots; ++slot) {
+      jet_put_u16(count_at - 2 * (slot + 1), uint16_t(at));
+      if (const jet_cell* cell = by_slot[slot]; cell && !cell->bytes.empty()) {
+        std::memcpy(out + at, cell->bytes.data(), cell->bytes.size());
+        at += cell->bytes.size();
+      }
     }
-    offsets.push_back(uint16_t(row.size()));
-    for (size_t i = offsets.size(); i-- > 0;) {
-      row.push_back(uint8_t(offsets[i]));
-      row.push_back(uint8_t(offsets[i] >> 8));
-    }
-    row.push_back(uint8_t(var_slots));
-    row.push_back(uint8_t(var_slots >> 8));
+    jet_put_u16(count_at - 2 * (var_slots + 1), uint16_t(at));
+    jet_put_u16(count_at, uint16_t(var_slots));
   }
-  row.insert(row.end(), mask.begin(), mask.end());
+}
+
+std::vector<uint8_t> jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells,
+                                  uint16_t columns_wanted) {
+  std::vector<uint8_t> row;
+  jet_join_row(def, cells, row, columns_wanted);
   return row;
 }
 

@@ -22,10 +22,16 @@ struct jet_cell {
 // order; offsets are checked (3049).
 // `row_columns`, when given, receives the column count the row was written with.
 std::vector<jet_cell> jet_split_row(const jet_table_def& def, const jet_view& row, uint16_t* row_columns = nullptr);
+// The same into `cells` (replaced), whose allocations are used again.
+void jet_split_row(const jet_table_def& def, const jet_view& row, std::vector<jet_cell>& cells,
+                   uint16_t* row_columns = nullptr);
 // Lays cells out as a row: the inverse of jet_split_row. New rows carry every
 // column of the table (row_columns 0); a row rewritten keeps its own count.
 std::vector<uint8_t> jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells,
                                   uint16_t row_columns = 0);
+// The same into `row` (replaced), whose allocation is used again.
+void jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells, std::vector<uint8_t>& row,
+                  uint16_t row_columns = 0);
 // A stored cell as a value; long values are fetched through `pager`.
 jet_value jet_cell_value(const jet_pager& pager, const jet_column& column, const jet_cell& cell);
 

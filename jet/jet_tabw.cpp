@@ -1,6 +1,7 @@
 #include "jet/jet_tabw.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "jet/jet_byte.h"
 #include "jet/jet_err.h"
@@ -102,11 +103,13 @@ void jet_table_writer::rebuild_indexes() {
           if (def_.columns[at].number == key_column.column_number) keyed[at] = true;
     jet_table_cursor cursor(pager_, def_);
     std::vector<uint8_t> stored;
-    std::vector<jet_value> row(def_.columns.size());
+    std::vector<jet_cell> cells;
+    std::vector<jet_value> row;
+    for (const jet_column& column : def_.columns) row.push_back(jet_value::null(column.type));
     while (cursor.next_stored(stored)) {
-      std::vector<jet_cell> cells = jet_split_row(def_, jet_view(stored, pager_.path()));
+      jet_split_row(def_, jet_view(stored, pager_.path()), cells);
       for (size_t at = 0; at < cells.size() && at < row.size(); ++at)
-        row[at] = keyed[at] ? jet_cell_value(pager_, def_.columns[at], cells[at]) : jet_value::null(def_.columns[at].type);
+        if (keyed[at]) row[at] = jet_cell_value(pager_, def_.columns[at], cells[at]);
       for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
         const jet_real_index& index = def_.real_indexes[i];
         jet_index_entry entry;
@@ -160,7 +163,8 @@ void jet_table_writer::close() {
     rebuild_indexes();
     definition_stale_ = true;
   }
-  if (definition_stale_) save_definition();
+  if (definition_stale_) write_definition();
+  pager_.flush();
 }
 
 void jet_table_writer::mark_owned(uint32_t owned_map, uint32_t free_map, uint32_t page) {
@@ -188,49 +192,57 @@ uint32_t jet_table_writer::add_lval_row(const jet_column& column, const std::vec
   return jet_row_pointer(lval_page_, uint32_t(number));
 }
 
-std::vector<uint8_t> jet_table_writer::place_long_value(const jet_column& column, const std::vector<uint8_t>& bytes) {
-  uint32_t length = uint32_t(bytes.size());
-  if (length > jet4::lv_length_mask) throw jet_error(3047, "Record is too large.");
-  if (length <= jet_inline_long_value_limit) return jet_lv_reference(jet_lv_place::inline_data, length, 0, bytes);
-  if (length <= max_row_size)
-    return jet_lv_reference(jet_lv_place::single_row, length, add_lval_row(column, bytes), {});
+void jet_table_writer::place_long_value(const jet_column& column, const std::vector<uint8_t>& bytes,
+                                        std::vector<uint8_t>& reference) {
+  const uint32_t length = uint32_t(bytes.size());
+  if (bytes.size() > jet4::lv_length_mask) throw jet_error(3047, "Record is too large.");
+  if (length <= jet_inline_long_value_limit) {
+    jet_lv_reference(jet_lv_place::inline_data, length, 0, bytes.data(), length, reference);
+    return;
+  }
+  if (length <= max_row_size) {
+    jet_lv_reference(jet_lv_place::single_row, length, add_lval_row(column, bytes), nullptr, 0, reference);
+    return;
+  }
   // A chain: each part carries the pointer to the next, so the last is written first.
-  const uint32_t part_size = max_row_size - jet4::lv_chain_link_size;
-  uint32_t parts = (length + part_size - 1) / part_size;
+  constexpr uint32_t part_size = max_row_size - jet4::lv_chain_link_size;
+  const uint32_t parts = (length + part_size - 1) / part_size;
   uint32_t next = 0;
   for (uint32_t i = parts; i-- > 0;) {
-    size_t from = size_t(i) * part_size;
-    size_t to = std::min<size_t>(bytes.size(), from + part_size);
-    std::vector<uint8_t> row(jet4::lv_chain_link_size);
-    jet_put_u32(row.data(), next);
-    row.insert(row.end(), bytes.begin() + long(from), bytes.begin() + long(to));
-    next = add_lval_row(column, row);
+    const uint32_t from = i * part_size;
+    const uint32_t part = std::min(length - from, part_size);
+    chain_part_.resize(jet4::lv_chain_link_size + size_t(part));
+    jet_put_u32(chain_part_.data(), next);
+    std::memcpy(chain_part_.data() + jet4::lv_chain_link_size, bytes.data() + from, part);
+    next = add_lval_row(column, chain_part_);
   }
-  return jet_lv_reference(jet_lv_place::chain, length, next, {});
+  jet_lv_reference(jet_lv_place::chain, length, next, nullptr, 0, reference);
 }
 
 uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
   if (values.size() != def_.columns.size())
     throw jet_error(jet_dao_error::invalid_argument, "Row does not match its table.");
   uint32_t auto_number = def_.next_auto_number;
-  std::vector<jet_cell> cells(values.size());
+  std::vector<jet_cell>& cells = cells_;
+  cells.resize(values.size());
   for (size_t i = 0; i < values.size(); ++i) {
     const jet_column& column = def_.columns[i];
-    jet_value value = values[i];
+    const jet_value& value = values[i];
     if (column.is_auto_long() && value.is_null) {
-      value = jet_value::null(column.type);
-      value.is_null = false;
-      value.integer = ++auto_number;
-    }
-    if (jet_type::is_long_value(column.type)) {
-      if (value.is_null) continue;
-      cells[i].present = true;
-      cells[i].bytes = place_long_value(column, jet_long_value_bytes(column, value));
+      jet_value number = jet_value::null(column.type);
+      number.is_null = false;
+      number.integer = ++auto_number;
+      jet_value_cell(column, number, cells[i]);
+    } else if (jet_type::is_long_value(column.type)) {
+      cells[i].present = !value.is_null;
+      cells[i].bytes.clear();
+      if (!value.is_null) place_long_value(column, jet_long_value_bytes(column, value, long_bytes_), cells[i].bytes);
     } else {
-      cells[i] = jet_value_cell(column, value);
+      jet_value_cell(column, value, cells[i]);
     }
   }
-  std::vector<uint8_t> row = jet_join_row(def_, cells);
+  std::vector<uint8_t>& row = row_;
+  jet_join_row(def_, cells, row);
   if (row.size() > max_row_size) throw jet_error(3047, "Record is too large.");
 
   // Keys first: a row that breaks a unique index is not written.
@@ -243,7 +255,8 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
       filled[i].integer = int32_t(jet_view(cells[i].bytes, pager_.path()).u32(0));
     }
   const std::vector<jet_value>& keyed = filled.empty() ? values : filled;
-  std::vector<std::vector<uint8_t>> keys(def_.real_indexes.size());
+  std::vector<std::vector<uint8_t>>& keys = keys_;
+  keys.resize(def_.real_indexes.size());
   for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
     bool all_null;
     if (!index_key(def_.real_indexes[i], keyed, keys[i], all_null))
@@ -289,8 +302,8 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
   def_.row_count += 1;
   def_.next_auto_number = auto_number;
   definition_stale_ = true;
-  // Counters follow once a page: a crash loses at most the count of one page's rows.
-  if (new_page) save_definition();
+  // Counters follow once a page: they lag the rows by at most one page's rows.
+  if (new_page) write_definition();
   return pointer;
 }
 
@@ -324,8 +337,13 @@ void jet_table_writer::remove(uint32_t row_pointer) {
   save_definition();
 }
 
-void jet_table_writer::save_definition() {
+void jet_table_writer::write_definition() {
   std::vector<std::vector<uint8_t>> pages = jet_tdef_pages(jet_encode_tdef(def_), def_.chain);
   for (size_t i = 0; i < pages.size(); ++i) pager_.write_page(def_.chain[i], pages[i]);
   definition_stale_ = false;
+}
+
+void jet_table_writer::save_definition() {
+  write_definition();
+  pager_.flush();
 }

@@ -2,16 +2,22 @@
 // Appending rows to a table of a database open for update: values become
 // cells, long values go to LVAL pages, rows go to the table's data pages
 // (a new page when none has room), and the definition's counters follow:
-// they are written when a data page is started and by close(), so a crash
-// between the two leaves the rows of the last page uncounted (row count and
-// next AutoNumber lag; the rows themselves are on disk) and the indexes as
-// they were when the writer opened. Unique indexes
-// are enforced as rows arrive; every index of the table is rebuilt from its
-// rows by close(), sorting in bounded memory. The database must outlive the writer.
+// they are written when a data page is started and by close(). Unique
+// indexes are enforced as rows arrive; every index of the table is rebuilt
+// from its rows by close(), sorting in bounded memory.
+// Pages reach the file through the pager's cache: all changed pages together
+// whenever the cache is full, and at save_definition() and close(). A crash
+// before close() therefore leaves the file as it was at the last such
+// write-back: the rows appended since are lost, the counters may lag the
+// rows on disk by up to a page of rows (row count and next AutoNumber), and
+// the indexes are as they were when the writer opened. A crash during a
+// write-back may leave any part of it unwritten.
+// The database must outlive the writer.
 #include <cstdint>
 #include <vector>
 
 #include "jet/jet_db.h"
+#include "jet/jet_row.h"
 #include "jet/jet_kset.h"
 #include "jet/jet_tdef.h"
 #include "jet/jet_valu.h"
@@ -38,10 +44,12 @@ class jet_table_writer {
   // slot is flagged deleted, its long values stay until the file is compacted.
   void remove(uint32_t row_pointer);
 
-  // Writes the definition's counters back.
+  // Writes the definition's counters back, and every changed page to the file
+  // (3026 when the disk refuses).
   void save_definition();
-  // Rebuilds the indexes after rows were added and writes the definition's
-  // counters; the file is consistent afterwards. Rows may still be added.
+  // Rebuilds the indexes after rows were added, writes the definition's
+  // counters and every changed page; the file is consistent afterwards.
+  // Rows may still be added. 3026 when the disk refuses.
   void close();
 
  private:
@@ -55,8 +63,13 @@ class jet_table_writer {
   bool key_taken(size_t i, const std::vector<uint8_t>& key) const;
   std::vector<jet_value> row_at(uint32_t row_pointer) const;
 
-  std::vector<uint8_t> place_long_value(const jet_column& column, const std::vector<uint8_t>& bytes);
+  // Stores a long value's bytes and sets `reference` to the 12-byte reference
+  // the row holds (with the bytes themselves when they are short).
+  void place_long_value(const jet_column& column, const std::vector<uint8_t>& bytes,
+                        std::vector<uint8_t>& reference);
   uint32_t add_lval_row(const jet_column& column, const std::vector<uint8_t>& row);
+  // Writes the counters into the definition's pages (through the cache).
+  void write_definition();
   void mark_owned(uint32_t owned_map, uint32_t free_map, uint32_t page);
 
   jet_database& db_;
@@ -67,6 +80,12 @@ class jet_table_writer {
   uint32_t lval_page_ = 0;   // the LVAL page long values go to
   std::vector<uint8_t> lval_image_;
   std::vector<jet_key_set> unique_keys_;  // per physical index; empty unless unique
+  // Buffers append() uses again for every row.
+  std::vector<jet_cell> cells_;
+  std::vector<uint8_t> row_;
+  std::vector<uint8_t> long_bytes_;  // a Memo's stored text
+  std::vector<uint8_t> chain_part_;  // one row of a long value's chain
+  std::vector<std::vector<uint8_t>> keys_;
   bool indexes_stale_ = false;
   bool definition_stale_ = false;
 };
