@@ -11,6 +11,8 @@
 
 namespace {
 constexpr ub4 piece_bytes = 0x8000;
+// Room a column keeps for the next row's value; a larger value's goes with it.
+constexpr size_t kept_bytes = 1 << 20;
 }
 
 ora_lob::ora_lob(OCIParam* column, ub2 type_code) : ora_type(column, type_code) {
@@ -57,7 +59,8 @@ void ora_lob::to_variant(ole_variant& value) {
   // cost more than reading the values.
   if (length > 0 && piece_.empty()) piece_.resize(piece_bytes / 2);
   if (type_code_ == SQLT_CLOB) {
-    std::u16string text;
+    std::u16string& text = text_;
+    text.clear();
     for (ub4 offset = 1; text.size() < length;) {
       ub4 amount = read_lob(offset, piece_.data(), piece_bytes);
       if (amount == 0) break;
@@ -65,8 +68,10 @@ void ora_lob::to_variant(ole_variant& value) {
       offset += amount;
     }
     value.attach_wstring(text);
+    if (text.capacity() > kept_bytes / 2) std::u16string().swap(text);
   } else {
-    std::vector<BYTE> bytes;
+    std::vector<BYTE>& bytes = bytes_;
+    bytes.clear();
     const BYTE* piece = reinterpret_cast<const BYTE*>(piece_.data());
     for (ub4 offset = 1; bytes.size() < length;) {
       ub4 amount = read_lob(offset, piece_.data(), piece_bytes);
@@ -75,5 +80,6 @@ void ora_lob::to_variant(ole_variant& value) {
       offset += amount;
     }
     value.attach_binary(bytes);
+    if (bytes.capacity() > kept_bytes) std::vector<BYTE>().swap(bytes);
   }
 }

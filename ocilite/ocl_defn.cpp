@@ -278,7 +278,10 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
       // The locator keeps its buffers from row to row.
       if (is_text) {
         std::string_view stored = column_view(row, index);
-        if (is_ascii(stored)) lob->text.assign(stored.begin(), stored.end());
+        if (is_ascii(stored)) {
+          lob->text.resize(stored.size());
+          for (size_t k = 0; k < stored.size(); ++k) lob->text[k] = static_cast<unsigned char>(stored[k]);
+        }
         else lob->text = platform::utf8_to_utf16(stored);
       } else if (const void* b = sqlite3_column_blob(row, index)) {
         lob->bytes.assign(static_cast<const char*>(b), static_cast<size_t>(sqlite3_column_bytes(row, index)));

@@ -159,3 +159,25 @@ TEST_F(ora_source_test, EachRowArrivesWholeInTheRecordItsPredecessorWasConverted
   EXPECT_EQ(types[2][3], VT_EMPTY);
   EXPECT_EQ(types[1][3], VT_BINARY_ARRAY);
 }
+
+// A LOB column keeps its room from row to row: a short value after a long one
+// must carry only its own characters or bytes.
+TEST_F(ora_source_test, AShortLobAfterALongOneCarriesOnlyItsOwnContent) {
+  open("CREATE TABLE L (ID NUMBER(4), C CLOB, B BLOB);"
+       "INSERT INTO L VALUES (1, RPAD('a', 3000, 'b'), HEXTORAW(RPAD('AB', 80000, 'CD')));"
+       "INSERT INTO L VALUES (2, 'short', HEXTORAW('0102'));"
+       "INSERT INTO L VALUES (3, NULL, NULL);"
+       "INSERT INTO L VALUES (4, 'x', HEXTORAW('03'));");
+  ora_query_results rows(0, u"SELECT C, B FROM L ORDER BY ID");
+  std::vector<std::u16string> texts;
+  std::vector<std::vector<BYTE>> blobs;
+  while (!rows.is_eof()) {
+    udb_record& row = *rows.get_item();
+    texts.push_back(row[0].get_type() == VT_EMPTY ? u"<null>" : row[0].to_wstring().substr(0, 6));
+    const BYTE* bytes = nullptr;
+    size_t n = row[1].get_type() == VT_EMPTY ? 0 : row[1].get_bytes(&bytes);
+    blobs.push_back(n > 3 ? std::vector<BYTE>{0xFF, static_cast<BYTE>(n == 40000)} : std::vector<BYTE>(bytes, bytes + n));
+  }
+  EXPECT_EQ(texts, (std::vector<std::u16string>{u"abbbbb", u"short", u"<null>", u"x"}));
+  EXPECT_EQ(blobs, (std::vector<std::vector<BYTE>>{{0xFF, 1}, {1, 2}, {}, {3}}));
+}
