@@ -73,8 +73,12 @@ std::vector<uint8_t> jet_pager::read_prefix(size_t length) const {
 }
 
 jet_pager::frame* jet_pager::find(uint32_t page) const {
-  for (frame& held : frames_)
-    if (held.page == page) return &held;
+  if (last_found_ < frames_.size() && frames_[last_found_].page == page) return &frames_[last_found_];
+  for (size_t i = 0; i < frames_.size(); ++i)
+    if (frames_[i].page == page) {
+      last_found_ = i;
+      return &frames_[i];
+    }
   return nullptr;
 }
 
@@ -91,33 +95,67 @@ void jet_pager::read_page(uint32_t page, std::vector<uint8_t>& out) const {
     out.assign(held->bytes.begin(), held->bytes.end());
     return;
   }
-  out.resize(page_size_);
+  frame* keep = writable_ ? spare_frame() : nullptr;
+  if (!keep) {
+    read_from_file(page, out);
+    return;
+  }
+  keep->page = no_page;  // until the read has succeeded
+  read_from_file(page, keep->bytes);
+  keep->page = page;
+  keep->dirty = false;
+  keep->last_use = ++clock_;
+  out.assign(keep->bytes.begin(), keep->bytes.end());
+}
+
+void jet_pager::read_from_file(uint32_t page, std::vector<uint8_t>& into) const {
+  into.resize(page_size_);
   off_t at = off_t(uint64_t(page) * page_size_);
   size_t done = 0;
   while (done < page_size_) {
-    ssize_t got = ::pread(fd_, out.data() + done, page_size_ - done, at + off_t(done));
+    ssize_t got = ::pread(fd_, into.data() + done, page_size_ - done, at + off_t(done));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) throw jet_corrupt(path_, "cannot read page " + std::to_string(page));
     done += size_t(got);
   }
 }
 
-jet_pager::frame& jet_pager::take_frame() {
+std::vector<uint8_t>& jet_pager::page_for_update(uint32_t page) {
+  if (!writable_)
+    throw jet_error(jet_dao_error::read_only, "Database '" + path_ + "' is opened read-only.");
+  if (page >= page_count()) throw jet_corrupt(path_, "page " + std::to_string(page) + " is past the end");
+  frame* held = find(page);
+  if (!held) {
+    held = &take_frame();
+    held->page = no_page;  // until the read has succeeded
+    read_from_file(page, held->bytes);
+    held->page = page;
+  }
+  held->dirty = true;
+  held->last_use = ++clock_;
+  return held->bytes;
+}
+
+jet_pager::frame* jet_pager::spare_frame() const {
   if (frames_.size() < cache_pages) {
     frames_.emplace_back();
-    return frames_.back();
+    return &frames_.back();
   }
-  auto least_recent = [this](bool clean_only) {
-    frame* found = nullptr;
-    for (frame& held : frames_)
-      if ((!clean_only || !held.dirty) && (!found || held.last_use < found->last_use)) found = &held;
-    return found;
-  };
-  if (frame* clean = least_recent(true)) return *clean;
+  frame* found = nullptr;
+  for (frame& held : frames_)
+    if (!held.dirty && (!found || held.last_use < found->last_use)) found = &held;
+  return found;
+}
+
+jet_pager::frame& jet_pager::take_frame() {
+  if (frame* spare = spare_frame()) return *spare;
   // Every held page is changed: they go to the file together, which keeps
   // the file a whole picture of some moment and the writes large.
   flush();
-  return *least_recent(false);
+  frame* found = &frames_.front();
+  for (frame& held : frames_)
+    if (held.last_use < found->last_use) found = &held;
+  return *found;
 }
 
 void jet_pager::write_page(uint32_t page, const std::vector<uint8_t>& bytes) {

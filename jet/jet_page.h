@@ -6,6 +6,8 @@
 // appends costs a few large writes instead of one write per change. Reads
 // are served from the held pages first: this pager always shows its own
 // changes; other handles on the file see them once they are written back.
+// A pager open for writing also keeps pages it reads while it has room for
+// them without writing anything back (the file is its alone then).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,6 +46,11 @@ class jet_pager {
   // Writes a whole page; writing page_count() extends the file by one page.
   // Raises 3026 when pages written back to make room are refused.
   void write_page(uint32_t page, const std::vector<uint8_t>& bytes);
+  // The held bytes of an existing page, to be changed in place (their size
+  // stays the page size); the page counts as changed. Valid until the next
+  // call on this pager. Saves a writer that adds to one page again and again
+  // a copy of the page each time.
+  std::vector<uint8_t>& page_for_update(uint32_t page);
   // Writes every changed page back to the file; 3026 when the disk refuses
   // (the pages not written stay held, and a later flush tries them again).
   void flush();
@@ -51,18 +58,24 @@ class jet_pager {
   size_t dirty_pages() const;
 
  private:
+  static constexpr uint32_t no_page = UINT32_MAX;
   struct frame {
-    uint32_t page = 0;
+    uint32_t page = no_page;
     bool dirty = false;
     uint64_t last_use = 0;
     std::vector<uint8_t> bytes;
   };
   // The held frame of `page`, or null.
   frame* find(uint32_t page) const;
-  // A frame for a page not held: a new one while there is room, else the
-  // least recently used unchanged one, after writing every change back when
-  // all are changed.
+  // A frame that may take another page without a write-back: a new one
+  // while there is room, else the least recently used unchanged one; null
+  // when every held page is changed.
+  frame* spare_frame() const;
+  // A frame for a page not held: a spare one, else the least recently used
+  // after writing every change back.
   frame& take_frame();
+  // Reads a page from the file itself.
+  void read_from_file(uint32_t page, std::vector<uint8_t>& into) const;
   // Writes the pages of `run`, whose numbers follow one another, with one call.
   void write_run(const std::vector<frame*>& run) const;
 
@@ -72,6 +85,7 @@ class jet_pager {
   uint64_t file_size_ = 0;
   uint32_t page_size_ = 4096;
   mutable std::vector<frame> frames_;
+  mutable size_t last_found_ = 0;  // the frame find() returned last: pages are used in runs
   mutable uint64_t clock_ = 0;
 };
 

@@ -177,17 +177,13 @@ uint32_t jet_table_writer::add_lval_row(const jet_column& column, const std::vec
   for (const jet_column_map& candidate : def_.column_maps)
     if (candidate.column_number == column.number) map = &candidate;
   if (lval_page_ != 0) {
-    int number = jet_page_add_row(lval_image_, row);
-    if (number >= 0) {
-      pager_.write_page(lval_page_, lval_image_);
-      return jet_row_pointer(lval_page_, uint32_t(number));
-    }
+    int number = jet_page_add_row(pager_.page_for_update(lval_page_), row);
+    if (number >= 0) return jet_row_pointer(lval_page_, uint32_t(number));
   }
   std::vector<uint8_t> page = jet_new_data_page(jet4::lval_owner_tag);
   int number = jet_page_add_row(page, row);
   if (number < 0) throw jet_error(3047, "Record is too large.");
   lval_page_ = jet_append_page(pager_, page);
-  lval_image_ = std::move(page);
   if (map) mark_owned(map->owned_pages, map->free_pages, lval_page_);
   return jet_row_pointer(lval_page_, uint32_t(number));
 }
@@ -274,16 +270,13 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
     for (auto it = owned.rbegin(); it != owned.rend() && data_page_ == 0; ++it) {
       std::vector<uint8_t> page = pager_.read_page(*it);
       jet_view view(page, pager_.path());
-      if (view.u8(0) == jet4::page_data && view.u32(jet4::data_owner_offset) == def_.page) {
-        data_page_ = *it;
-        data_image_ = std::move(page);
-      }
+      if (view.u8(0) == jet4::page_data && view.u32(jet4::data_owner_offset) == def_.page) data_page_ = *it;
     }
   }
   uint32_t page_number = data_page_;
   if (page_number != 0) {
-    number = jet_page_add_row(data_image_, row);
-    if (number >= 0) pager_.write_page(page_number, data_image_);
+    // The row goes into the pager's copy of the page: no copy of the page per row.
+    number = jet_page_add_row(pager_.page_for_update(page_number), row);
   }
   bool new_page = number < 0;
   if (new_page) {
@@ -292,7 +285,6 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
     page_number = jet_append_page(pager_, page);
     mark_owned(def_.owned_pages, def_.free_pages, page_number);
     data_page_ = page_number;
-    data_image_ = std::move(page);
   }
   uint32_t pointer = jet_row_pointer(page_number, uint32_t(number));
   for (size_t i = 0; i < keys.size(); ++i)
@@ -325,11 +317,9 @@ void jet_table_writer::remove(uint32_t row_pointer) {
     if (moved_at + 1 >= moved.size()) throw jet_corrupt(pager_.path(), "overflow pointer outside its page");
     moved[moved_at + 1] |= uint8_t((jet4::row_deleted_flag | jet4::row_overflow_flag) >> 8);
     pager_.write_page(jet_row_page(target), moved);
-    if (jet_row_page(target) == data_page_) data_image_ = moved;
   }
   jet_put_u16(&page[at], uint16_t(offset | jet4::row_deleted_flag | jet4::row_overflow_flag));
   pager_.write_page(page_number, page);
-  if (page_number == data_page_) data_image_ = page;
   if (def_.row_count > 0) def_.row_count -= 1;
   // The removed row's keys may be used again: the keys are gathered anew.
   collect_unique_keys();

@@ -75,10 +75,8 @@ class jet_table_writer {
   jet_database& db_;
   jet_pager& pager_;
   jet_table_def def_;
-  uint32_t data_page_ = 0;   // the page rows go to, 0 before the first
-  std::vector<uint8_t> data_image_;  // its bytes, as written
-  uint32_t lval_page_ = 0;   // the LVAL page long values go to
-  std::vector<uint8_t> lval_image_;
+  uint32_t data_page_ = 0;  // the page rows go to, 0 before the first
+  uint32_t lval_page_ = 0;  // the LVAL page long values go to
   std::vector<jet_key_set> unique_keys_;  // per physical index; empty unless unique
   // Buffers append() uses again for every row.
   std::vector<jet_cell> cells_;

@@ -94,6 +94,19 @@ TEST(jet_pager, changes_are_read_back_at_once_and_reach_the_file_at_flush) {
   EXPECT_EQ(on_disk(file.path(), 3), std::vector<uint8_t>(page_size, 0));
   EXPECT_EQ(pager.read_page(2), marked_page(2, 2));  // still held, now unchanged
   EXPECT_EQ(error_number([&] { pager.read_page(5); }), 3049);
+
+  // Changed in place: a page read from the file, and one already held.
+  pager.page_for_update(3)[100] = 0x77;
+  pager.page_for_update(2)[0] = 0x66;
+  EXPECT_EQ(pager.dirty_pages(), 2u);
+  EXPECT_EQ(pager.read_page(3)[100], 0x77);
+  EXPECT_EQ(on_disk(file.path(), 3)[100], 0);
+  pager.flush();
+  EXPECT_EQ(on_disk(file.path(), 3)[100], 0x77);
+  EXPECT_EQ(on_disk(file.path(), 2)[0], 0x66);
+  EXPECT_EQ(error_number([&] { pager.page_for_update(5); }), 3049);
+  jet_pager reader(file.path(), false);
+  EXPECT_EQ(error_number([&] { reader.page_for_update(1); }), 3051);
 }
 
 TEST(jet_pager, more_pages_than_the_cache_holds_are_written_back_whole_and_in_bounds) {
