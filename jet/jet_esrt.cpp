@@ -89,7 +89,7 @@ void jet_entry_sorter::finish_run(run_file file) {
   ++runs_written_;
 }
 
-void jet_entry_sorter::merge_runs(const std::function<void(const jet_index_entry&)>& take) {
+void jet_entry_sorter::merge_runs(const std::function<void(jet_index_entry&)>& take) {
   std::vector<run_file> runs = std::move(runs_);
   runs_.clear();
   // The head entry of each run, smallest first.
@@ -106,11 +106,11 @@ void jet_entry_sorter::merge_runs(const std::function<void(const jet_index_entry
   }
 }
 
-void jet_entry_sorter::drain(const std::function<void(const jet_index_entry&)>& take) {
+void jet_entry_sorter::drain(const std::function<void(jet_index_entry&)>& take) {
   if (runs_.empty()) {
     // Everything fits in memory: no files.
     std::sort(batch_.begin(), batch_.end(), entry_less);
-    for (const jet_index_entry& entry : batch_) take(entry);
+    for (jet_index_entry& entry : batch_) take(entry);
   } else {
     if (!batch_.empty()) spill();
     merge_runs(take);

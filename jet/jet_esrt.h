@@ -17,7 +17,8 @@ class jet_entry_sorter {
 
   void add(jet_index_entry entry);
   // Hands every entry to `take` in order; the sorter is empty afterwards.
-  void drain(const std::function<void(const jet_index_entry&)>& take);
+  // `take` may move the entry's key away: it is not used again.
+  void drain(const std::function<void(jet_index_entry&)>& take);
 
   // Runs on disk; at most 32 are open at once, more are merged into one.
   size_t runs() const { return runs_.size(); }
@@ -33,7 +34,7 @@ class jet_entry_sorter {
   void spill();
   void finish_run(run_file file);
   // Merges every run, handing the entries to `take`; the runs are gone afterwards.
-  void merge_runs(const std::function<void(const jet_index_entry&)>& take);
+  void merge_runs(const std::function<void(jet_index_entry&)>& take);
 
   static constexpr size_t max_open_runs = 32;
 

@@ -1,5 +1,7 @@
 #include "jet/jet_ibld.h"
 
+#include <utility>
+
 #include "jet/jet_err.h"
 #include "jet/jet_fmt4.h"
 #include "jet/jet_iwri.h"
@@ -16,16 +18,18 @@ jet_index_builder::jet_index_builder(uint32_t tdef_page, std::function<uint32_t(
                                      std::function<void(uint32_t, const std::vector<uint8_t>&)> write)
     : tdef_page_(tdef_page), next_page_(std::move(next_page)), write_(std::move(write)) {}
 
-void jet_index_builder::add(const jet_index_entry& entry) {
+void jet_index_builder::add(const jet_index_entry& entry) { add(jet_index_entry(entry)); }
+
+void jet_index_builder::add(jet_index_entry&& entry) {
   if (!any_ || entry.key != last_key_) {
     ++distinct_;
     last_key_ = entry.key;
   }
   any_ = true;
-  add_to(0, entry);
+  add_to(0, std::move(entry));
 }
 
-void jet_index_builder::add_to(size_t depth, const jet_index_entry& entry) {
+void jet_index_builder::add_to(size_t depth, jet_index_entry&& entry) {
   bool leaf = depth == 0;
   size_t size = entry_size(entry, leaf);
   if (size > entry_room) throw jet_error(jet_dao_error::invalid_argument, "Index key too long.");
@@ -43,7 +47,7 @@ void jet_index_builder::add_to(size_t depth, const jet_index_entry& entry) {
     here.several_pages = true;
   }
   level& here = levels_[depth];
-  here.entries.push_back(entry);
+  here.entries.push_back(std::move(entry));
   here.used += size;
 }
 
@@ -55,7 +59,7 @@ void jet_index_builder::write_level_page(size_t depth, uint32_t next) {
     up.child = here.page;
     here.entries.clear();
     here.used = 0;
-    add_to(depth + 1, up);  // may add a level; `here` is not used after this
+    add_to(depth + 1, std::move(up));  // may add a level; `here` is not used after this
   }
 }
 

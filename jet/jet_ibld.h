@@ -16,8 +16,10 @@ class jet_index_builder {
   jet_index_builder(uint32_t tdef_page, std::function<uint32_t()> next_page,
                     std::function<void(uint32_t, const std::vector<uint8_t>&)> write);
 
-  // Entries must come sorted (key bytes, then row pointer).
+  // Entries must come sorted (key bytes, then row pointer). The second form
+  // keeps the entry's key instead of copying it.
   void add(const jet_index_entry& entry);
+  void add(jet_index_entry&& entry);
   // Writes the pages still open and returns the root page. An empty index
   // is one empty leaf page.
   uint32_t finish();
@@ -32,7 +34,7 @@ class jet_index_builder {
     uint32_t prev = 0;
     bool several_pages = false;
   };
-  void add_to(size_t depth, const jet_index_entry& entry);
+  void add_to(size_t depth, jet_index_entry&& entry);
   void write_level_page(size_t depth, uint32_t next);
 
   uint32_t tdef_page_;

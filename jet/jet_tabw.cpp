@@ -142,7 +142,7 @@ void jet_table_writer::rebuild_indexes() {
           return page;
         },
         [&](uint32_t page, const std::vector<uint8_t>& bytes) { pager_.write_page(page, bytes); });
-    sorters[i].drain([&](const jet_index_entry& entry) { builder.add(entry); });
+    sorters[i].drain([&](jet_index_entry& entry) { builder.add(std::move(entry)); });
     index.first_page = builder.finish();
     for (uint32_t page : appended)
       if (!jet_usage_map_mark(pager_, index.used_pages, page, true))
