@@ -35,16 +35,17 @@ std::string column_bytes(sqlite3_stmt* row, int i) {
   return b ? std::string(static_cast<const char*>(b), sqlite3_column_bytes(row, i)) : "";
 }
 
-size_t char_count(const std::string& utf8) {
+size_t char_count(std::string_view utf8) {
   size_t n = 0;
   for (unsigned char c : utf8)
     if ((c & 0xC0) != 0x80) ++n;
   return n;
 }
 
-// The value as Oracle's implicit conversion to text gives it.
-bool value_text(const column_desc& col, sqlite3_stmt* row, int i, std::string& out,
-                oracle_error& error) {
+// The value as Oracle's implicit conversion to text gives it, in text: a view
+// of SQLite's own text when that is the answer, else of scratch.
+bool value_text(const column_desc& col, sqlite3_stmt* row, int i, std::string& scratch,
+                std::string_view& text, oracle_error& error) {
   const otype& t = col.type;
   int storage = sqlite3_column_type(row, i);
   if (t.kind == okind::bfile) {
@@ -53,36 +54,43 @@ bool value_text(const column_desc& col, sqlite3_stmt* row, int i, std::string& o
   }
   if (t.kind == okind::raw || t.kind == okind::long_raw || t.kind == okind::blob ||
       storage == SQLITE_BLOB) {
-    std::string bytes = column_bytes(row, i);
-    out = hex_text(bytes.data(), bytes.size());
+    const void* b = sqlite3_column_blob(row, i);
+    scratch = b ? hex_text(b, static_cast<size_t>(sqlite3_column_bytes(row, i))) : std::string();
+    text = scratch;
     return true;
   }
-  if (storage == SQLITE_INTEGER) {
-    out = number_text((int64_t)sqlite3_column_int64(row, i));
-    if (t.kind == okind::binary_float || t.kind == okind::binary_double)
-      out = binary_double_text((double)sqlite3_column_int64(row, i), t.kind == okind::binary_float);
-    return true;
-  }
-  if (storage == SQLITE_FLOAT) {
-    double v = sqlite3_column_double(row, i);
-    out = t.kind == okind::binary_float || t.kind == okind::binary_double
-              ? binary_double_text(v, t.kind == okind::binary_float)
-              : number_text(v);
+  const bool binary = t.kind == okind::binary_float || t.kind == okind::binary_double;
+  if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
+    if (binary) {
+      scratch = binary_double_text(sqlite3_column_double(row, i), t.kind == okind::binary_float);
+    } else {
+      char digits[number_chars_capacity];
+      size_t n = storage == SQLITE_INTEGER ? number_chars((int64_t)sqlite3_column_int64(row, i), digits)
+                                           : number_chars(sqlite3_column_double(row, i), digits);
+      scratch.assign(digits, n);
+    }
+    text = scratch;
     return true;
   }
   std::string_view stored = column_view(row, i);
-  out.assign(stored.data(), stored.size());
+  text = stored;
   if (t.is_datetime()) {
     datetime when;
-    if (parse_stored_datetime(out, when)) {
-      if (t.kind == okind::date) out = default_date_text(when);
+    if (parse_stored_datetime(stored, when)) {
+      if (t.kind == okind::date) scratch = default_date_text(when);
       else {
         if (t.kind != okind::timestamp_tz) when.has_zone = false;
-        out = default_timestamp_text(when, t.fraction);
+        scratch = default_timestamp_text(when, t.fraction);
       }
+      text = scratch;
     }
-  } else if ((t.kind == okind::char_ || t.kind == okind::nchar) && char_count(out) < (size_t)t.length) {
-    out += std::string(t.length - char_count(out), ' ');  // CHAR is blank-padded
+  } else if (t.kind == okind::char_ || t.kind == okind::nchar) {
+    size_t chars = char_count(stored);
+    if (chars < (size_t)t.length) {
+      scratch.assign(stored.data(), stored.size());
+      scratch.append(t.length - chars, ' ');  // CHAR is blank-padded
+      text = scratch;
+    }
   }
   return true;
 }
@@ -136,9 +144,8 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
 
   switch (d.dty) {
     case SQLT_STR: case SQLT_CHR: case SQLT_AFC: case SQLT_LNG: case SQLT_VCS: {
-      // One text buffer per thread, kept from value to value.
-      thread_local std::string text;
-      if (!value_text(col, row, index, text, error)) return OCI_ERROR;
+      std::string_view text;
+      if (!value_text(col, row, index, d.owner->text, text, error)) return OCI_ERROR;
       size_t term = d.dty == SQLT_STR ? terminator_size(env) : 0;
       size_t capacity = d.value_sz > 0 ? (size_t)d.value_sz : 0;
       size_t room = capacity >= term ? capacity - term : 0;
@@ -161,7 +168,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
         done(0, n, 0);
         return OCI_SUCCESS;
       }
-      std::string bytes = text_out(env, text);
+      std::string bytes = text_out(env, std::string(text));
       size_t n = std::min(room, bytes.size());
       // Never end a cut UTF-16 text in the middle of a surrogate pair.
       if (env->utf16 && n < bytes.size() && n >= 2) {
@@ -264,7 +271,14 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
       }
       void* locator_address = nullptr;
       std::memcpy(&locator_address, static_cast<char*>(d.valuep) + slot * sizeof(void*), sizeof(void*));
-      auto* lob = find<lob_handle>(locator_address, OCI_DTYPE_LOB);
+      // The same locator row after row: looked up again only when a handle was freed.
+      uint64_t freed = handles_freed();
+      if (!d.lob || d.lob_address != locator_address || d.lob_freed != freed) {
+        d.lob = find_handle(locator_address, OCI_DTYPE_LOB);
+        d.lob_address = locator_address;
+        d.lob_freed = freed;
+      }
+      auto* lob = static_cast<lob_handle*>(d.lob);  // cast only once known to be live
       if (!lob) {
         error = make_error(22275);
         return OCI_ERROR;

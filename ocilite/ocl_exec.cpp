@@ -131,7 +131,11 @@ std::string expand_insert_defaults(session& s, const std::string& sql, const std
 cursor::~cursor() { close(); }
 
 void cursor::close() {
-  if (stmt_) sqlite3_finalize(stmt_);
+  if (stmt_) {
+    // A statement may be freed by another thread than the one using the connection.
+    std::lock_guard<std::recursive_mutex> guard(session_->lock);
+    sqlite3_finalize(stmt_);
+  }
   stmt_ = nullptr;
   columns_.clear();
   row_pending_ = false;

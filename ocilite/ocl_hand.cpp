@@ -1,6 +1,7 @@
 // Environment, handles, descriptors, attributes and error retrieval.
 #include "ocilite/ocl_hand.h"
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
@@ -14,6 +15,7 @@ namespace {
 struct registry {
   std::recursive_mutex lock;
   std::unordered_map<const void*, std::unique_ptr<handle>> live;
+  std::atomic<uint64_t> freed{0};  // handles freed so far: a cached lookup is stale once it moves
 };
 
 registry& handles() {
@@ -47,10 +49,13 @@ handle* find_handle(const void* p, ub4 type) {
   return found->second.get();
 }
 
-void free_handle(handle* h) {
-  registry& r = handles();
-  std::lock_guard<std::recursive_mutex> guard(r.lock);
-  if (!r.live.count(h)) return;
+namespace {
+
+// Takes h and the handles it owns out of the registry (the lock is held);
+// owners come before what they own.
+void detach(registry& r, handle* h, std::vector<std::unique_ptr<handle>>& taken) {
+  auto found = r.live.find(h);
+  if (found == r.live.end()) return;
   std::vector<handle*> owned;
   if (auto* stmt = dynamic_cast<stmt_handle*>(h)) {
     owned.insert(owned.end(), stmt->defines.begin(), stmt->defines.end());
@@ -65,11 +70,29 @@ void free_handle(handle* h) {
     for (auto& [p, other] : r.live)
       if (other->env == h && other.get() != h) owned.push_back(other.get());
   }
-  std::unique_ptr<handle> keep = std::move(r.live[h]);
-  r.live.erase(h);
+  taken.push_back(std::move(found->second));
+  r.live.erase(found);
+  r.freed.fetch_add(1, std::memory_order_release);
   for (handle* child : owned)
-    if (child && r.live.count(child)) free_handle(child);
+    if (child) detach(r, child, taken);
 }
+
+}  // namespace
+
+void free_handle(handle* h) {
+  std::vector<std::unique_ptr<handle>> taken;
+  {
+    registry& r = handles();
+    std::lock_guard<std::recursive_mutex> guard(r.lock);
+    detach(r, h, taken);
+  }
+  // Destroyed outside the registry's lock, owned handles first: a statement's
+  // cursor takes its connection's lock, and a fetch holding that lock looks
+  // handles up.
+  while (!taken.empty()) taken.pop_back();
+}
+
+uint64_t handles_freed() { return handles().freed.load(std::memory_order_acquire); }
 
 std::string text_in(const env_handle* env, const void* data, ub4 length_bytes) {
   if (!data || !length_bytes) return std::string();

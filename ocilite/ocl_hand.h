@@ -3,6 +3,7 @@
 // process-wide registry, so a pointer the caller passes in is checked before
 // use: an unknown or already freed handle gives OCI_INVALID_HANDLE, never a
 // crash. Handles still alive when the library is unloaded are freed then.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +53,10 @@ struct define_handle : handle {
   void* indp = nullptr;
   ub2* rlenp = nullptr;
   ub2* rcodep = nullptr;
+  // The LOB locator last filled through this define, while no handle was freed since.
+  const void* lob_address = nullptr;
+  handle* lob = nullptr;
+  uint64_t lob_freed = 0;
 };
 
 struct param_handle : handle {
@@ -69,6 +74,7 @@ struct stmt_handle : handle {
   std::vector<param_handle*> params;
   ub4 rows_fetched = 0;
   ub2 statement_type = 0;
+  std::string text;  // a fetched value's text, its room kept from value to value
 };
 
 struct lob_handle : handle {
@@ -87,6 +93,10 @@ struct lob_handle : handle {
 handle* add_handle(std::unique_ptr<handle> h);
 handle* find_handle(const void* p, ub4 type);
 void free_handle(handle* h);  // frees the handles it owns too
+
+// How many handles have been freed so far; a handle found earlier is still
+// live while this has not changed.
+uint64_t handles_freed();
 
 template <typename T>
 T* find(const void* p, ub4 type) {

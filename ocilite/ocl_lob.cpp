@@ -95,6 +95,8 @@ sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* am
   if (!svc || !err || !lob || !amtp) return OCI_INVALID_HANDLE;
   clear(err);
   if (!svc->db) return fail(err, 3114);
+  std::shared_ptr<session> db = svc->db;
+  std::lock_guard<std::recursive_mutex> serialized(db->lock);  // a fetch may be filling the locator
   if (!lob->filled) return fail(err, 22275);
   if (!bufp || bufl == 0) return fail(err, 24801);
   bool utf16 = csid == OCI_UTF16ID || (csid == 0 && lob->env->utf16);

@@ -85,7 +85,7 @@ std::unique_ptr<session> open_file(const std::string& path, const std::string& u
   if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
   auto s = std::make_unique<session>();
   s->user = user;
-  if (sqlite3_open_v2(path.c_str(), &s->db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+  if (sqlite3_open_v2(path.c_str(), &s->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
     return nullptr;
   sqlite3_busy_timeout(s->db, 5000);
   sqlite3_stmt* probe = nullptr;
@@ -164,7 +164,8 @@ bool create_user_file(const std::string& path, const std::string& user,
   }
   session s;
   s.user = user;
-  if (sqlite3_open_v2(path.c_str(), &s.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+  if (sqlite3_open_v2(path.c_str(), &s.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                      nullptr) !=
       SQLITE_OK) {
     error = {1031, "ORA-01031: insufficient privileges (cannot create " + path + ")"};
     return false;

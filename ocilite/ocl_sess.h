@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@
 namespace ocl {
 
 struct session {
+  // The connection is opened without SQLite's own per-call locking: every OCI
+  // call that works on it holds this lock for the whole call instead (calls on
+  // one connection run one after another, as OCI promises in threaded mode).
+  std::recursive_mutex lock;
   sqlite3* db = nullptr;
   std::string user;
   std::vector<std::string> banner;  // V$VERSION rows

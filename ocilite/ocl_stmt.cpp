@@ -1,6 +1,7 @@
 // Statements: prepare, execute (parse only, describe, or run), the column
 // descriptors of a query, defines and fetch.
 #include <cstring>
+#include <mutex>
 
 #include "ocilite/ocl_hand.h"
 
@@ -98,11 +99,13 @@ sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iter
   clear(err);
   if (!stmt->prepared) return fail(err, 24337);
   if (!svc->db) return fail(err, 3114);
-  stmt->rows.reset();
+  stmt->rows.reset();  // finalized under its own connection's lock, before this one is taken
   drop_params(stmt);
   stmt->executed = false;
   stmt->rows_fetched = 0;
-  stmt->db = svc->db;
+  std::shared_ptr<session> db = svc->db;
+  std::lock_guard<std::recursive_mutex> serialized(db->lock);
+  stmt->db = db;
   stmt->rows = std::make_unique<cursor>();
   oracle_error error;
   if (!stmt->rows->prepare(*stmt->db, stmt->sql, error)) return fail(err, error);
@@ -126,6 +129,8 @@ sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, 
   if (!stmt->executed || !stmt->rows || !stmt->rows->is_query()) return fail(err, 24338);
   if (orientation != OCI_FETCH_NEXT && orientation != OCI_DEFAULT) return fail(err, 1002);
   if (nrows == 0) return OCI_SUCCESS;
+  std::shared_ptr<session> db = stmt->db;
+  std::lock_guard<std::recursive_mutex> serialized(db->lock);
   return fetch_rows(stmt, err, nrows);
 } catch (...) {
   return internal_failure(errhp);

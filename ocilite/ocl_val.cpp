@@ -84,31 +84,64 @@ std::string two(int v) {
 
 }  // namespace
 
-std::string number_text(int64_t value) { return std::to_string(value); }
+size_t number_chars(int64_t value, char* out) {
+  return static_cast<size_t>(std::to_chars(out, out + number_chars_capacity, value).ptr - out);
+}
 
-std::string number_text(double value) {
-  if (std::isnan(value)) return "~";
-  if (value == 0) return "0";
-  if (std::isinf(value)) return value > 0 ? "~" : "-~";
-  if (std::fabs(value) < 9.2e18 && value == std::trunc(value))
-    return std::to_string((long long)value);
-  std::string sign = value < 0 ? "-" : "";
+size_t number_chars(double value, char* out) {
+  auto put = [&](const char* text) {
+    size_t n = std::strlen(text);
+    std::memcpy(out, text, n);
+    return n;
+  };
+  if (std::isnan(value)) return put("~");
+  if (value == 0) return put("0");
+  if (std::isinf(value)) return put(value > 0 ? "~" : "-~");
+  if (std::fabs(value) < 9.2e18 && value == std::trunc(value)) return number_chars((int64_t)value, out);
   std::string digits;
   int e = 0;
   decimal_digits(std::fabs(value), digits, e);
-  std::string plain;
-  if (e <= 0) {
-    plain = "." + std::string(-e, '0') + digits;
-  } else if ((size_t)e >= digits.size()) {
-    plain = digits + std::string(e - digits.size(), '0');
-  } else {
-    plain = digits.substr(0, e) + "." + digits.substr(e);
+  const size_t count = digits.size();  // 1 to 17
+  size_t n = 0;
+  if (value < 0) out[n++] = '-';
+  // The plain form when it takes at most 40 characters, sign included.
+  size_t plain = e <= 0 ? 1 + (size_t)-e + count : (size_t)e >= count ? (size_t)e : count + 1;
+  if (n + plain <= 40) {
+    if (e <= 0) {
+      out[n++] = '.';
+      for (int k = 0; k < -e; ++k) out[n++] = '0';
+      for (char c : digits) out[n++] = c;
+    } else if ((size_t)e >= count) {
+      for (char c : digits) out[n++] = c;
+      for (size_t k = count; k < (size_t)e; ++k) out[n++] = '0';
+    } else {
+      for (size_t k = 0; k < count; ++k) {
+        if (k == (size_t)e) out[n++] = '.';
+        out[n++] = digits[k];
+      }
+    }
+    return n;
   }
-  if (plain.size() + sign.size() <= 40) return sign + plain;
-  std::string mantissa = digits.substr(0, 1);
-  if (digits.size() > 1) mantissa += "." + digits.substr(1);
+  out[n++] = digits[0];
+  if (count > 1) {
+    out[n++] = '.';
+    for (size_t k = 1; k < count; ++k) out[n++] = digits[k];
+  }
   int x = e - 1;
-  return sign + mantissa + "E" + (x < 0 ? "-" : "+") + std::to_string(std::abs(x));
+  out[n++] = 'E';
+  out[n++] = x < 0 ? '-' : '+';
+  n += static_cast<size_t>(std::to_chars(out + n, out + number_chars_capacity, std::abs(x)).ptr - (out + n));
+  return n;
+}
+
+std::string number_text(int64_t value) {
+  char text[number_chars_capacity];
+  return std::string(text, number_chars(value, text));
+}
+
+std::string number_text(double value) {
+  char text[number_chars_capacity];
+  return std::string(text, number_chars(value, text));
 }
 
 std::string binary_double_text(double value, bool single) {

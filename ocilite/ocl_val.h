@@ -12,6 +12,11 @@ namespace ocl {
 // Oracle's canonical text of a number: ".5", "-12.25", "1E+40", "0".
 std::string number_text(double value);
 std::string number_text(int64_t value);
+// The same text written into out, which has room for number_chars_capacity
+// characters (no terminator); answers its length.
+constexpr size_t number_chars_capacity = 48;
+size_t number_chars(double value, char* out);
+size_t number_chars(int64_t value, char* out);
 // Oracle's text of a BINARY_FLOAT/BINARY_DOUBLE value: "1.5E+000".
 std::string binary_double_text(double value, bool single);
 // ROUND (half away from zero) or TRUNC at a decimal place, on the value's 15

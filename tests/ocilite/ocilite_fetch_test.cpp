@@ -1,0 +1,112 @@
+// Fetching on one connection from several threads, and the locator a define
+// fills when handles come and go between fetches.
+#include <atomic>
+#include <thread>
+
+#include "oci_fixture.h"
+#include "ocilite/ocl_val.h"
+
+namespace {
+
+class fetch_test : public ocilite_test {
+ protected:
+  void SetUp() override {
+    ocilite_test::SetUp();
+    std::string script = "CREATE TABLE ITEMS (ID NUMBER(9) PRIMARY KEY, PRICE NUMBER(10,2), NAME VARCHAR2(20), "
+                         "CODE CHAR(6), BODY CLOB);\n";
+    for (int i = 1; i <= rows; ++i)
+      script += "INSERT INTO ITEMS VALUES (" + std::to_string(i) + ", " + std::to_string(i) + ".25, 'näme " +
+                std::to_string(i) + "', 'C" + std::to_string(i % 1000) + "', 'body " + std::to_string(i) + "');\n";
+    load(script);
+    connect();
+  }
+
+ public:
+  static constexpr int rows = 400;
+};
+
+void expect_all_rows(const std::vector<std::vector<std::string>>& got) {
+  ASSERT_EQ(got.size(), (size_t)fetch_test::rows);
+  for (int i = 1; i <= fetch_test::rows; ++i) {
+    const auto& row = got[i - 1];
+    ASSERT_EQ(row.size(), 4u);
+    EXPECT_EQ(row[0], std::to_string(i));
+    EXPECT_EQ(row[1], std::to_string(i) + ".25");
+    EXPECT_EQ(row[2], "näme " + std::to_string(i));
+    std::string code = "C" + std::to_string(i % 1000);
+    EXPECT_EQ(row[3], code + std::string(6 - code.size(), ' '));
+  }
+}
+
+TEST_F(fetch_test, StatementsOfOneConnectionFetchFromSeveralThreadsAtOnce) {
+  const std::string sql = "SELECT ID, PRICE, NAME, CODE FROM ITEMS ORDER BY ID";
+  std::vector<std::vector<std::string>> results[4];
+  std::vector<std::thread> threads;
+  for (auto& result : results)
+    threads.emplace_back([&] {
+      for (int round = 0; round < 3; ++round) result = query_text(*client, sql);
+    });
+  // Statements made and freed meanwhile on the same connection.
+  std::atomic<bool> stop{false};
+  std::thread churn([&] {
+    while (!stop) {
+      oci_stmt stmt(*client);
+      stmt.open("SELECT COUNT(*) FROM ITEMS");
+    }
+  });
+  for (auto& t : threads) t.join();
+  stop = true;
+  churn.join();
+  for (const auto& result : results) expect_all_rows(result);
+}
+
+TEST_F(fetch_test, ALocatorFreedBetweenFetchesIsRefusedAndItsSuccessorIsFilled) {
+  const ora_oci_calls& oci = client->api();
+  oci_stmt stmt(*client);
+  stmt.open("SELECT BODY FROM ITEMS ORDER BY ID");
+  OCILobLocator* locator = nullptr;
+  ASSERT_EQ(oci.descriptor_alloc(client->env, reinterpret_cast<void**>(&locator), OCI_DTYPE_LOB, 0, nullptr),
+            OCI_SUCCESS);
+  sb2 indicator = 0;
+  OCIDefine* define = nullptr;
+  ASSERT_EQ(oci.define_by_pos(stmt.handle, &define, client->err, 1, &locator, -1, SQLT_CLOB, &indicator, nullptr,
+                              nullptr, OCI_DEFAULT),
+            OCI_SUCCESS);
+  auto read_all = [&](OCILobLocator* from) {
+    char16_t buffer[64] = {};
+    ub4 amount = 63;
+    EXPECT_EQ(oci.lob_read(client->svc, client->err, from, &amount, 1, buffer, sizeof buffer, nullptr, nullptr,
+                           0, SQLCS_IMPLICIT),
+              OCI_SUCCESS)
+        << client->last_error().text;
+    return utf8(std::u16string(buffer, amount));
+  };
+  ASSERT_EQ(stmt.fetch(), OCI_SUCCESS);
+  EXPECT_EQ(read_all(locator), "body 1");
+  ASSERT_EQ(stmt.fetch(), OCI_SUCCESS);
+  EXPECT_EQ(read_all(locator), "body 2");
+
+  // The buffer still names the freed locator: the fetch must not fill it.
+  ASSERT_EQ(oci.descriptor_free(locator, OCI_DTYPE_LOB), OCI_SUCCESS);
+  EXPECT_EQ(stmt.fetch(), OCI_ERROR);
+  EXPECT_EQ(client->last_error().number, 22275);
+
+  ASSERT_EQ(oci.descriptor_alloc(client->env, reinterpret_cast<void**>(&locator), OCI_DTYPE_LOB, 0, nullptr),
+            OCI_SUCCESS);
+  ASSERT_EQ(stmt.fetch(), OCI_SUCCESS) << client->last_error().text;
+  EXPECT_EQ(read_all(locator), "body 4");
+  EXPECT_EQ(oci.descriptor_free(locator, OCI_DTYPE_LOB), OCI_SUCCESS);
+}
+
+TEST(OciliteNumberChars, TheSignCountsTowardsThePlainFormsForty) {
+  char text[ocl::number_chars_capacity];
+  // 40 characters unsigned: plain; the same with its sign: exponent form.
+  EXPECT_EQ(std::string(text, ocl::number_chars(1.5e-38, text)), "." + std::string(37, '0') + "15");
+  EXPECT_EQ(std::string(text, ocl::number_chars(-1.5e-38, text)), "-1.5E-38");
+  EXPECT_EQ(std::string(text, ocl::number_chars(-0.25, text)), "-.25");
+  EXPECT_EQ(std::string(text, ocl::number_chars(int64_t{-9007199254740993}, text)), "-9007199254740993");
+  EXPECT_EQ(std::string(text, ocl::number_chars(-1.7976931348623157e308, text)), "-1.7976931348623157E+308");
+  EXPECT_EQ(std::string(text, ocl::number_chars(123456789012.5, text)), "123456789012.5");
+}
+
+}  // namespace
