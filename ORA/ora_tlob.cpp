@@ -32,12 +32,14 @@ ub4 ora_lob::read_lob(ub4 offset, void* buffer, ub4 buffer_bytes) {
   trace(1, "ora_lob::read_lob(%d,%d)", static_cast<int>(offset), static_cast<int>(buffer_bytes));
   const ora_oci_calls& api = ora_engine::oci();
   bool text = type_code_ == SQLT_CLOB;
-  ub1 form = SQLCS_IMPLICIT;
-  if (text) {
+  // A column's values all have its character set form: asked for once.
+  if (text && !form_known_) {
     ora_engine::check_status(api.lob_char_set_form(ora_engine::environment(), ora_engine::error_handle(),
-                                                   locator_, &form));
-    trace(1, "Got charset form: %d", form);
+                                                   locator_, &form_));
+    form_known_ = true;
+    trace(1, "Got charset form: %d", form_);
   }
+  ub1 form = text ? form_ : SQLCS_IMPLICIT;
   // Ask for what fits: characters of two bytes for text, bytes otherwise.
   ub4 amount = text ? buffer_bytes / 2 : buffer_bytes;
   sword status = ora_engine::check_status(api.lob_read(ora_engine::service_context(), ora_engine::error_handle(),

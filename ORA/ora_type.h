@@ -142,6 +142,8 @@ class ora_lob : public ora_type {
   std::vector<char16_t> piece_;  // one read piece, kept from row to row
   std::u16string text_;          // the whole CLOB value, its room kept from row to row
   std::vector<BYTE> bytes_;      // the whole BLOB value, likewise
+  ub1 form_ = SQLCS_IMPLICIT;    // the CLOB column's character set form
+  bool form_known_ = false;
 };
 
 // DATE and the TIMESTAMP family, fetched in Oracle's 7-byte DATE form.

@@ -30,6 +30,42 @@ bool is_ascii(std::string_view text) {
   return true;
 }
 
+// Well-formed UTF-8 into UTF-16, reusing out's room; false (out undefined)
+// for anything else, which the general conversion then handles.
+bool widen_utf8(std::string_view text, std::u16string& out) {
+  out.clear();
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    unsigned c = *p;
+    if (c < 0x80) {
+      out.push_back(static_cast<char16_t>(c));
+      ++p;
+      continue;
+    }
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : 0;
+    if (extra == 0 || c > 0xF4 || end - p <= extra) return false;
+    char32_t code = c & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+      if ((p[k] & 0xC0) != 0x80) return false;
+      code = (code << 6) | (p[k] & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not well-formed.
+    if ((extra == 2 && code < 0x800) || (extra == 3 && (code < 0x10000 || code > 0x10FFFF)) ||
+        (code >= 0xD800 && code <= 0xDFFF))
+      return false;
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(code));
+    }
+    p += extra + 1;
+  }
+  return true;
+}
+
 std::string column_bytes(sqlite3_stmt* row, int i) {
   const void* b = sqlite3_column_blob(row, i);
   return b ? std::string(static_cast<const char*>(b), sqlite3_column_bytes(row, i)) : "";
@@ -168,7 +204,12 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
         done(0, n, 0);
         return OCI_SUCCESS;
       }
-      std::string bytes = text_out(env, std::string(text));
+      std::string_view bytes = text;  // UTF-8 outside a UTF-16 environment
+      if (env->utf16) {
+        std::u16string& wide = d.owner->wide;
+        if (!widen_utf8(text, wide)) wide = platform::utf8_to_utf16(text);
+        bytes = std::string_view(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+      }
       size_t n = std::min(room, bytes.size());
       // Never end a cut UTF-16 text in the middle of a surrogate pair.
       if (env->utf16 && n < bytes.size() && n >= 2) {

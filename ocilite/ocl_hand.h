@@ -74,7 +74,8 @@ struct stmt_handle : handle {
   std::vector<param_handle*> params;
   ub4 rows_fetched = 0;
   ub2 statement_type = 0;
-  std::string text;  // a fetched value's text, its room kept from value to value
+  std::string text;     // a fetched value's text, its room kept from value to value
+  std::u16string wide;  // the same in UTF-16
 };
 
 struct lob_handle : handle {

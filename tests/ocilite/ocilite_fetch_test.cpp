@@ -98,6 +98,41 @@ TEST_F(fetch_test, ALocatorFreedBetweenFetchesIsRefusedAndItsSuccessorIsFilled) 
   EXPECT_EQ(oci.descriptor_free(locator, OCI_DTYPE_LOB), OCI_SUCCESS);
 }
 
+class text_fetch_test : public ocilite_test {};
+
+TEST_F(text_fetch_test, WideTextIsWholeOrCutBeforeAPairAndNeverSplitsOne) {
+  load("CREATE TABLE T (ID NUMBER PRIMARY KEY, S VARCHAR2(40 CHAR));\n"
+       "INSERT INTO T VALUES (1, 'a\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9Ez');\n");  // aé€𝄞z
+  connect();
+  const ora_oci_calls& oci = client->api();
+  const std::u16string whole = u"a\u00E9\u20AC\U0001D11Ez";
+  // Room for the terminator and, in turn, every length up to the whole text.
+  for (size_t units = 0; units <= whole.size(); ++units) {
+    oci_stmt stmt(*client);
+    stmt.open("SELECT S FROM T");
+    std::vector<char16_t> buffer(units + 1, u'#');
+    sb2 indicator = 0;
+    ub2 length = 0, code = 0;
+    OCIDefine* define = nullptr;
+    ASSERT_EQ(oci.define_by_pos(stmt.handle, &define, client->err, 1, buffer.data(), (sb4)buffer.size() * 2,
+                                SQLT_STR, &indicator, &length, &code, OCI_DEFAULT),
+              OCI_SUCCESS);
+    sword status = stmt.fetch();
+    // Cutting inside the pair keeps only what comes before it.
+    size_t kept = units == 4 ? 3 : units;
+    EXPECT_EQ(std::u16string(buffer.data()), whole.substr(0, kept)) << units;
+    EXPECT_EQ(length, kept * 2) << units;
+    if (units < whole.size()) {
+      EXPECT_EQ(status, OCI_SUCCESS_WITH_INFO);
+      EXPECT_EQ(indicator, (sb2)(whole.size() * 2));
+      EXPECT_EQ(code, 1406);
+    } else {
+      EXPECT_EQ(status, OCI_SUCCESS);
+      EXPECT_EQ(indicator, 0);
+    }
+  }
+}
+
 TEST(OciliteNumberChars, TheSignCountsTowardsThePlainFormsForty) {
   char text[ocl::number_chars_capacity];
   // 40 characters unsigned: plain; the same with its sign: exponent form.
