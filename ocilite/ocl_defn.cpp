@@ -80,10 +80,9 @@ size_t char_count(std::string_view utf8) {
 
 // The value as Oracle's implicit conversion to text gives it, in text: a view
 // of SQLite's own text when that is the answer, else of scratch.
-bool value_text(const column_desc& col, sqlite3_stmt* row, int i, std::string& scratch,
+bool value_text(const column_desc& col, sqlite3_stmt* row, int i, int storage, std::string& scratch,
                 std::string_view& text, oracle_error& error) {
   const otype& t = col.type;
-  int storage = sqlite3_column_type(row, i);
   if (t.kind == okind::bfile) {
     error = make_error(932, "expected CHAR got FILE");
     return false;
@@ -131,9 +130,8 @@ bool value_text(const column_desc& col, sqlite3_stmt* row, int i, std::string& s
   return true;
 }
 
-bool value_number(const column_desc& col, sqlite3_stmt* row, int i, double& value,
+bool value_number(const column_desc& col, sqlite3_stmt* row, int i, int storage, double& value,
                   oracle_error& error) {
-  int storage = sqlite3_column_type(row, i);
   if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
     value = sqlite3_column_double(row, i);
     return true;
@@ -169,7 +167,9 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
     if (code) *code = rc;
   };
 
-  if (sqlite3_column_type(row, index) == SQLITE_NULL) {
+  // The value's storage class, read before any conversion can change what SQLite reports.
+  const int storage = sqlite3_column_type(row, index);
+  if (storage == SQLITE_NULL) {
     if (!indicator) {
       error = make_error(1405);
       return OCI_ERROR;
@@ -181,7 +181,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
   switch (d.dty) {
     case SQLT_STR: case SQLT_CHR: case SQLT_AFC: case SQLT_LNG: case SQLT_VCS: {
       std::string_view text;
-      if (!value_text(col, row, index, d.owner->text, text, error)) return OCI_ERROR;
+      if (!value_text(col, row, index, storage, d.owner->text, text, error)) return OCI_ERROR;
       size_t term = d.dty == SQLT_STR ? terminator_size(env) : 0;
       size_t capacity = d.value_sz > 0 ? (size_t)d.value_sz : 0;
       size_t room = capacity >= term ? capacity - term : 0;
@@ -230,7 +230,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
     }
     case SQLT_INT: case SQLT_UIN: {
       double value = 0;
-      if (!value_number(col, row, index, value, error)) return OCI_ERROR;
+      if (!value_number(col, row, index, storage, value, error)) return OCI_ERROR;
       value = std::trunc(value);
       bool is_signed = d.dty == SQLT_INT;
       int size = d.value_sz;
@@ -241,7 +241,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
         return OCI_ERROR;
       }
       if (target) {
-        int64_t v = sqlite3_column_type(row, index) == SQLITE_INTEGER ? sqlite3_column_int64(row, index)
+        int64_t v = storage == SQLITE_INTEGER ? sqlite3_column_int64(row, index)
                                                                        : (int64_t)value;
         if (size == 1) store<int8_t>(target, (int8_t)v);
         if (size == 2) store<int16_t>(target, (int16_t)v);
@@ -253,7 +253,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
     }
     case SQLT_FLT: case SQLT_BFLOAT: case SQLT_BDOUBLE: case SQLT_IBFLOAT: case SQLT_IBDOUBLE: {
       double value = 0;
-      if (!value_number(col, row, index, value, error)) return OCI_ERROR;
+      if (!value_number(col, row, index, storage, value, error)) return OCI_ERROR;
       bool single = d.dty == SQLT_BFLOAT || d.dty == SQLT_IBFLOAT || (d.dty == SQLT_FLT && d.value_sz == 4);
       if (d.value_sz != (single ? 4 : 8)) {
         error = make_error(932, "expected BINARY_DOUBLE got NUMBER");
@@ -268,7 +268,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
     }
     case SQLT_DAT: {
       datetime when;
-      if (sqlite3_column_type(row, index) != SQLITE_TEXT ||
+      if (storage != SQLITE_TEXT ||
           !parse_stored_datetime(column_view(row, index), when)) {
         error = make_error(932, "expected DATE got " + col.type.data_type());
         return OCI_ERROR;
@@ -283,7 +283,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
     }
     case SQLT_BIN: case SQLT_LBI: {
       std::string bytes;
-      if (sqlite3_column_type(row, index) == SQLITE_BLOB) bytes = column_bytes(row, index);
+      if (storage == SQLITE_BLOB) bytes = column_bytes(row, index);
       else if (!parse_hex(column_text(row, index), bytes)) {
         error = make_error(1465);
         return OCI_ERROR;
