@@ -1,6 +1,7 @@
 // Fetching on one connection from several threads, and the locator a define
 // fills when handles come and go between fetches.
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "oci_fixture.h"
@@ -13,7 +14,7 @@ class fetch_test : public ocilite_test {
   void SetUp() override {
     ocilite_test::SetUp();
     std::string script = "CREATE TABLE ITEMS (ID NUMBER(9) PRIMARY KEY, PRICE NUMBER(10,2), NAME VARCHAR2(20), "
-                         "CODE CHAR(6), BODY CLOB);\n";
+                         "CODE CHAR(6), BODY CLOB);\nCREATE TABLE LOG (N NUMBER);\n";
     for (int i = 1; i <= rows; ++i)
       script += "INSERT INTO ITEMS VALUES (" + std::to_string(i) + ", " + std::to_string(i) + ".25, 'näme " +
                 std::to_string(i) + "', 'C" + std::to_string(i % 1000) + "', 'body " + std::to_string(i) + "');\n";
@@ -46,18 +47,74 @@ TEST_F(fetch_test, StatementsOfOneConnectionFetchFromSeveralThreadsAtOnce) {
     threads.emplace_back([&] {
       for (int round = 0; round < 3; ++round) result = query_text(*client, sql);
     });
-  // Statements made and freed meanwhile on the same connection.
+  // Statements made, run and freed meanwhile on the same connection, writes among them.
   std::atomic<bool> stop{false};
   std::thread churn([&] {
-    while (!stop) {
+    for (int n = 0; !stop; ++n) {
       oci_stmt stmt(*client);
       stmt.open("SELECT COUNT(*) FROM ITEMS");
+      oci_stmt write(*client);
+      ASSERT_EQ(write.prepare("INSERT INTO LOG VALUES (" + std::to_string(n) + ")"), OCI_SUCCESS);
+      ASSERT_EQ(write.execute(1), OCI_SUCCESS) << client->last_error().text;
     }
   });
   for (auto& t : threads) t.join();
   stop = true;
   churn.join();
   for (const auto& result : results) expect_all_rows(result);
+}
+
+// While a LOB read on the connection is inside its callback, a fetch on
+// another statement of the same connection waits for the read to end.
+struct held_read {
+  std::atomic<bool> inside{false};
+  std::atomic<bool> fetched{false};
+  bool fetched_while_inside = true;
+};
+
+sb4 hold_connection(void* context, const void*, ub4, ub1) {
+  auto* held = static_cast<held_read*>(context);
+  held->inside = true;
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  held->fetched_while_inside = held->fetched;
+  return 0;
+}
+
+TEST_F(fetch_test, AFetchWaitsForACallOnTheSameConnectionInAnotherThread) {
+  const ora_oci_calls& oci = client->api();
+  oci_stmt lobs(*client);
+  lobs.open("SELECT BODY FROM ITEMS ORDER BY ID");
+  OCILobLocator* locator = nullptr;
+  ASSERT_EQ(oci.descriptor_alloc(client->env, reinterpret_cast<void**>(&locator), OCI_DTYPE_LOB, 0, nullptr),
+            OCI_SUCCESS);
+  OCIDefine* define = nullptr;
+  sb2 indicator = 0;
+  ASSERT_EQ(oci.define_by_pos(lobs.handle, &define, client->err, 1, &locator, -1, SQLT_CLOB, &indicator, nullptr,
+                              nullptr, OCI_DEFAULT),
+            OCI_SUCCESS);
+  ASSERT_EQ(lobs.fetch(), OCI_SUCCESS);
+
+  oci_stmt other(*client);
+  other.open("SELECT ID FROM ITEMS ORDER BY ID");
+  ub4 id = 0;
+  ASSERT_EQ(oci.define_by_pos(other.handle, &define, client->err, 1, &id, sizeof id, SQLT_INT, nullptr, nullptr,
+                              nullptr, OCI_DEFAULT),
+            OCI_SUCCESS);
+  held_read held;
+  std::thread fetcher([&] {
+    while (!held.inside) std::this_thread::yield();
+    EXPECT_EQ(other.fetch(), OCI_SUCCESS);
+    held.fetched = true;
+  });
+  char16_t buffer[64];
+  ub4 amount = 0;
+  EXPECT_EQ(oci.lob_read(client->svc, client->err, locator, &amount, 1, buffer, sizeof buffer, &held,
+                         hold_connection, 0, SQLCS_IMPLICIT),
+            OCI_SUCCESS);
+  fetcher.join();
+  EXPECT_FALSE(held.fetched_while_inside);
+  EXPECT_EQ(id, 1u);
+  EXPECT_EQ(oci.descriptor_free(locator, OCI_DTYPE_LOB), OCI_SUCCESS);
 }
 
 TEST_F(fetch_test, ALocatorFreedBetweenFetchesIsRefusedAndItsSuccessorIsFilled) {
