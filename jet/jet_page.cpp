@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "jet/jet_err.h"
+#include "jet/jet_lock.h"
 
 namespace {
 
@@ -27,12 +28,8 @@ jet_pager::jet_pager(const std::string& path, bool writable) : path_(path), writ
   if (fd_ < 0) {
     int error = errno;
     if (error == ENOENT || error == ENOTDIR) throw jet_not_found(path);
-    if (error == EACCES || error == EROFS)
-      throw jet_error(jet_dao_error::read_only,
-                      "The database '" + path + "' is read-only or you do not have permission to "
-                      "open it for writing. (" + system_text(error) + ")");
-    throw jet_error(jet_dao_error::file_in_use,
-                    "Could not use '" + path + "'; file already in use. (" + system_text(error) + ")");
+    if (error == EACCES || error == EROFS) throw jet_cannot_open(path);
+    throw jet_error(jet_dao_error::file_in_use, jet_in_use(path).what() + std::string(" (") + system_text(error) + ")");
   }
   struct stat info {};
   if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
