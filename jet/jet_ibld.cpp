@@ -1,5 +1,6 @@
 #include "jet/jet_ibld.h"
 
+#include <cstring>
 #include <utility>
 
 #include "jet/jet_err.h"
@@ -7,6 +8,9 @@
 #include "jet/jet_iwri.h"
 
 namespace {
+
+// Leaf pages hold a few hundred entries of short keys.
+constexpr size_t max_spare_keys = 1024;
 
 constexpr size_t entry_room = jet4::page_size - jet4::index_entries_offset;
 
@@ -21,12 +25,29 @@ jet_index_builder::jet_index_builder(uint32_t tdef_page, std::function<uint32_t(
 void jet_index_builder::add(const jet_index_entry& entry) { add(jet_index_entry(entry)); }
 
 void jet_index_builder::add(jet_index_entry&& entry) {
-  if (!any_ || entry.key != last_key_) {
+  count_key(entry.key.data(), entry.key.size());
+  add_to(0, std::move(entry));
+}
+
+void jet_index_builder::add(const uint8_t* key, size_t key_size, uint32_t row_pointer) {
+  count_key(key, key_size);
+  jet_index_entry entry;
+  if (!spare_keys_.empty()) {
+    entry.key = std::move(spare_keys_.back());
+    spare_keys_.pop_back();
+  }
+  entry.key.assign(key, key + key_size);
+  entry.row_pointer = row_pointer;
+  add_to(0, std::move(entry));
+}
+
+void jet_index_builder::count_key(const uint8_t* key, size_t key_size) {
+  bool same = any_ && key_size == last_key_.size() && (key_size == 0 || std::memcmp(key, last_key_.data(), key_size) == 0);
+  if (!same) {
     ++distinct_;
-    last_key_ = entry.key;
+    last_key_.assign(key, key + key_size);
   }
   any_ = true;
-  add_to(0, std::move(entry));
 }
 
 void jet_index_builder::add_to(size_t depth, jet_index_entry&& entry) {
@@ -57,6 +78,10 @@ void jet_index_builder::write_level_page(size_t depth, uint32_t next) {
   if (!here.entries.empty()) {
     jet_index_entry up = std::move(here.entries.back());
     up.child = here.page;
+    here.entries.pop_back();
+    // A page's worth of keys at most is kept for the entries to come.
+    for (jet_index_entry& written : here.entries)
+      if (spare_keys_.size() < max_spare_keys) spare_keys_.push_back(std::move(written.key));
     here.entries.clear();
     here.used = 0;
     add_to(depth + 1, std::move(up));  // may add a level; `here` is not used after this

@@ -20,6 +20,8 @@ class jet_index_builder {
   // keeps the entry's key instead of copying it.
   void add(const jet_index_entry& entry);
   void add(jet_index_entry&& entry);
+  // The third form copies the key into storage the builder uses again.
+  void add(const uint8_t* key, size_t key_size, uint32_t row_pointer);
   // Writes the pages still open and returns the root page. An empty index
   // is one empty leaf page.
   uint32_t finish();
@@ -35,6 +37,7 @@ class jet_index_builder {
     bool several_pages = false;
   };
   void add_to(size_t depth, jet_index_entry&& entry);
+  void count_key(const uint8_t* key, size_t key_size);
   void write_level_page(size_t depth, uint32_t next);
 
   uint32_t tdef_page_;
@@ -42,6 +45,8 @@ class jet_index_builder {
   std::function<void(uint32_t, const std::vector<uint8_t>&)> write_;
   std::vector<level> levels_;
   std::vector<uint8_t> last_key_;
+  // Keys of written pages, kept for new entries: no allocation per entry.
+  std::vector<std::vector<uint8_t>> spare_keys_;
   uint32_t distinct_ = 0;
   bool any_ = false;
 };

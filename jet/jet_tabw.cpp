@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "jet/jet_byte.h"
 #include "jet/jet_err.h"
@@ -91,9 +92,57 @@ bool jet_table_writer::index_key(const jet_real_index& index, const std::vector<
   return true;
 }
 
+// One index's tree written anew: its own pages are used again first, more
+// come from the file's end, and pages left over become free.
+class jet_table_writer::index_rebuild {
+ public:
+  index_rebuild(jet_pager& pager, uint32_t tdef_page, jet_real_index& index)
+      : pager_(pager),
+        index_(index),
+        builder_(
+            tdef_page, [this] { return next_page(); },
+            [this](uint32_t page, const std::vector<uint8_t>& bytes) { pager_.write_page(page, bytes); }) {
+    for (uint32_t page : jet_read_usage_map(pager_, index_.used_pages)) {
+      uint8_t type = pager_.read_page(page)[0];
+      if (type == jet4::page_index_leaf || type == jet4::page_index_node) old_pages_.push_back(page);
+    }
+  }
+
+  void add(const jet_sorted_entry& entry) { builder_.add(entry.key, entry.key_size, entry.row_pointer); }
+
+  void finish() {
+    index_.first_page = builder_.finish();
+    for (uint32_t page : appended_)
+      if (!jet_usage_map_mark(pager_, index_.used_pages, page, true))
+        throw jet_error(jet_dao_error::invalid_argument, "The index's page map cannot take more pages yet.");
+    for (size_t k = reused_; k < old_pages_.size(); ++k) {
+      jet_usage_map_mark(pager_, index_.used_pages, old_pages_[k], false);
+      jet_usage_map_mark(pager_, jet_row_pointer(jet4::global_usage_map_page, 0), old_pages_[k], true);
+    }
+    // The counter beside each index holds its number of distinct keys.
+    index_.row_count = builder_.distinct_keys();
+  }
+
+ private:
+  uint32_t next_page() {
+    if (reused_ < old_pages_.size()) return old_pages_[reused_++];
+    uint32_t page = jet_append_page(pager_, std::vector<uint8_t>(jet4::page_size, 0));
+    appended_.push_back(page);
+    return page;
+  }
+
+  jet_pager& pager_;
+  jet_real_index& index_;
+  jet_index_builder builder_;
+  std::vector<uint32_t> old_pages_;
+  size_t reused_ = 0;
+  std::vector<uint32_t> appended_;
+};
+
 void jet_table_writer::rebuild_indexes() {
-  // One pass over the rows feeds every index's sorter.
-  std::vector<jet_entry_sorter> sorters(def_.real_indexes.size());
+  // One pass over the rows feeds one sorter for all the indexes, so they
+  // share its memory; each entry is tagged with its index's number.
+  jet_entry_sorter sorter;
   {
     // Only the indexed columns are decoded; the others stay null.
     std::vector<bool> keyed(def_.columns.size(), false);
@@ -105,6 +154,7 @@ void jet_table_writer::rebuild_indexes() {
     std::vector<uint8_t> stored;
     std::vector<jet_cell> cells;
     std::vector<jet_value> row;
+    std::vector<uint8_t> key;
     for (const jet_column& column : def_.columns) row.push_back(jet_value::null(column.type));
     while (cursor.next_stored(stored)) {
       jet_split_row(def_, jet_view(stored, pager_.path()), cells);
@@ -112,49 +162,30 @@ void jet_table_writer::rebuild_indexes() {
         if (keyed[at]) row[at] = jet_cell_value(pager_, def_.columns[at], cells[at]);
       for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
         const jet_real_index& index = def_.real_indexes[i];
-        jet_index_entry entry;
         bool all_null;
-        if (!index_key(index, row, entry.key, all_null))
+        if (!index_key(index, row, key, all_null))
           throw jet_error(jet_dao_error::invalid_argument, "The table's index keys cannot be written yet.");
         if (all_null && (index.flags & jet4::index_flag_ignore_nulls)) continue;
-        entry.row_pointer = cursor.position();
-        sorters[i].add(std::move(entry));
+        sorter.add(uint32_t(i), key.data(), key.size(), cursor.position());
       }
     }
   }
 
-  for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
-    jet_real_index& index = def_.real_indexes[i];
-    // The index's own pages are used again first; more come from the file's end.
-    std::vector<uint32_t> old_pages;
-    for (uint32_t page : jet_read_usage_map(pager_, index.used_pages)) {
-      uint8_t type = pager_.read_page(page)[0];
-      if (type == jet4::page_index_leaf || type == jet4::page_index_node) old_pages.push_back(page);
+  // Entries come index by index; an index without entries still gets its empty leaf.
+  std::unique_ptr<index_rebuild> current;
+  size_t next_index = 0;
+  auto open_until = [&](size_t index) {
+    while (next_index <= index) {
+      if (current) current->finish();
+      current = std::make_unique<index_rebuild>(pager_, def_.page, def_.real_indexes[next_index++]);
     }
-    size_t reused = 0;
-    std::vector<uint32_t> appended;
-    jet_index_builder builder(
-        def_.page,
-        [&] {
-          if (reused < old_pages.size()) return old_pages[reused++];
-          uint32_t page = jet_append_page(pager_, std::vector<uint8_t>(jet4::page_size, 0));
-          appended.push_back(page);
-          return page;
-        },
-        [&](uint32_t page, const std::vector<uint8_t>& bytes) { pager_.write_page(page, bytes); });
-    sorters[i].drain([&](jet_index_entry& entry) { builder.add(std::move(entry)); });
-    index.first_page = builder.finish();
-    for (uint32_t page : appended)
-      if (!jet_usage_map_mark(pager_, index.used_pages, page, true))
-        throw jet_error(jet_dao_error::invalid_argument, "The index's page map cannot take more pages yet.");
-    // Pages no longer needed leave the index and become free.
-    for (size_t k = reused; k < old_pages.size(); ++k) {
-      jet_usage_map_mark(pager_, index.used_pages, old_pages[k], false);
-      jet_usage_map_mark(pager_, jet_row_pointer(jet4::global_usage_map_page, 0), old_pages[k], true);
-    }
-    // The counter beside each index holds its number of distinct keys.
-    index.row_count = builder.distinct_keys();
-  }
+  };
+  sorter.drain([&](const jet_sorted_entry& entry) {
+    open_until(entry.group);
+    current->add(entry);
+  });
+  if (!def_.real_indexes.empty()) open_until(def_.real_indexes.size() - 1);
+  if (current) current->finish();
 }
 
 void jet_table_writer::close() {

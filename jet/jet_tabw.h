@@ -56,6 +56,7 @@ class jet_table_writer {
   // The key of `values` for one physical index; false when it cannot be encoded.
   bool index_key(const jet_real_index& index, const std::vector<jet_value>& values, std::vector<uint8_t>& key,
                  bool& all_null) const;
+  class index_rebuild;
   void rebuild_indexes();
   // Fills unique_keys_ from the table's rows.
   void collect_unique_keys();
