@@ -38,6 +38,11 @@ bool read_digits(std::string_view text, size_t at, size_t n, int& value) {
   return true;
 }
 
+bool tracing_details() {
+  const tk_trace* log = tk_trace::instance();
+  return log && log->enabled() && log->threshold() <= 1;
+}
+
 bool is_leap_year(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 int days_in_month(int year, int month) {
@@ -87,7 +92,9 @@ void ole_date::parse(std::string_view original) {
   trace(1, "ole_date::ole_date('%.*s')", static_cast<int>(original.size()), original.data());
   kind_ = not_valid;
   clear_time();
-  if (parse_written_form(original)) return;
+  // The short way writes none of the general parser's detail lines, so it
+  // is taken only while they would not be written anyway.
+  if (!tracing_details() && parse_written_form(original)) return;
 
   std::string text = tk_trim(original);
   trace(1, "After tk_trim: %s", text.c_str());

@@ -179,13 +179,14 @@ std::unique_ptr<ora_type> make_ora_type(OCIParam* column, ub2 type_code) {
 // ---- row ----
 
 ora_record::ora_record(const std::vector<std::unique_ptr<ora_type>>& columns) {
-  trace(1, "ora_record::ctor");
   for (const auto& column : columns) add(std::make_unique<udb_field>(column->name(), column->size(), ole_variant()));
   refill(columns);
 }
 
 void ora_record::refill(const std::vector<std::unique_ptr<ora_type>>& columns) {
   TK_CHECK(columns.size() == fields_.size(), "ora_type");
+  // A refilled record is the row's record: its log shows it made afresh.
+  trace(1, "ora_record::ctor");
   for (size_t i = 0; i < columns.size(); ++i) {
     ora_type& column = *columns[i];
     // Each value is written over whatever the field held, of whatever type the
