@@ -12,13 +12,6 @@ namespace {
 constexpr char no_date[] = "0000-00-00";
 constexpr char zero_day[] = "1899-12-30";
 
-// Whether detail lines are written: a value's text is made for them only,
-// since appending is the hot path of a conversion.
-bool tracing_details() {
-  const tk_trace* log = tk_trace::instance();
-  return log && log->enabled() && log->threshold() <= 1;
-}
-
 // The date a date value is written as, found without going through its text
 // when the text's reading is certain: the text is "YYYY-MM-DD HH:MM:SS" (or
 // the date alone at midnight) for a date Access can hold, or "0000-00-00
@@ -204,7 +197,7 @@ void dao_recordset::append_record(udb_record& record) {
   dao_check(recordset_->AddNew());
   trace(1, "\tAdd blank DAO record");
 
-  const bool details = tracing_details();
+  const bool details = trace_writes(1);
   for (size_t i = 0; i < record.size(); ++i) {
     const t_ftd& column = schema_[i];
     const udb_field& value = record[i];
@@ -338,6 +331,6 @@ ole_variant dao_get_valid_variant(const ole_variant& value) {
     default: converted = ole_variant(static_cast<double>(value.get_ui8())); break;
   }
   TK_CHECK(converted.get_type() == target, "dao_recs");
-  if (tracing_details()) trace(1, ">>> %s", converted.to_string().c_str());
+  if (trace_writes(1)) trace(1, ">>> %s", converted.to_string().c_str());
   return converted;
 }

@@ -38,11 +38,6 @@ bool read_digits(std::string_view text, size_t at, size_t n, int& value) {
   return true;
 }
 
-bool tracing_details() {
-  const tk_trace* log = tk_trace::instance();
-  return log && log->enabled() && log->threshold() <= 1;
-}
-
 bool is_leap_year(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 int days_in_month(int year, int month) {
@@ -94,7 +89,7 @@ void ole_date::parse(std::string_view original) {
   clear_time();
   // The short way writes none of the general parser's detail lines, so it
   // is taken only while they would not be written anyway.
-  if (!tracing_details() && parse_written_form(original)) return;
+  if (!trace_writes(1) && parse_written_form(original)) return;
 
   std::string text = tk_trim(original);
   trace(1, "After tk_trim: %s", text.c_str());

@@ -87,6 +87,11 @@ void tk_trace::write_utf16(int level, const std::u16string& text) {
   append(utf8.data(), utf8.size());
 }
 
+bool trace_writes(int level) {
+  const tk_trace* log = tk_trace::instance();
+  return log && log->enabled() && level >= log->threshold();
+}
+
 void trace(int level, const char* format, ...) {
   tk_trace* log = tk_trace::instance();
   if (!log || !log->enabled()) return;

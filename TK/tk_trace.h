@@ -37,5 +37,8 @@ class tk_trace : public tk_singleton<tk_trace> {
 
 // printf-style trace lines; they never throw and do nothing without an
 // enabled trace object. In the wide form "%s" takes a const char16_t*.
+// Whether a line of `level` would be written now; lets a hot path skip work
+// that only a log line needs.
+bool trace_writes(int level);
 void trace(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void trace(int level, const char16_t* format, ...);
