@@ -11,7 +11,7 @@
 #include "common/dmw_conv.h"
 #include "common/err_hand.h"
 #include "common/err_text.h"
-#include "jet/jet_dreg.h"
+#include "jet/dao/register.h"
 
 #ifdef __GLIBC__
 #include <malloc.h>

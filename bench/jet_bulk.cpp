@@ -21,12 +21,12 @@
 #include <string>
 #include <vector>
 
-#include "jet/jet_cdb.h"
-#include "jet/jet_chk.h"
-#include "jet/jet_ctab.h"
-#include "jet/jet_db.h"
-#include "jet/jet_tabw.h"
-#include "jet/jet_type.h"
+#include "jet/database/database.h"
+#include "jet/database/new_database.h"
+#include "jet/database/new_table.h"
+#include "jet/database/table_writer.h"
+#include "jet/format/column_type.h"
+#include "jet/tool/check.h"
 
 namespace {
 

@@ -1,0 +1,107 @@
+#include "jet/format/text.h"
+
+#include "jet/format/jet4.h"
+
+std::u16string jet_decode_text(const uint8_t* bytes, size_t length) {
+  std::u16string text;
+  if (length >= 2 && bytes[0] == jet4::text_compressed_mark0 && bytes[1] == jet4::text_compressed_mark1) {
+    bool compressed = true;
+    size_t at = 2;
+    while (at < length) {
+      if (bytes[at] == 0) {
+        compressed = !compressed;
+        ++at;
+      } else if (compressed) {
+        text.push_back(char16_t(bytes[at++]));
+      } else if (at + 1 < length) {
+        text.push_back(char16_t(bytes[at] | bytes[at + 1] << 8));
+        at += 2;
+      } else {
+        break;
+      }
+    }
+    return text;
+  }
+  text.reserve(length / 2);
+  for (size_t at = 0; at + 1 < length; at += 2) text.push_back(char16_t(bytes[at] | bytes[at + 1] << 8));
+  return text;
+}
+
+namespace {
+
+// The compressed form's length, or 0 when the text cannot take it: a
+// character whose low byte is zero would read as a switch of form.
+size_t compressed_size(const std::u16string& text) {
+  size_t size = 2;  // the FF FE mark
+  bool narrow_run = true;
+  for (char16_t c : text) {
+    if ((c & 0xff) == 0) return 0;
+    bool narrow = c < 0x100;
+    if (narrow != narrow_run) {
+      ++size;  // the 00 that switches form
+      narrow_run = narrow;
+    }
+    size += narrow ? 1 : 2;
+  }
+  return size;
+}
+
+}  // namespace
+
+size_t jet_encoded_text_size(const std::u16string& text, bool allow_compression) {
+  size_t plain = text.size() * 2;
+  if (!allow_compression || text.empty()) return plain;
+  size_t compressed = compressed_size(text);
+  return compressed != 0 && compressed < plain ? compressed : plain;
+}
+
+void jet_encode_text(const std::u16string& text, bool allow_compression, std::vector<uint8_t>& out) {
+  size_t plain = text.size() * 2;
+  if (allow_compression && text.size() > 2) {
+    // Most text is narrow throughout: one byte a character after the mark,
+    // found in one pass. Anything else takes the general way below.
+    out.resize(2 + text.size());
+    out[0] = jet4::text_compressed_mark0;
+    out[1] = jet4::text_compressed_mark1;
+    uint8_t* at = out.data() + 2;
+    bool narrow = true;
+    for (char16_t c : text) {
+      if (char16_t(c - 1) >= 0xff) {  // zero, or not one byte
+        narrow = false;
+        break;
+      }
+      *at++ = uint8_t(c);
+    }
+    if (narrow) return;
+  }
+  size_t compressed = allow_compression && !text.empty() ? compressed_size(text) : 0;
+  if (compressed != 0 && compressed < plain) {
+    out.resize(compressed);
+    uint8_t* at = out.data();
+    *at++ = jet4::text_compressed_mark0;
+    *at++ = jet4::text_compressed_mark1;
+    bool narrow_run = true;
+    for (char16_t c : text) {
+      bool narrow = c < 0x100;
+      if (narrow != narrow_run) {
+        *at++ = 0;
+        narrow_run = narrow;
+      }
+      *at++ = uint8_t(c);
+      if (!narrow) *at++ = uint8_t(c >> 8);
+    }
+    return;
+  }
+  out.resize(plain);
+  uint8_t* at = out.data();
+  for (char16_t c : text) {
+    *at++ = uint8_t(c);
+    *at++ = uint8_t(c >> 8);
+  }
+}
+
+std::vector<uint8_t> jet_encode_text(const std::u16string& text, bool allow_compression) {
+  std::vector<uint8_t> out;
+  jet_encode_text(text, allow_compression, out);
+  return out;
+}

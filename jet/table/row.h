@@ -1,0 +1,40 @@
+#pragma once
+// The Jet 4 row format: column count, fixed area, variable area, variable
+// offset table (stored backwards), variable count and null mask at the end.
+#include <cstdint>
+#include <vector>
+
+#include "jet/format/byte_view.h"
+#include "jet/format/value.h"
+#include "jet/table/definition.h"
+
+class jet_pager;
+
+// One column's stored bytes in a row: fixed or variable data as it lies in
+// the row (long values: the 12-byte reference). Booleans keep their value
+// in `present`.
+struct jet_cell {
+  bool present = false;
+  std::vector<uint8_t> bytes;
+};
+
+// Splits a row into one cell per column of `def`, in the definition's column
+// order; offsets are checked (3049).
+// `row_columns`, when given, receives the column count the row was written with.
+std::vector<jet_cell> jet_split_row(const jet_table_def& def, const jet_view& row, uint16_t* row_columns = nullptr);
+// The same into `cells` (replaced), whose allocations are used again.
+void jet_split_row(const jet_table_def& def, const jet_view& row, std::vector<jet_cell>& cells,
+                   uint16_t* row_columns = nullptr);
+// Lays cells out as a row: the inverse of jet_split_row. New rows carry every
+// column of the table (row_columns 0); a row rewritten keeps its own count.
+std::vector<uint8_t> jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells,
+                                  uint16_t row_columns = 0);
+// The same into `row` (replaced), whose allocation is used again.
+void jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells, std::vector<uint8_t>& row,
+                  uint16_t row_columns = 0);
+// A stored cell as a value; long values are fetched through `pager`.
+jet_value jet_cell_value(const jet_pager& pager, const jet_column& column, const jet_cell& cell);
+
+// Decodes one row into one value per column of `def`, in the definition's
+// column order. Long values are fetched through `pager`.
+std::vector<jet_value> jet_decode_row(const jet_pager& pager, const jet_table_def& def, const jet_view& row);

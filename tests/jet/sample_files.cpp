@@ -1,0 +1,43 @@
+#include "sample_files.h"
+
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <unistd.h>
+
+std::vector<std::string> jet4_sample_files() {
+  std::vector<std::string> files;
+  std::filesystem::path dir = std::filesystem::path(DMW_SHARED_DIR) / "testdata/access/jet4";
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, error))
+    if (entry.path().extension() == ".mdb") files.push_back(entry.path().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string jet4_sample(const std::string& name) {
+  return (std::filesystem::path(DMW_SHARED_DIR) / "testdata/access/jet4" / name).string();
+}
+
+scratch_file::scratch_file(const std::string& name) {
+  static std::atomic<int> counter{0};
+  dir_ = std::filesystem::temp_directory_path() /
+         ("jet_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+  std::filesystem::create_directories(dir_);
+  path_ = (dir_ / name).string();
+}
+
+scratch_file::~scratch_file() {
+  std::error_code error;
+  std::filesystem::remove_all(dir_, error);
+}
+
+std::vector<uint8_t> read_whole_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void write_whole_file(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
