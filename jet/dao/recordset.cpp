@@ -5,7 +5,7 @@
 #include "jet/dao/variant_values.h"
 #include "jet/file/data_page.h"
 #include "jet/format/column_type.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/table/row.h"
 #include "jet/table/value_cell.h"
 #include "platform/codepage.h"
@@ -248,9 +248,9 @@ class jd_recordset : public jd_object<Recordset> {
       std::swap(rows_->pending[at], rows_->scratch);
       // Only text and binary data can take a record past what a page holds.
       if (!jet_type::fixed_size(column.type) && column.type != jet_type::boolean) {
-        const size_t longest = longest_stored(column, rows_->pending[at]);
+        const size_t longest = longest_stored(format(), column, rows_->pending[at]);
         const size_t total = rows_->longest_stored_total - rows_->longest_stored[at] + longest;
-        if (!rows_->size_bounded || rows_->empty_record_size + total > longest_record) {
+        if (!rows_->size_bounded || rows_->empty_record_size + total > format().max_row_size()) {
           try {
             check_record_size();
           } catch (...) {
@@ -350,16 +350,18 @@ class jd_recordset : public jd_object<Recordset> {
     if (closed_ || !session_->is_open()) throw jet_error(3420, jd_text::object_closed);
   }
   size_t position(const VARIANT& item) const { return rows_->find(item); }
-  static constexpr uint32_t longest_record = jet4::page_size - jet4::data_row_table_offset - 2;
+  const jet_format& format() const { return *rows_->def.format; }
   // What a value may add to a record at most: a text's stored form is never
-  // longer than two bytes a character (compression only shortens it), a long
-  // value adds its reference and, when short, its stored bytes.
-  static size_t longest_stored(const jet_column& column, const jet_value& value) {
+  // longer than the format's bytes a character (compression only shortens
+  // it), a long value adds its reference and, when short, its stored bytes.
+  static size_t longest_stored(const jet_format& format, const jet_column& column, const jet_value& value) {
     if (value.is_null) return 0;
+    const size_t text_bytes = format.code_page ? value.text.size() : value.text.size() * 2;
     switch (column.type) {
-      case jet_type::text: return value.text.size() * 2;
-      case jet_type::memo: return jet4::lv_ref_size + std::min<size_t>(value.text.size() * 2, jet_inline_long_value_limit);
-      case jet_type::long_binary: return jet4::lv_ref_size + std::min<size_t>(value.bytes.size(), jet_inline_long_value_limit);
+      case jet_type::text: return text_bytes;
+      case jet_type::memo: return jet_const::lv_ref_size + std::min<size_t>(text_bytes, jet_inline_long_value_limit);
+      case jet_type::long_binary:
+        return jet_const::lv_ref_size + std::min<size_t>(value.bytes.size(), jet_inline_long_value_limit);
       default: return value.bytes.size();
     }
   }
@@ -402,15 +404,15 @@ class jd_recordset : public jd_object<Recordset> {
       const jet_column& column = rows_->columns[i];
       const jet_value& value = rows_->pending[i];
       if (!jet_type::is_long_value(column.type)) {
-        cells[i] = jet_value_cell(column, value);
+        cells[i] = jet_value_cell(format(), column, value);
         continue;
       }
       if (value.is_null) continue;
-      const size_t length = jet_long_value_bytes(column, value).size();
+      const size_t length = jet_long_value_bytes(format(), column, value).size();
       cells[i].present = true;
-      cells[i].bytes.assign(jet4::lv_ref_size + (length <= jet_inline_long_value_limit ? length : 0), 0);
+      cells[i].bytes.assign(jet_const::lv_ref_size + (length <= jet_inline_long_value_limit ? length : 0), 0);
     }
-    if (jet_join_row(rows_->def, cells).size() > longest_record) throw jet_error(3047, "Record is too large.");
+    if (jet_join_row(rows_->def, cells).size() > format().max_row_size()) throw jet_error(3047, "Record is too large.");
   }
   // Lets go of the table: its writer (rebuilding its indexes when this was
   // the last recordset adding to it) and the hold that keeps it from deletion.

@@ -7,7 +7,7 @@
 #include "jet/database/drop_table.h"
 #include "jet/database/new_table.h"
 #include "jet/format/column_type.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "platform/codepage.h"
 
 namespace {
@@ -22,12 +22,12 @@ LONG default_attributes(SHORT type) {
 
 // The data-definition properties of a new field, in the order Access writes
 // them: AllowZeroLength only for text, DefaultValue only when there is one.
-std::vector<jet_property> field_properties(const jd_field_def& def) {
+std::vector<jet_property> field_properties(const jet_format& format, const jd_field_def& def) {
   std::vector<jet_property> properties;
   if (def.type == dbText || def.type == dbMemo)
     properties.push_back(jet_boolean_property(u"AllowZeroLength", def.allow_zero_length));
   properties.push_back(jet_boolean_property(u"Required", def.required));
-  if (!def.default_value.empty()) properties.push_back(jet_text_property(u"DefaultValue", def.default_value));
+  if (!def.default_value.empty()) properties.push_back(jet_text_property(format, u"DefaultValue", def.default_value));
   return properties;
 }
 
@@ -369,7 +369,7 @@ class jd_tabledef : public jd_object<_TableDef> {
       column.required = def.required;
       column.auto_increment = (def.attributes & dbAutoIncrField) != 0;
       columns.push_back(column);
-      properties.push_back(field_properties(def));
+      properties.push_back(field_properties(session->db().format(), def));
     }
     std::vector<jet_new_index> indexes;
     for (const auto& index : new_indexes_->items()) {
@@ -487,8 +487,8 @@ class jd_tabledef : public jd_object<_TableDef> {
       const jet_real_index& real = def.real_indexes[logical.real_index];
       jd_index_def index_def;
       index_def.name = logical.name;
-      index_def.primary = logical.type == jet4::index_type_primary;
-      index_def.unique = (real.flags & jet4::index_flag_unique) != 0;
+      index_def.primary = logical.type == jet_const::index_type_primary;
+      index_def.unique = (real.flags & jet_const::index_flag_unique) != 0;
       jd_ptr<jd_index> index(new jd_index(errors(), index_def, false));
       for (const jet_index_column& key : real.columns) {
         size_t at = 0;

@@ -3,7 +3,7 @@
 #include <cwctype>
 
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 
 bool jet_same_name(const std::u16string& a, const std::u16string& b) {
   if (a.size() != b.size()) return false;
@@ -17,10 +17,10 @@ jet_database::jet_database(const std::string& path, bool read_only, bool exclusi
   // Held before anything is read, so that an exclusive holder's half-written
   // file is never looked at.
   lock_ = std::make_unique<jet_lock>(path, read_only, exclusive);
-  header_ = jet_read_header(pager_->read_prefix(jet4::page_size), path);
-  pager_->set_page_size(header_.page_size);
-  if (pager_->page_count() <= jet4::catalog_tdef_page) throw jet_corrupt(path, "file shorter than its catalog");
-  catalog_def_ = jet_read_tdef(*pager_, jet4::catalog_tdef_page);
+  header_ = jet_read_header(pager_->read_prefix(jet_format_jet4().page_size), path);
+  pager_->set_format(*header_.format);
+  if (pager_->page_count() <= jet_const::catalog_tdef_page) throw jet_corrupt(path, "file shorter than its catalog");
+  catalog_def_ = jet_read_tdef(*pager_, jet_const::catalog_tdef_page);
   catalog_ = jet_read_catalog(*pager_, catalog_def_);
 }
 
@@ -43,7 +43,7 @@ jet_table_def jet_database::table_def(const jet_catalog_entry& table) const {
 }
 
 std::vector<jet_property_block> jet_database::properties(const jet_catalog_entry& entry) const {
-  return jet_decode_properties(entry.lv_prop, pager_->path());
+  return jet_decode_properties(entry.lv_prop, pager_->format(), pager_->path());
 }
 
 jet_pager& jet_database::pager_for_update() {
@@ -53,6 +53,6 @@ jet_pager& jet_database::pager_for_update() {
 }
 
 void jet_database::reload_catalog() {
-  catalog_def_ = jet_read_tdef(*pager_, jet4::catalog_tdef_page);
+  catalog_def_ = jet_read_tdef(*pager_, jet_const::catalog_tdef_page);
   catalog_ = jet_read_catalog(*pager_, catalog_def_);
 }

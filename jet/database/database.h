@@ -1,5 +1,5 @@
 #pragma once
-// An open Jet 4 database: its header, catalog and the tables' definitions,
+// An open database of either version: its header, catalog and the tables' definitions,
 // properties and rows. The DAO objects sit on this class.
 #include <memory>
 #include <string>
@@ -15,7 +15,7 @@
 
 class jet_database {
  public:
-  // Opens an existing file: 3024 missing, 3343 not a Jet 4 database,
+  // Opens an existing file: 3024 missing, 3343 not a database of a version this engine reads,
   // 3049 damaged, 3051 cannot be opened for writing, 3045 in use by an
   // exclusive holder (or by anyone, when opened exclusively).
   jet_database(const std::string& path, bool read_only, bool exclusive = false);
@@ -25,6 +25,7 @@ class jet_database {
   const std::string& path() const { return pager_->path(); }
   const jet_header& header() const { return header_; }
   const jet_pager& pager() const { return *pager_; }
+  const jet_format& format() const { return pager_->format(); }
   bool exclusive() const { return lock_->exclusive(); }
   // The lock file that lists this opener; empty for exclusive holders.
   const std::string& lock_file() const { return lock_->lock_file(); }

@@ -7,7 +7,7 @@
 #include "jet/file/usage_map.h"
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/table/cursor.h"
 
 namespace {
@@ -58,7 +58,7 @@ void jet_delete_table(jet_database& db, const std::u16string& name) {
 
   delete_rows_of(db, u"MSysObjects", u"Id", id);
   delete_rows_of(db, u"MSysACEs", u"ObjectId", id);
-  const uint32_t global_map = jet_row_pointer(jet4::global_usage_map_page, 0);
+  const uint32_t global_map = jet_row_pointer(jet_const::global_usage_map_page, 0);
   for (uint32_t page : pages) jet_usage_map_mark(pager, global_map, page, true);
   db.reload_catalog();
 }

@@ -12,7 +12,7 @@
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
 #include "jet/format/header.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/table/definition_writer.h"
 #include "jet/table/properties.h"
 
@@ -51,14 +51,14 @@ struct table_spec {
   std::vector<index_spec> indexes;  // in stored (name) order; physical index i = logical number
 };
 
-constexpr uint8_t F = jet4::col_flag_fixed | jet4::col_flag_nullable | system_column;  // 0x13
-constexpr uint8_t V = jet4::col_flag_nullable | system_column;                         // 0x12
-constexpr uint8_t S = jet4::col_flag_nullable | system_column | owner_column;          // 0x32
+constexpr uint8_t F = jet_const::col_flag_fixed | jet_const::col_flag_nullable | system_column;  // 0x13
+constexpr uint8_t V = jet_const::col_flag_nullable | system_column;                         // 0x12
+constexpr uint8_t S = jet_const::col_flag_nullable | system_column | owner_column;          // 0x32
 constexpr uint32_t system_flags = 0x80000000;
 
 const std::vector<table_spec>& system_tables() {
   static const std::vector<table_spec> tables = {
-      {u"MSysObjects", jet4::table_type_system, system_flags,
+      {u"MSysObjects", jet_const::table_type_system, system_flags,
        {{u"Id", jet_type::long_integer, 0, F, 0, 4, 6},
         {u"ParentId", jet_type::long_integer, 0, F, 4, 4, 13},
         {u"Name", jet_type::text, 0, V, 0, 510, 11},
@@ -77,13 +77,13 @@ const std::vector<table_spec>& system_tables() {
         {u"LvModule", jet_type::long_binary, 9, V, 0, 0, 9},
         {u"LvExtra", jet_type::long_binary, 10, V, 0, 0, 8}},
        {{u"Id", {0}, 0x81, 1, true}, {u"ParentIdName", {1, 2}, 0x81, 0, false}}},
-      {u"MSysACEs", jet4::table_type_system, system_flags,
+      {u"MSysACEs", jet_const::table_type_system, system_flags,
        {{u"ObjectId", jet_type::long_integer, 0, F, 0, 4, 2},
         {u"SID", jet_type::binary, 0, S, 0, 510, 3},
         {u"ACM", jet_type::long_integer, 1, F, 4, 4, 0},
         {u"FInheritable", jet_type::boolean, 1, F, 0, 1, 1}},
        {{u"ObjectId", {0}, 0x88, 0, false}}},
-      {u"MSysQueries", jet4::table_type_system, system_flags,
+      {u"MSysQueries", jet_const::table_type_system, system_flags,
        {{u"ObjectId", jet_type::long_integer, 0, F, 0, 4, 6},
         {u"Attribute", jet_type::byte, 0, F, 4, 1, 0},
         {u"Order", jet_type::binary, 0, V, 0, 510, 7},
@@ -93,7 +93,7 @@ const std::vector<table_spec>& system_tables() {
         {u"Flag", jet_type::integer, 4, F, 5, 2, 2},
         {u"LvExtra", jet_type::long_integer, 4, F, 7, 4, 3}},
        {{u"ObjectIdAttribute", {0, 1, 2}, 0x81, 0, true}}},
-      {u"MSysRelationships", jet4::table_type_system, system_flags,
+      {u"MSysRelationships", jet_const::table_type_system, system_flags,
        {{u"szRelationship", jet_type::text, 0, V, 0, 510, 7},
         {u"grbit", jet_type::long_integer, 1, F, 0, 4, 1},
         {u"ccolumn", jet_type::long_integer, 1, F, 4, 4, 0},
@@ -112,15 +112,16 @@ const std::vector<table_spec>& system_tables() {
 // MSysAccessObjects: Access's own storage (a fixed 3992-byte column of type
 // 0x11 and a Long that lives in the variable area). A user table to the engine.
 const table_spec& access_objects_table() {
-  static const table_spec table = {u"MSysAccessObjects", jet4::table_type_user, 0x00000002,
-                                   {{u"Data", 0x11, 0, jet4::col_flag_fixed | jet4::col_flag_nullable, 0, 3992, 0},
-                                    {u"ID", jet_type::long_integer, 0, jet4::col_flag_nullable, 0, 4, 1}},
+  static const table_spec table = {u"MSysAccessObjects", jet_const::table_type_user, 0x00000002,
+                                   {{u"Data", 0x11, 0, jet_const::col_flag_fixed | jet_const::col_flag_nullable, 0, 3992, 0},
+                                    {u"ID", jet_type::long_integer, 0, jet_const::col_flag_nullable, 0, 4, 1}},
                                    {{u"AOIndex", {1}, 0x89, 0, true}}};
   return table;
 }
 
 jet_table_def definition_of(const table_spec& spec) {
   jet_table_def def;
+  def.format = &jet_format_jet4();
   jet_put_u32(&def.raw_head[0x0c], definition_stamp);
   def.auto_flag = 0x01;
   def.table_type = spec.table_type;
@@ -138,7 +139,7 @@ jet_table_def definition_of(const table_spec& spec) {
     column.fixed_offset = c.fixed_offset;
     column.length = c.length;
     column.stored_position = c.stored_position;
-    if (!(c.flags & jet4::col_flag_fixed)) ++var_columns;
+    if (!(c.flags & jet_const::col_flag_fixed)) ++var_columns;
     def.columns.push_back(column);
   }
   def.max_columns = uint16_t(spec.columns.size());
@@ -151,7 +152,7 @@ jet_table_def definition_of(const table_spec& spec) {
     logical.real_index = index.number;
     logical.update_flags = 0x04;
     logical.delete_flags = 0x04;
-    logical.type = index.primary ? jet4::index_type_primary : 0;
+    logical.type = index.primary ? jet_const::index_type_primary : 0;
     def.indexes.push_back(logical);
   }
   def.real_indexes.resize(spec.indexes.size());
@@ -263,7 +264,7 @@ std::vector<uint8_t> properties_of(const std::u16string& object) {
   } else {
     return {};
   }
-  return jet_encode_properties({block});
+  return jet_encode_properties(jet_format_jet4(), {block});
 }
 
 // Permission rows: object (catalog row index, or -1 for Databases), security id, rights, inheritable.
@@ -297,33 +298,37 @@ const std::vector<ace_row>& ace_rows() {
 // ---- Pages 0 and 1 ----
 
 std::vector<uint8_t> header_page(double created) {
-  std::vector<uint8_t> page(jet4::page_size, 0);
+  const jet_format& format = jet_format_jet4();
+  std::vector<uint8_t> page(format.page_size, 0);
   page[1] = 0x01;
-  std::memcpy(&page[jet4::hdr_magic_offset], "Standard Jet DB", 16);
-  page[jet4::hdr_version_offset] = jet4::hdr_version_jet4;
-  jet_put_u16(&page[jet4::hdr_code_page_offset], 1252);
+  std::memcpy(&page[jet_const::hdr_magic_offset], "Standard Jet DB", 16);
+  page[jet_const::hdr_version_offset] = format.version;
+  jet_put_u16(&page[jet_const::hdr_code_page_offset], 1252);
   // The empty password is stored as its mask: the whole days of the creation date, repeated.
   uint32_t days = uint32_t(created);
-  for (uint32_t i = 0; i < jet4::hdr_password_length; i += 4) jet_put_u32(&page[jet4::hdr_password_offset + i], days);
-  jet_put_u16(&page[jet4::hdr_sort_order_offset], 0x409);
-  std::memcpy(&page[jet4::hdr_create_date_offset], &created, 8);
-  jet_rc4_mask(jet4::hdr_mask_key, &page[jet4::hdr_mask_offset], jet4::hdr_mask_length);
+  for (uint32_t i = 0; i < format.header.password_length; i += 4)
+    jet_put_u32(&page[jet_const::hdr_password_offset + i], days);
+  jet_put_u16(&page[format.header.sort_order], 0x409);
+  std::memcpy(&page[format.header.create_date], &created, 8);
+  jet_rc4_mask(jet_const::hdr_mask_key, &page[jet_const::hdr_mask_offset], format.header.mask_length);
   // After the masked block and at the page end: values every Access 2000 file carries.
   jet_put_u32(&page[0x98], 0x654);
   std::memcpy(&page[0x9c], "4.0", 4);
   jet_put_u16(&page[0xe00], 0x0101);
-  for (size_t at = 0xe02; at < jet4::page_size; at += 2) jet_put_u16(&page[at], 0x0100);
+  for (size_t at = 0xe02; at < format.page_size; at += 2) jet_put_u16(&page[at], 0x0100);
   return page;
 }
 
 // Page 1: the global map (pages free for reuse: none in the file, all past
 // its end) and a second map row Access keeps empty.
 std::vector<uint8_t> global_map_page(uint32_t used_pages) {
-  std::vector<uint8_t> page = jet_new_data_page(1);
-  std::vector<uint8_t> free_map(69, 0);
-  for (uint32_t bit = used_pages; bit < 64 * 8; ++bit) free_map[5 + bit / 8] |= uint8_t(1u << (bit % 8));
-  jet_page_add_row(page, free_map);
-  jet_page_add_row(page, std::vector<uint8_t>(69, 0));
+  const jet_format& format = jet_format_jet4();
+  const uint32_t map_bytes = format.inline_map_bytes;
+  std::vector<uint8_t> page = jet_new_data_page(format, 1);
+  std::vector<uint8_t> free_map(5 + map_bytes, 0);
+  for (uint32_t bit = used_pages; bit < map_bytes * 8; ++bit) free_map[5 + bit / 8] |= uint8_t(1u << (bit % 8));
+  jet_page_add_row(format, page, free_map);
+  jet_page_add_row(format, page, std::vector<uint8_t>(5 + map_bytes, 0));
   return page;
 }
 
@@ -339,7 +344,7 @@ void jet_create_database(const std::string& path) {
       pager.write_page(1, global_map_page(6));  // pages 0 to 5 are written here
       // The system tables' definitions take pages 2 to 5, in catalog order.
       std::vector<jet_table_def> defs;
-      for (uint32_t page = 2; page < 6; ++page) pager.write_page(page, std::vector<uint8_t>(jet4::page_size, 0));
+      for (uint32_t page = 2; page < 6; ++page) pager.write_page(page, std::vector<uint8_t>(pager.page_size(), 0));
       jet_map_rows maps(pager);
       for (size_t i = 0; i < system_tables().size(); ++i) {
         defs.push_back(definition_of(system_tables()[i]));
@@ -356,7 +361,7 @@ void jet_create_database(const std::string& path) {
     {
       // The catalog's own rows, through a catalog entry made up for its definition.
       jet_catalog_entry catalog;
-      catalog.id = int32_t(jet4::catalog_tdef_page);
+      catalog.id = int32_t(jet_const::catalog_tdef_page);
       catalog.type = 1;
       jet_table_writer writer(db, catalog);
       for (const catalog_row& spec : catalog_rows()) {
@@ -367,7 +372,7 @@ void jet_create_database(const std::string& path) {
       // MSysAccessObjects' definition is the first page after the system tables' own pages.
       for (uint32_t page = 6; page < db.pager().page_count(); ++page) {
         std::vector<uint8_t> bytes = db.pager().read_page(page);
-        if (bytes[0] == jet4::page_tdef) {
+        if (bytes[0] == jet_const::page_tdef) {
           for (int32_t& id : ids)
             if (id == -1) id = int32_t(page);
           break;

@@ -9,7 +9,8 @@
 #include "jet/format/byte_view.h"
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
+#include "platform/code_page_table.h"
 #include "jet/index/index_key.h"
 #include "jet/index/tree_image.h"
 #include "jet/table/cursor.h"
@@ -17,10 +18,6 @@
 
 namespace {
 
-// Bytes Access writes in every new definition whose meaning is unknown
-// (the same in every sample file).
-constexpr uint32_t definition_stamp = 0x659;
-constexpr uint32_t real_index_stamp = 0x783;
 constexpr uint16_t general_sort_order = 0x409;
 constexpr uint32_t tables_container_id = 0x0f000001;
 constexpr uint8_t real_index_flags_base = 0x80;
@@ -28,6 +25,11 @@ constexpr int64_t full_rights = 1048319;  // the rights Access grants on a new t
 
 // Access names: 1 to 64 characters, no leading space, no control characters
 // and none of . ! ` [ ].
+// A stamp of the format's new definitions, where the version has one.
+void stamp(const jet_format::stamp& stamp, uint8_t* descriptor) {
+  if (stamp.offset != jet_format::absent) jet_put_u32(descriptor + stamp.offset, stamp.value);
+}
+
 void check_name(const std::u16string& name) {
   bool bad_character = false;
   for (char16_t c : name)
@@ -38,7 +40,7 @@ void check_name(const std::u16string& name) {
 
 // The table's property block: one block per column that has properties,
 // after the table's own (empty) block.
-std::vector<uint8_t> property_block_of(const std::vector<jet_new_column>& columns,
+std::vector<uint8_t> property_block_of(const jet_format& format, const std::vector<jet_new_column>& columns,
                                        const std::vector<std::vector<jet_property>>& properties) {
   std::vector<jet_property_block> blocks(1);
   blocks[0].is_object = true;
@@ -50,7 +52,7 @@ std::vector<uint8_t> property_block_of(const std::vector<jet_new_column>& column
     blocks.push_back(std::move(block));
   }
   if (blocks.size() == 1) return {};
-  return jet_encode_properties(blocks);
+  return jet_encode_properties(format, blocks);
 }
 
 }  // namespace
@@ -58,9 +60,10 @@ std::vector<uint8_t> property_block_of(const std::vector<jet_new_column>& column
 void jet_write_new_table(jet_pager& pager, jet_table_def& def, jet_map_rows& maps, std::vector<uint32_t> chain) {
   // The definition's pages first (the first one's number names the table).
   if (chain.empty()) {
-    uint32_t definition_pages = jet_tdef_page_count(jet_encode_tdef(def).size() + 16 * def.column_maps.size() + 40);
+    uint32_t definition_pages =
+        jet_tdef_page_count(pager.format(), jet_encode_tdef(def).size() + 16 * def.column_maps.size() + 40);
     for (uint32_t i = 0; i < definition_pages; ++i)
-      chain.push_back(jet_append_page(pager, std::vector<uint8_t>(jet4::page_size, 0)));
+      chain.push_back(jet_append_page(pager, std::vector<uint8_t>(pager.page_size(), 0)));
   }
   def.chain = chain;
   def.page = chain.front();
@@ -79,8 +82,8 @@ void jet_write_new_table(jet_pager& pager, jet_table_def& def, jet_map_rows& map
   }
   for (jet_real_index& real : def.real_indexes) {
     real.used_pages = maps.add();
-    jet_index_image image = jet_build_index({}, def.page, [&] {
-      return jet_append_page(pager, std::vector<uint8_t>(jet4::page_size, 0));
+    jet_index_image image = jet_build_index(pager.format(), {}, def.page, [&] {
+      return jet_append_page(pager, std::vector<uint8_t>(pager.page_size(), 0));
     });
     for (size_t i = 0; i < image.pages.size(); ++i) {
       pager.write_page(image.pages[i], image.images[i]);
@@ -88,7 +91,7 @@ void jet_write_new_table(jet_pager& pager, jet_table_def& def, jet_map_rows& map
     }
     real.first_page = image.root;
   }
-  std::vector<std::vector<uint8_t>> pages = jet_tdef_pages(jet_encode_tdef(def), def.chain);
+  std::vector<std::vector<uint8_t>> pages = jet_tdef_pages(pager.format(), jet_encode_tdef(def), def.chain);
   for (size_t i = 0; i < pages.size(); ++i) pager.write_page(def.chain[i], pages[i]);
 }
 
@@ -107,6 +110,7 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
   if (column_properties.size() > columns.size())
     throw jet_error(jet_dao_error::invalid_argument, "More property lists than fields.");
   jet_pager& pager = db.pager_for_update();
+  const jet_format& format = pager.format();
   check_name(name);
   if (db.find_table(name)) throw jet_error(3010, "Table '" + std::string(name.begin(), name.end()) + "' already exists.");
   {
@@ -116,6 +120,7 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
     jet_value value = jet_value::null(jet_type::text);
     value.is_null = false;
     value.text = name;
+    text.sort_order = general_sort_order;
     std::vector<uint8_t> key;
     if (!jet_append_key(key, text, value, true))
       throw jet_error(jet_dao_error::invalid_argument, "Names with these characters cannot be indexed yet.");
@@ -124,9 +129,10 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
   if (indexes.size() > 32) throw jet_error(jet_dao_error::invalid_argument, "Too many indexes.");
 
   jet_table_def def;
-  jet_put_u32(&def.raw_head[0x0c], definition_stamp);
+  def.format = &format;
+  stamp(format.new_definition.head, def.raw_head.data());
   def.auto_flag = 0x01;
-  def.table_type = jet4::table_type_user;
+  def.table_type = jet_const::table_type_user;
 
   // Columns in the order given: fixed ones packed in the fixed area, the
   // others numbered in the variable table.
@@ -142,40 +148,41 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
     column.type = spec.type;
     column.number = uint16_t(i);
     column.index = uint16_t(i);
-    jet_put_u32(&column.raw[1], definition_stamp);
+    stamp(format.new_definition.column, column.raw.data());
     column.sort_order = general_sort_order;
-    column.flags = spec.required ? 0 : jet4::col_flag_nullable;
+    if (format.code_page) column.code_page = uint16_t(format.code_page->code_page());
+    column.flags = spec.required ? 0 : jet_const::col_flag_nullable;
     uint32_t fixed = jet_type::fixed_size(spec.type);
     switch (spec.type) {
       case jet_type::text:
         if (spec.size < 1 || spec.size > 255) throw jet_error(jet_dao_error::invalid_argument, "Invalid field size.");
-        column.length = uint16_t(spec.size * 2);
-        column.ext_flags = jet4::col_ext_flag_compressed;
+        column.length = uint16_t(format.text_bytes(spec.size));
+        column.ext_flags = jet_const::col_ext_flag_compressed;
         break;
       case jet_type::binary:
         if (spec.size < 1 || spec.size > 255) throw jet_error(jet_dao_error::invalid_argument, "Invalid field size.");
         column.length = spec.size;
         break;
       case jet_type::memo:
-        column.ext_flags = jet4::col_ext_flag_compressed;
+        column.ext_flags = jet_const::col_ext_flag_compressed;
         break;
       case jet_type::long_binary:
         break;
       case jet_type::boolean:
-        column.flags |= jet4::col_flag_fixed;
+        column.flags |= jet_const::col_flag_fixed;
         column.length = 1;
         break;
       default:
         if (fixed == 0 || spec.type == jet_type::numeric)
           throw jet_error(jet_dao_error::invalid_argument, "Invalid field data type.");
-        column.flags |= jet4::col_flag_fixed;
+        column.flags |= jet_const::col_flag_fixed;
         column.length = uint16_t(fixed);
         column.fixed_offset = fixed_offset;
         fixed_offset = uint16_t(fixed_offset + fixed);
     }
     if (spec.auto_increment) {
       if (spec.type != jet_type::long_integer) throw jet_error(jet_dao_error::invalid_argument, "Invalid field data type.");
-      column.flags |= jet4::col_flag_auto_long;
+      column.flags |= jet_const::col_flag_auto_long;
     }
     if (column.is_fixed()) {
       column.var_index = var_index;  // Access stores the count of variable columns before it
@@ -202,10 +209,10 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
   for (size_t i = 0; i < indexes.size(); ++i) {
     const jet_new_index& spec = indexes[i];
     check_name(spec.name);
-    if (spec.columns.empty() || spec.columns.size() > jet4::real_index_key_columns)
+    if (spec.columns.empty() || spec.columns.size() > jet_const::real_index_key_columns)
       throw jet_error(jet_dao_error::invalid_argument, "Invalid index definition.");
     jet_real_index real;
-    jet_put_u32(&real.raw[0], real_index_stamp);
+    stamp(format.new_definition.real_index, real.raw.data());
     for (const auto& [column_name, ascending] : spec.columns) {
       const jet_column* column = def.find_column(column_name);
       if (!column) throw jet_error(jet_dao_error::item_not_found, "Item not found in this collection.");
@@ -214,18 +221,18 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
       real.columns.push_back({column->number, ascending});
     }
     real.flags = real_index_flags_base;
-    if (spec.unique || spec.primary) real.flags |= jet4::index_flag_unique;
-    if (spec.ignore_nulls) real.flags |= jet4::index_flag_ignore_nulls;
-    if (spec.required || spec.primary) real.flags |= jet4::index_flag_required;
+    if (spec.unique || spec.primary) real.flags |= jet_const::index_flag_unique;
+    if (spec.ignore_nulls) real.flags |= jet_const::index_flag_ignore_nulls;
+    if (spec.required || spec.primary) real.flags |= jet_const::index_flag_required;
     def.real_indexes.push_back(real);
     jet_logical_index logical;
-    jet_put_u32(&logical.raw[0], definition_stamp);
+    stamp(format.new_definition.logical_index, logical.raw.data());
     logical.name = spec.name;
     logical.number = uint32_t(i);
     logical.real_index = uint32_t(i);
     logical.update_flags = 0x04;  // as in every sample; meaning unverified
     logical.delete_flags = 0x04;
-    logical.type = spec.primary ? jet4::index_type_primary : 0;
+    logical.type = spec.primary ? jet_const::index_type_primary : 0;
     def.indexes.push_back(logical);
   }
 
@@ -262,7 +269,7 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
     else if (column.name == u"DateCreate" || column.name == u"DateUpdate") { value.is_null = false; value.real = now; }
     else if (column.name == u"Owner" && !heirs.empty()) { value.is_null = false; value.bytes = heirs.front(); }
     else if (column.name == u"LvProp") {
-      value.bytes = property_block_of(columns, column_properties);
+      value.bytes = property_block_of(format, columns, column_properties);
       value.is_null = value.bytes.empty();
     }
     row.push_back(value);

@@ -9,13 +9,13 @@
 #include "jet/format/byte_view.h"
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/table/cursor.h"
 #include "jet/table/row.h"
 
 namespace {
 
-uint32_t owner_of(const std::vector<uint8_t>& page) { return jet_view(page, "").u32(jet4::data_owner_offset); }
+uint32_t owner_of(const std::vector<uint8_t>& page) { return jet_view(page, "").u32(jet_const::data_owner_offset); }
 
 // Long-value pages the maps of every other local table list; false when a
 // definition cannot be read.
@@ -51,12 +51,12 @@ std::vector<uint32_t> long_value_rows_of(const jet_pager& pager, const jet_table
   while (cursor.next_stored(stored)) {
     std::vector<jet_cell> cells = jet_split_row(def, jet_view(stored, pager.path()));
     for (size_t at : long_columns) {
-      if (at >= cells.size() || !cells[at].present || cells[at].bytes.size() < jet4::lv_ref_size) continue;
+      if (at >= cells.size() || !cells[at].present || cells[at].bytes.size() < jet_const::lv_ref_size) continue;
       jet_view reference(cells[at].bytes, pager.path());
       uint32_t head = reference.u32(0);
-      if (head & jet4::lv_flag_inline) continue;
+      if (head & jet_const::lv_flag_inline) continue;
       uint32_t pointer = reference.u32(4);
-      if (head & jet4::lv_flag_single_page) {
+      if (head & jet_const::lv_flag_single_page) {
         rows.push_back(pointer);
         continue;
       }
@@ -64,7 +64,7 @@ std::vector<uint32_t> long_value_rows_of(const jet_pager& pager, const jet_table
       for (size_t parts = 0; pointer != 0; ++parts) {
         if (parts > pager.page_count() * size_t(256)) throw jet_corrupt(pager.path(), "long-value chain loops");
         rows.push_back(pointer);
-        jet_fetched_row part = jet_fetch_row(pager, pointer, jet4::lval_owner_tag);
+        jet_fetched_row part = jet_fetch_row(pager, pointer, jet_const::lval_owner_tag);
         pointer = part.bytes().u32(0);
       }
     }
@@ -87,8 +87,8 @@ std::vector<uint32_t> jet_table_pages(const jet_database& db, const jet_catalog_
   }
   for (uint32_t page : candidates) {
     std::vector<uint8_t> bytes = pager.read_page(page);
-    bool data_or_index = bytes[0] == jet4::page_data || bytes[0] == jet4::page_index_leaf ||
-                         bytes[0] == jet4::page_index_node;
+    bool data_or_index = bytes[0] == jet_const::page_data || bytes[0] == jet_const::page_index_leaf ||
+                         bytes[0] == jet_const::page_index_node;
     if (data_or_index && owner_of(bytes) == def.page) pages.push_back(page);
   }
 
@@ -113,10 +113,10 @@ std::vector<uint32_t> jet_table_pages(const jet_database& db, const jet_catalog_
         if (std::binary_search(others.begin(), others.end(), page)) continue;
         std::vector<uint8_t> bytes = pager.read_page(page);
         jet_view view(bytes, pager.path());
-        if (view.u8(0) != jet4::page_data || owner_of(bytes) != jet4::lval_owner_tag) continue;
+        if (view.u8(0) != jet_const::page_data || owner_of(bytes) != jet_const::lval_owner_tag) continue;
         bool all_ours = true;
-        for (uint32_t row = 0, count = jet_page_row_count(view); row < count && all_ours; ++row)
-          if (!jet_locate_row(view, row).deleted)
+        for (uint32_t row = 0, count = jet_page_row_count(pager.format(), view); row < count && all_ours; ++row)
+          if (!jet_locate_row(pager.format(), view, row).deleted)
             all_ours = std::binary_search(ours.begin(), ours.end(), jet_row_pointer(page, row));
         if (all_ours) extra.push_back(page);
       }
@@ -131,7 +131,7 @@ std::vector<uint32_t> jet_table_pages(const jet_database& db, const jet_catalog_
     for (uint32_t map : maps) {
       if (map == 0) continue;
       for (uint32_t page : jet_usage_map_bitmap_pages(pager, map))
-        if (pager.read_page(page)[0] == jet4::page_usage_map) extra.push_back(page);
+        if (pager.read_page(page)[0] == jet_const::page_usage_map) extra.push_back(page);
     }
     // A page of map rows goes too when every row on it is one of these maps.
     std::sort(maps.begin(), maps.end());
@@ -140,13 +140,13 @@ std::vector<uint32_t> jet_table_pages(const jet_database& db, const jet_catalog_
       if (map != 0) map_pages.push_back(jet_row_page(map));
     map_pages.erase(std::unique(map_pages.begin(), map_pages.end()), map_pages.end());
     for (uint32_t page : map_pages) {
-      if (page <= jet4::global_usage_map_page) continue;
+      if (page <= jet_const::global_usage_map_page) continue;
       std::vector<uint8_t> bytes = pager.read_page(page);
       jet_view view(bytes, pager.path());
-      if (view.u8(0) != jet4::page_data || view.u32(jet4::data_owner_offset) != 0) continue;
+      if (view.u8(0) != jet_const::page_data || view.u32(jet_const::data_owner_offset) != 0) continue;
       bool all_ours = true;
-      for (uint32_t row = 0, count = jet_page_row_count(view); row < count && all_ours; ++row)
-        if (!jet_locate_row(view, row).deleted)
+      for (uint32_t row = 0, count = jet_page_row_count(pager.format(), view); row < count && all_ours; ++row)
+        if (!jet_locate_row(pager.format(), view, row).deleted)
           all_ours = std::binary_search(maps.begin(), maps.end(), jet_row_pointer(page, row));
       if (all_ours) extra.push_back(page);
     }

@@ -10,7 +10,7 @@
 #include "jet/format/byte_view.h"
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/index/entry_sorter.h"
 #include "jet/index/index_key.h"
 #include "jet/index/tree_builder.h"
@@ -21,19 +21,16 @@
 
 namespace {
 
-// The largest row a data page holds: the page less its head and one offset.
-constexpr uint32_t max_row_size = jet4::page_size - jet4::data_row_table_offset - 2;
-
 std::string_view key_bytes(const std::vector<uint8_t>& key) {
   return std::string_view(reinterpret_cast<const char*>(key.data()), key.size());
 }
 
-bool is_unique(const jet_real_index& index) { return index.flags & jet4::index_flag_unique; }
+bool is_unique(const jet_real_index& index) { return index.flags & jet_const::index_flag_unique; }
 
 }  // namespace
 
 jet_table_writer::jet_table_writer(jet_database& db, const jet_catalog_entry& table)
-    : db_(db), pager_(db.pager_for_update()), def_(db.table_def(table)) {
+    : db_(db), pager_(db.pager_for_update()), format_(pager_.format()), def_(db.table_def(table)) {
   unique_keys_.resize(def_.real_indexes.size());
   collect_unique_keys();
 }
@@ -100,11 +97,11 @@ class jet_table_writer::index_rebuild {
       : pager_(pager),
         index_(index),
         builder_(
-            tdef_page, [this] { return next_page(); },
+            pager.format(), tdef_page, [this] { return next_page(); },
             [this](uint32_t page, const std::vector<uint8_t>& bytes) { pager_.write_page(page, bytes); }) {
     for (uint32_t page : jet_read_usage_map(pager_, index_.used_pages)) {
       uint8_t type = pager_.read_page(page)[0];
-      if (type == jet4::page_index_leaf || type == jet4::page_index_node) old_pages_.push_back(page);
+      if (type == jet_const::page_index_leaf || type == jet_const::page_index_node) old_pages_.push_back(page);
     }
   }
 
@@ -117,7 +114,7 @@ class jet_table_writer::index_rebuild {
         throw jet_error(jet_dao_error::invalid_argument, "The index's page map cannot take more pages yet.");
     for (size_t k = reused_; k < old_pages_.size(); ++k) {
       jet_usage_map_mark(pager_, index_.used_pages, old_pages_[k], false);
-      jet_usage_map_mark(pager_, jet_row_pointer(jet4::global_usage_map_page, 0), old_pages_[k], true);
+      jet_usage_map_mark(pager_, jet_row_pointer(jet_const::global_usage_map_page, 0), old_pages_[k], true);
     }
     // The counter beside each index holds its number of distinct keys.
     index_.row_count = builder_.distinct_keys();
@@ -126,7 +123,7 @@ class jet_table_writer::index_rebuild {
  private:
   uint32_t next_page() {
     if (reused_ < old_pages_.size()) return old_pages_[reused_++];
-    uint32_t page = jet_append_page(pager_, std::vector<uint8_t>(jet4::page_size, 0));
+    uint32_t page = jet_append_page(pager_, std::vector<uint8_t>(pager_.page_size(), 0));
     appended_.push_back(page);
     return page;
   }
@@ -165,7 +162,7 @@ void jet_table_writer::rebuild_indexes() {
         bool all_null;
         if (!index_key(index, row, key, all_null))
           throw jet_error(jet_dao_error::invalid_argument, "The table's index keys cannot be written yet.");
-        if (all_null && (index.flags & jet4::index_flag_ignore_nulls)) continue;
+        if (all_null && (index.flags & jet_const::index_flag_ignore_nulls)) continue;
         sorter.add(uint32_t(i), key.data(), key.size(), cursor.position());
       }
     }
@@ -208,11 +205,11 @@ uint32_t jet_table_writer::add_lval_row(const jet_column& column, const std::vec
   for (const jet_column_map& candidate : def_.column_maps)
     if (candidate.column_number == column.number) map = &candidate;
   if (lval_page_ != 0) {
-    int number = jet_page_add_row(pager_.page_for_update(lval_page_), row);
+    int number = jet_page_add_row(format_, pager_.page_for_update(lval_page_), row);
     if (number >= 0) return jet_row_pointer(lval_page_, uint32_t(number));
   }
-  std::vector<uint8_t> page = jet_new_data_page(jet4::lval_owner_tag);
-  int number = jet_page_add_row(page, row);
+  std::vector<uint8_t> page = jet_new_data_page(format_, jet_const::lval_owner_tag);
+  int number = jet_page_add_row(format_, page, row);
   if (number < 0) throw jet_error(3047, "Record is too large.");
   lval_page_ = jet_append_page(pager_, page);
   if (map) mark_owned(map->owned_pages, map->free_pages, lval_page_);
@@ -222,25 +219,26 @@ uint32_t jet_table_writer::add_lval_row(const jet_column& column, const std::vec
 void jet_table_writer::place_long_value(const jet_column& column, const std::vector<uint8_t>& bytes,
                                         std::vector<uint8_t>& reference) {
   const uint32_t length = uint32_t(bytes.size());
-  if (bytes.size() > jet4::lv_length_mask) throw jet_error(3047, "Record is too large.");
+  if (bytes.size() > jet_const::lv_length_mask) throw jet_error(3047, "Record is too large.");
   if (length <= jet_inline_long_value_limit) {
     jet_lv_reference(jet_lv_place::inline_data, length, 0, bytes.data(), length, reference);
     return;
   }
+  const uint32_t max_row_size = format_.max_row_size();
   if (length <= max_row_size) {
     jet_lv_reference(jet_lv_place::single_row, length, add_lval_row(column, bytes), nullptr, 0, reference);
     return;
   }
   // A chain: each part carries the pointer to the next, so the last is written first.
-  constexpr uint32_t part_size = max_row_size - jet4::lv_chain_link_size;
+  const uint32_t part_size = max_row_size - jet_const::lv_chain_link_size;
   const uint32_t parts = (length + part_size - 1) / part_size;
   uint32_t next = 0;
   for (uint32_t i = parts; i-- > 0;) {
     const uint32_t from = i * part_size;
     const uint32_t part = std::min(length - from, part_size);
-    chain_part_.resize(jet4::lv_chain_link_size + size_t(part));
+    chain_part_.resize(jet_const::lv_chain_link_size + size_t(part));
     jet_put_u32(chain_part_.data(), next);
-    std::memcpy(chain_part_.data() + jet4::lv_chain_link_size, bytes.data() + from, part);
+    std::memcpy(chain_part_.data() + jet_const::lv_chain_link_size, bytes.data() + from, part);
     next = add_lval_row(column, chain_part_);
   }
   jet_lv_reference(jet_lv_place::chain, length, next, nullptr, 0, reference);
@@ -259,18 +257,18 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
       jet_value number = jet_value::null(column.type);
       number.is_null = false;
       number.integer = ++auto_number;
-      jet_value_cell(column, number, cells[i]);
+      jet_value_cell(format_, column, number, cells[i]);
     } else if (jet_type::is_long_value(column.type)) {
       cells[i].present = !value.is_null;
       cells[i].bytes.clear();
-      if (!value.is_null) place_long_value(column, jet_long_value_bytes(column, value, long_bytes_), cells[i].bytes);
+      if (!value.is_null) place_long_value(column, jet_long_value_bytes(format_, column, value, long_bytes_), cells[i].bytes);
     } else {
-      jet_value_cell(column, value, cells[i]);
+      jet_value_cell(format_, column, value, cells[i]);
     }
   }
   std::vector<uint8_t>& row = row_;
   jet_join_row(def_, cells, row);
-  if (row.size() > max_row_size) throw jet_error(3047, "Record is too large.");
+  if (row.size() > format_.max_row_size()) throw jet_error(3047, "Record is too large.");
 
   // Keys first: a row that breaks a unique index is not written.
   // The row is copied only when an AutoNumber was filled in.
@@ -301,18 +299,18 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
     for (auto it = owned.rbegin(); it != owned.rend() && data_page_ == 0; ++it) {
       std::vector<uint8_t> page = pager_.read_page(*it);
       jet_view view(page, pager_.path());
-      if (view.u8(0) == jet4::page_data && view.u32(jet4::data_owner_offset) == def_.page) data_page_ = *it;
+      if (view.u8(0) == jet_const::page_data && view.u32(jet_const::data_owner_offset) == def_.page) data_page_ = *it;
     }
   }
   uint32_t page_number = data_page_;
   if (page_number != 0) {
     // The row goes into the pager's copy of the page: no copy of the page per row.
-    number = jet_page_add_row(pager_.page_for_update(page_number), row);
+    number = jet_page_add_row(format_, pager_.page_for_update(page_number), row);
   }
   bool new_page = number < 0;
   if (new_page) {
-    std::vector<uint8_t> page = jet_new_data_page(def_.page);
-    number = jet_page_add_row(page, row);
+    std::vector<uint8_t> page = jet_new_data_page(format_, def_.page);
+    number = jet_page_add_row(format_, page, row);
     page_number = jet_append_page(pager_, page);
     mark_owned(def_.owned_pages, def_.free_pages, page_number);
     data_page_ = page_number;
@@ -334,22 +332,22 @@ void jet_table_writer::remove(uint32_t row_pointer) {
   uint32_t page_number = jet_row_page(row_pointer);
   std::vector<uint8_t> page = pager_.read_page(page_number);
   jet_view view(page, pager_.path());
-  if (view.u8(0) != jet4::page_data || view.u32(jet4::data_owner_offset) != def_.page)
+  if (view.u8(0) != jet_const::page_data || view.u32(jet_const::data_owner_offset) != def_.page)
     throw jet_error(jet_dao_error::invalid_argument, "No current record.");
-  jet_row_slot slot = jet_locate_row(view, jet_row_number(row_pointer));
+  jet_row_slot slot = jet_locate_row(format_, view, jet_row_number(row_pointer));
   if (slot.deleted) throw jet_error(jet_dao_error::invalid_argument, "No current record.");
-  size_t at = jet4::data_row_table_offset + 2 * jet_row_number(row_pointer);
+  size_t at = format_.data_page.row_table + 2 * jet_row_number(row_pointer);
   uint16_t offset = uint16_t(page[at] | page[at + 1] << 8);
   if (slot.overflow) {
     // The row lives elsewhere: its own slot goes too.
     uint32_t target = view.sub(slot.start, slot.length).u32(0);
     std::vector<uint8_t> moved = pager_.read_page(jet_row_page(target));
-    size_t moved_at = jet4::data_row_table_offset + 2 * jet_row_number(target);
+    size_t moved_at = format_.data_page.row_table + 2 * jet_row_number(target);
     if (moved_at + 1 >= moved.size()) throw jet_corrupt(pager_.path(), "overflow pointer outside its page");
-    moved[moved_at + 1] |= uint8_t((jet4::row_deleted_flag | jet4::row_overflow_flag) >> 8);
+    moved[moved_at + 1] |= uint8_t((jet_const::row_deleted_flag | jet_const::row_overflow_flag) >> 8);
     pager_.write_page(jet_row_page(target), moved);
   }
-  jet_put_u16(&page[at], uint16_t(offset | jet4::row_deleted_flag | jet4::row_overflow_flag));
+  jet_put_u16(&page[at], uint16_t(offset | jet_const::row_deleted_flag | jet_const::row_overflow_flag));
   pager_.write_page(page_number, page);
   if (def_.row_count > 0) def_.row_count -= 1;
   // The removed row's keys may be used again: the keys are gathered anew.
@@ -359,7 +357,7 @@ void jet_table_writer::remove(uint32_t row_pointer) {
 }
 
 void jet_table_writer::write_definition() {
-  std::vector<std::vector<uint8_t>> pages = jet_tdef_pages(jet_encode_tdef(def_), def_.chain);
+  std::vector<std::vector<uint8_t>> pages = jet_tdef_pages(format_, jet_encode_tdef(def_), def_.chain);
   for (size_t i = 0; i < pages.size(); ++i) pager_.write_page(def_.chain[i], pages[i]);
   definition_stale_ = false;
 }

@@ -75,6 +75,7 @@ class jet_table_writer {
 
   jet_database& db_;
   jet_pager& pager_;
+  const jet_format& format_;
   jet_table_def def_;
   uint32_t data_page_ = 0;  // the page rows go to, 0 before the first
   uint32_t lval_page_ = 0;  // the LVAL page long values go to

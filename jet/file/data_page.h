@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "jet/format/byte_view.h"
+#include "jet/format/format.h"
 
 struct jet_row_slot {
   uint32_t start = 0;   // offset of the row in the page
@@ -13,9 +14,9 @@ struct jet_row_slot {
   bool overflow = false;  // the row is a 4-byte pointer to where it really lives
 };
 
-uint16_t jet_page_row_count(const jet_view& page);
+uint16_t jet_page_row_count(const jet_format& format, const jet_view& page);
 // The row's place in its page; every offset is checked against the page.
-jet_row_slot jet_locate_row(const jet_view& page, uint32_t row);
+jet_row_slot jet_locate_row(const jet_format& format, const jet_view& page, uint32_t row);
 
 class jet_pager;
 

@@ -5,13 +5,14 @@
 #include <vector>
 
 class jet_pager;
+struct jet_format;
 
 // A fresh data page for `owner` (a TDEF page, or the LVAL tag).
-std::vector<uint8_t> jet_new_data_page(uint32_t owner);
+std::vector<uint8_t> jet_new_data_page(const jet_format& format, uint32_t owner);
 // Free bytes a data page reports.
 uint32_t jet_page_free_space(const std::vector<uint8_t>& page);
 // Adds a row to a data page; returns its row number, or -1 when it does not fit.
-int jet_page_add_row(std::vector<uint8_t>& page, const std::vector<uint8_t>& row);
+int jet_page_add_row(const jet_format& format, std::vector<uint8_t>& page, const std::vector<uint8_t>& row);
 
 // Sets or clears a page's bit in the usage map stored in the row `pointer`
 // names. Returns false when the map does not cover the page. Inline maps
@@ -29,7 +30,8 @@ uint32_t jet_take_free_page(jet_pager& pager);
 uint32_t jet_append_page(jet_pager& pager, const std::vector<uint8_t>& bytes);
 
 // Usage-map rows of new tables, gathered on data pages of their own (owner
-// 0) as Access keeps them. Each row is an empty inline map of 69 bytes.
+// 0) as Access keeps them. Each row is an empty inline map (69 bytes in
+// Jet 4, 133 in Jet 3).
 class jet_map_rows {
  public:
   explicit jet_map_rows(jet_pager& pager) : pager_(pager) {}

@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "jet/format/format.h"
+
 class jet_pager {
  public:
-  // Pages held before the changed ones are written back (4 KiB each in Jet 4).
+  // Pages held before the changed ones are written back.
   static constexpr size_t cache_pages = 64;
 
   // Opens an existing file. Raises jet_error 3024 when it does not exist,
@@ -35,7 +37,12 @@ class jet_pager {
   // before the page size is known).
   std::vector<uint8_t> read_prefix(size_t length) const;
 
-  void set_page_size(uint32_t page_size) { page_size_ = page_size; }
+  // The file's format, known once its header is read (Jet 4 until then).
+  void set_format(const jet_format& format) {
+    format_ = &format;
+    page_size_ = format.page_size;
+  }
+  const jet_format& format() const { return *format_; }
   uint32_t page_size() const { return page_size_; }
   uint32_t page_count() const { return uint32_t(file_size_ / page_size_); }
 
@@ -83,6 +90,7 @@ class jet_pager {
   bool writable_;
   int fd_ = -1;
   uint64_t file_size_ = 0;
+  const jet_format* format_ = &jet_format_jet4();
   uint32_t page_size_ = 4096;
   mutable std::vector<frame> frames_;
   mutable size_t last_found_ = 0;  // the frame find() returned last: pages are used in runs

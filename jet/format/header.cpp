@@ -5,7 +5,6 @@
 
 #include "jet/format/byte_view.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
 
 void jet_rc4_mask(uint32_t key, uint8_t* bytes, size_t length) {
   uint8_t key_bytes[4] = {uint8_t(key), uint8_t(key >> 8), uint8_t(key >> 16), uint8_t(key >> 24)};
@@ -27,24 +26,29 @@ void jet_rc4_mask(uint32_t key, uint8_t* bytes, size_t length) {
 
 jet_header jet_read_header(const std::vector<uint8_t>& page0, const std::string& file) {
   static const char magic[] = "Standard Jet DB";
-  if (page0.size() < jet4::hdr_mask_offset + jet4::hdr_mask_length ||
-      page0[0] != jet4::page_db_header ||
-      std::memcmp(page0.data() + jet4::hdr_magic_offset, magic, sizeof magic) != 0)
+  if (page0.size() <= jet_const::hdr_version_offset || page0[0] != jet_const::page_db_header ||
+      page0.size() < jet_const::hdr_magic_offset + sizeof magic ||
+      std::memcmp(page0.data() + jet_const::hdr_magic_offset, magic, sizeof magic) != 0)
     throw jet_unrecognized(file);
 
   jet_header header;
-  header.version = page0[jet4::hdr_version_offset];
-  if (header.version != jet4::hdr_version_jet4) throw jet_unrecognized(file);
-  header.page_size = jet4::page_size;
-
-  std::vector<uint8_t> plain(page0.begin(), page0.begin() + jet4::hdr_mask_offset + jet4::hdr_mask_length);
-  jet_rc4_mask(jet4::hdr_mask_key, plain.data() + jet4::hdr_mask_offset, jet4::hdr_mask_length);
+  header.version = page0[jet_const::hdr_version_offset];
+  // Both versions mask at least Jet 3's block; the code page inside it picks
+  // the format of a Jet 3 file.
+  const jet_format* format = jet_format_for(header.version, 1252);
+  if (!format || page0.size() < jet_const::hdr_mask_offset + format->header.mask_length) throw jet_unrecognized(file);
+  std::vector<uint8_t> plain(page0.begin(), page0.begin() + jet_const::hdr_mask_offset + format->header.mask_length);
+  jet_rc4_mask(jet_const::hdr_mask_key, plain.data() + jet_const::hdr_mask_offset, format->header.mask_length);
   jet_view view(plain, file);
-  header.code_page = view.u16(jet4::hdr_code_page_offset);
-  header.db_key = view.u32(jet4::hdr_db_key_offset);
-  header.sort_order = view.u16(jet4::hdr_sort_order_offset);
-  header.sort_version = view.u16(jet4::hdr_sort_order_offset + 2);
-  header.create_date = view.f64(jet4::hdr_create_date_offset);
+  header.code_page = view.u16(jet_const::hdr_code_page_offset);
+  format = jet_format_for(header.version, header.code_page);
+  if (!format) throw jet_unrecognized(file);
+  header.format = format;
+  header.page_size = format->page_size;
+  header.db_key = view.u32(jet_const::hdr_db_key_offset);
+  header.sort_order = view.u16(format->header.sort_order);
+  if (format->header.sort_version != jet_format::absent) header.sort_version = view.u16(format->header.sort_version);
+  if (format->header.create_date != jet_format::absent) header.create_date = view.f64(format->header.create_date);
 
   if (header.db_key != 0) throw jet_unrecognized(file);
   return header;

@@ -1,10 +1,11 @@
 #include "jet/format/text.h"
 
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
+#include "platform/code_page_table.h"
 
 std::u16string jet_decode_text(const uint8_t* bytes, size_t length) {
   std::u16string text;
-  if (length >= 2 && bytes[0] == jet4::text_compressed_mark0 && bytes[1] == jet4::text_compressed_mark1) {
+  if (length >= 2 && bytes[0] == jet_const::text_compressed_mark0 && bytes[1] == jet_const::text_compressed_mark1) {
     bool compressed = true;
     size_t at = 2;
     while (at < length) {
@@ -61,8 +62,8 @@ void jet_encode_text(const std::u16string& text, bool allow_compression, std::ve
     // Most text is narrow throughout: one byte a character after the mark,
     // found in one pass. Anything else takes the general way below.
     out.resize(2 + text.size());
-    out[0] = jet4::text_compressed_mark0;
-    out[1] = jet4::text_compressed_mark1;
+    out[0] = jet_const::text_compressed_mark0;
+    out[1] = jet_const::text_compressed_mark1;
     uint8_t* at = out.data() + 2;
     bool narrow = true;
     for (char16_t c : text) {
@@ -78,8 +79,8 @@ void jet_encode_text(const std::u16string& text, bool allow_compression, std::ve
   if (compressed != 0 && compressed < plain) {
     out.resize(compressed);
     uint8_t* at = out.data();
-    *at++ = jet4::text_compressed_mark0;
-    *at++ = jet4::text_compressed_mark1;
+    *at++ = jet_const::text_compressed_mark0;
+    *at++ = jet_const::text_compressed_mark1;
     bool narrow_run = true;
     for (char16_t c : text) {
       bool narrow = c < 0x100;
@@ -104,4 +105,37 @@ std::vector<uint8_t> jet_encode_text(const std::u16string& text, bool allow_comp
   std::vector<uint8_t> out;
   jet_encode_text(text, allow_compression, out);
   return out;
+}
+
+std::u16string jet_format::decode_text(const uint8_t* bytes, size_t length) const {
+  if (!code_page) return jet_decode_text(bytes, length);
+  std::u16string text(length, u'\0');
+  for (size_t i = 0; i < length; ++i) text[i] = code_page->to_unicode(bytes[i]);
+  return text;
+}
+
+size_t jet_format::encode_text(const std::u16string& text, bool allow_compression, std::vector<uint8_t>& out) const {
+  if (!code_page) {
+    jet_encode_text(text, allow_compression, out);
+    return 0;
+  }
+  out.resize(text.size());
+  size_t missing = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!code_page->from_unicode(text[i], out[i])) {
+      out[i] = platform::code_page_table::default_byte;
+      ++missing;
+    }
+  }
+  return missing;
+}
+
+std::vector<uint8_t> jet_format::encode_text(const std::u16string& text, bool allow_compression) const {
+  std::vector<uint8_t> out;
+  encode_text(text, allow_compression, out);
+  return out;
+}
+
+size_t jet_format::encoded_text_size(const std::u16string& text, bool allow_compression) const {
+  return code_page ? text.size() : jet_encoded_text_size(text, allow_compression);
 }

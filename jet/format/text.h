@@ -1,7 +1,8 @@
 #pragma once
 // Text as Jet 4 stores it: UTF-16LE, or Access's compressed form, which
 // begins with FF FE and then alternates between one-byte characters (high
-// byte zero) and two-byte characters at every 00 byte.
+// byte zero) and two-byte characters at every 00 byte. These are the Jet 4
+// forms behind jet_format's text members, which readers and writers use.
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -5,7 +5,7 @@
 #include "jet/file/pager.h"
 #include "jet/format/byte_view.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 
 namespace {
 
@@ -23,18 +23,19 @@ std::vector<jet_index_entry> jet_read_index_page(const jet_pager& pager, uint32_
   std::vector<uint8_t> bytes = pager.read_page(page);
   jet_view view(bytes, pager.path());
   uint8_t type = view.u8(0);
-  if (type != jet4::page_index_leaf && type != jet4::page_index_node)
+  if (type != jet_const::page_index_leaf && type != jet_const::page_index_node)
     throw jet_corrupt(pager.path(), "index page " + std::to_string(page) + " of the wrong type");
-  bool leaf = type == jet4::page_index_leaf;
+  bool leaf = type == jet_const::page_index_leaf;
   *is_leaf = leaf;
-  *next_page = view.u32(jet4::index_next_page_offset);
-  size_t prefix_length = view.u16(jet4::index_prefix_length_offset);
+  const auto& layout = pager.format().index_page;
+  *next_page = view.u32(layout.next_page);
+  size_t prefix_length = view.u16(layout.prefix_length);
 
-  std::vector<size_t> bounds = {jet4::index_entries_offset};
-  for (size_t at = jet4::index_entry_mask_offset; at < jet4::index_entries_offset; ++at) {
+  std::vector<size_t> bounds = {layout.entries};
+  for (size_t at = layout.entry_mask; at < layout.entries; ++at) {
     uint8_t bits = bytes[at];
     for (int bit = 0; bits && bit < 8; ++bit)
-      if (bits >> bit & 1) bounds.push_back(jet4::index_entries_offset + (at - jet4::index_entry_mask_offset) * 8 + size_t(bit));
+      if (bits >> bit & 1) bounds.push_back(layout.entries + (at - layout.entry_mask) * 8 + size_t(bit));
   }
   std::vector<jet_index_entry> entries;
   std::vector<uint8_t> first;

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/index/tree_image.h"
 
 namespace {
@@ -12,15 +12,17 @@ namespace {
 // Leaf pages hold a few hundred entries of short keys.
 constexpr size_t max_spare_keys = 1024;
 
-constexpr size_t entry_room = jet4::page_size - jet4::index_entries_offset;
-
 size_t entry_size(const jet_index_entry& entry, bool leaf) { return entry.key.size() + (leaf ? 4 : 8); }
 
 }  // namespace
 
-jet_index_builder::jet_index_builder(uint32_t tdef_page, std::function<uint32_t()> next_page,
+jet_index_builder::jet_index_builder(const jet_format& format, uint32_t tdef_page, std::function<uint32_t()> next_page,
                                      std::function<void(uint32_t, const std::vector<uint8_t>&)> write)
-    : tdef_page_(tdef_page), next_page_(std::move(next_page)), write_(std::move(write)) {}
+    : format_(format),
+      entry_room_(jet_index_entry_room(format)),
+      tdef_page_(tdef_page),
+      next_page_(std::move(next_page)),
+      write_(std::move(write)) {}
 
 void jet_index_builder::add(const jet_index_entry& entry) { add(jet_index_entry(entry)); }
 
@@ -53,12 +55,12 @@ void jet_index_builder::count_key(const uint8_t* key, size_t key_size) {
 void jet_index_builder::add_to(size_t depth, jet_index_entry&& entry) {
   bool leaf = depth == 0;
   size_t size = entry_size(entry, leaf);
-  if (size > entry_room) throw jet_error(jet_dao_error::invalid_argument, "Index key too long.");
+  if (size > entry_room_) throw jet_error(jet_dao_error::invalid_argument, "Index key too long.");
   if (depth == levels_.size()) {
     levels_.emplace_back();
     levels_.back().page = next_page_();
   }
-  if (levels_[depth].used + size > entry_room) {
+  if (levels_[depth].used + size > entry_room_) {
     // The page is full: its successor's number is needed for the link.
     uint32_t next = next_page_();
     write_level_page(depth, next);
@@ -74,7 +76,7 @@ void jet_index_builder::add_to(size_t depth, jet_index_entry&& entry) {
 
 void jet_index_builder::write_level_page(size_t depth, uint32_t next) {
   level& here = levels_[depth];
-  write_(here.page, jet_index_page_bytes(here.entries, depth == 0, tdef_page_, here.prev, next));
+  write_(here.page, jet_index_page_bytes(format_, here.entries, depth == 0, tdef_page_, here.prev, next));
   if (!here.entries.empty()) {
     jet_index_entry up = std::move(here.entries.back());
     up.child = here.page;
@@ -98,7 +100,7 @@ uint32_t jet_index_builder::finish() {
     bool top = depth + 1 == levels_.size() && !levels_[depth].several_pages;
     if (top) {
       const level& root = levels_[depth];
-      write_(root.page, jet_index_page_bytes(root.entries, depth == 0, tdef_page_, root.prev, 0));
+      write_(root.page, jet_index_page_bytes(format_, root.entries, depth == 0, tdef_page_, root.prev, 0));
       uint32_t root_page = root.page;
       levels_.clear();
       return root_page;

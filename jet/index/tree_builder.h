@@ -8,12 +8,13 @@
 #include <functional>
 #include <vector>
 
+#include "jet/format/format.h"
 #include "jet/index/index_page.h"
 
 class jet_index_builder {
  public:
   // `next_page` hands out page numbers; `write` receives each finished page.
-  jet_index_builder(uint32_t tdef_page, std::function<uint32_t()> next_page,
+  jet_index_builder(const jet_format& format, uint32_t tdef_page, std::function<uint32_t()> next_page,
                     std::function<void(uint32_t, const std::vector<uint8_t>&)> write);
 
   // Entries must come sorted (key bytes, then row pointer). The second form
@@ -40,6 +41,8 @@ class jet_index_builder {
   void count_key(const uint8_t* key, size_t key_size);
   void write_level_page(size_t depth, uint32_t next);
 
+  const jet_format& format_;
+  size_t entry_room_;  // bytes for entries on one page
   uint32_t tdef_page_;
   std::function<uint32_t()> next_page_;
   std::function<void(uint32_t, const std::vector<uint8_t>&)> write_;

@@ -2,11 +2,11 @@
 
 #include "jet/format/byte_view.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
+
+size_t jet_index_entry_room(const jet_format& format) { return format.page_size - format.index_page.entries; }
 
 namespace {
-
-constexpr size_t entry_room = jet4::page_size - jet4::index_entries_offset;
 
 size_t entry_size(const jet_index_entry& entry, bool leaf) { return entry.key.size() + (leaf ? 4 : 8); }
 
@@ -18,7 +18,9 @@ void put_big_endian(uint8_t* at, uint32_t value) {
 }
 
 // Splits entries into pages, each as full as it can be.
-std::vector<std::vector<jet_index_entry>> pack(const std::vector<jet_index_entry>& entries, bool leaf) {
+std::vector<std::vector<jet_index_entry>> pack(const jet_format& format, const std::vector<jet_index_entry>& entries,
+                                               bool leaf) {
+  const size_t entry_room = jet_index_entry_room(format);
   std::vector<std::vector<jet_index_entry>> pages(1);
   size_t used = 0;
   for (const jet_index_entry& entry : entries) {
@@ -36,22 +38,23 @@ std::vector<std::vector<jet_index_entry>> pack(const std::vector<jet_index_entry
 
 }  // namespace
 
-std::vector<uint8_t> jet_index_page_bytes(const std::vector<jet_index_entry>& entries, bool leaf,
-                                          uint32_t tdef_page, uint32_t prev, uint32_t next) {
-  std::vector<uint8_t> page(jet4::page_size, 0);
-  page[0] = leaf ? jet4::page_index_leaf : jet4::page_index_node;
+std::vector<uint8_t> jet_index_page_bytes(const jet_format& format, const std::vector<jet_index_entry>& entries,
+                                          bool leaf, uint32_t tdef_page, uint32_t prev, uint32_t next) {
+  const auto& layout = format.index_page;
+  std::vector<uint8_t> page(format.page_size, 0);
+  page[0] = leaf ? jet_const::page_index_leaf : jet_const::page_index_node;
   page[1] = 0x01;
   jet_put_u32(&page[4], tdef_page);
-  jet_put_u32(&page[jet4::index_prev_page_offset], prev);
-  jet_put_u32(&page[jet4::index_next_page_offset], next);
-  size_t at = jet4::index_entries_offset;
+  jet_put_u32(&page[layout.prev_page], prev);
+  jet_put_u32(&page[layout.next_page], next);
+  size_t at = layout.entries;
   for (size_t i = 0; i < entries.size(); ++i) {
     const jet_index_entry& entry = entries[i];
     if (at + entry_size(entry, leaf) > page.size())
       throw jet_error(jet_dao_error::invalid_argument, "Index entries do not fit their page.");
     if (i > 0) {
-      size_t bit = at - jet4::index_entries_offset;
-      page[jet4::index_entry_mask_offset + bit / 8] |= uint8_t(1u << (bit % 8));
+      size_t bit = at - layout.entries;
+      page[layout.entry_mask + bit / 8] |= uint8_t(1u << (bit % 8));
     }
     std::copy(entry.key.begin(), entry.key.end(), page.begin() + long(at));
     at += entry.key.size();
@@ -64,17 +67,17 @@ std::vector<uint8_t> jet_index_page_bytes(const std::vector<jet_index_entry>& en
     }
   }
   if (!entries.empty()) {
-    size_t bit = at - jet4::index_entries_offset;
-    page[jet4::index_entry_mask_offset + bit / 8] |= uint8_t(1u << (bit % 8));
+    size_t bit = at - layout.entries;
+    page[layout.entry_mask + bit / 8] |= uint8_t(1u << (bit % 8));
   }
-  jet_put_u16(&page[jet4::data_free_space_offset], uint16_t(page.size() - at));
+  jet_put_u16(&page[jet_const::data_free_space_offset], uint16_t(page.size() - at));
   return page;
 }
 
-jet_index_image jet_build_index(const std::vector<jet_index_entry>& entries, uint32_t tdef_page,
-                                const std::function<uint32_t()>& next_page) {
+jet_index_image jet_build_index(const jet_format& format, const std::vector<jet_index_entry>& entries,
+                                uint32_t tdef_page, const std::function<uint32_t()>& next_page) {
   jet_index_image image;
-  std::vector<std::vector<jet_index_entry>> level = pack(entries, true);
+  std::vector<std::vector<jet_index_entry>> level = pack(format, entries, true);
   bool leaf = true;
   for (;;) {
     std::vector<uint32_t> numbers;
@@ -84,7 +87,7 @@ jet_index_image jet_build_index(const std::vector<jet_index_entry>& entries, uin
       uint32_t prev = i > 0 ? numbers[i - 1] : 0;
       uint32_t next = i + 1 < level.size() ? numbers[i + 1] : 0;
       image.pages.push_back(numbers[i]);
-      image.images.push_back(jet_index_page_bytes(level[i], leaf, tdef_page, prev, next));
+      image.images.push_back(jet_index_page_bytes(format, level[i], leaf, tdef_page, prev, next));
       if (!level[i].empty()) {
         jet_index_entry last = level[i].back();
         last.child = numbers[i];
@@ -95,7 +98,7 @@ jet_index_image jet_build_index(const std::vector<jet_index_entry>& entries, uin
       image.root = numbers[0];
       return image;
     }
-    level = pack(above, false);
+    level = pack(format, above, false);
     leaf = false;
   }
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "jet/format/format.h"
 #include "jet/index/index_page.h"
 
 struct jet_index_image {
@@ -17,9 +18,12 @@ struct jet_index_image {
 
 // `entries` must be sorted (key bytes, then row pointer). `next_page` hands
 // out the page numbers to use. An empty index is one empty leaf page.
-jet_index_image jet_build_index(const std::vector<jet_index_entry>& entries, uint32_t tdef_page,
-                                const std::function<uint32_t()>& next_page);
+jet_index_image jet_build_index(const jet_format& format, const std::vector<jet_index_entry>& entries,
+                                uint32_t tdef_page, const std::function<uint32_t()>& next_page);
 
 // One index page holding `entries` (leaf or intermediate), links filled in.
-std::vector<uint8_t> jet_index_page_bytes(const std::vector<jet_index_entry>& entries, bool leaf,
-                                          uint32_t tdef_page, uint32_t prev, uint32_t next);
+std::vector<uint8_t> jet_index_page_bytes(const jet_format& format, const std::vector<jet_index_entry>& entries,
+                                          bool leaf, uint32_t tdef_page, uint32_t prev, uint32_t next);
+
+// Bytes an index page of `format` has for its entries.
+size_t jet_index_entry_room(const jet_format& format);

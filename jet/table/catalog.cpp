@@ -2,7 +2,7 @@
 
 #include "jet/file/pager.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/table/cursor.h"
 #include "jet/table/definition.h"
 
@@ -20,7 +20,7 @@ uint32_t jet_catalog_entry::dao_attributes() const {
   return attributes;
 }
 
-uint32_t jet_catalog_entry::tdef_page() const { return uint32_t(id) & jet4::object_id_page_mask; }
+uint32_t jet_catalog_entry::tdef_page() const { return uint32_t(id) & jet_const::object_id_page_mask; }
 
 std::vector<jet_catalog_entry> jet_read_catalog(const jet_pager& pager, const jet_table_def& def) {
   auto column_at = [&](const char16_t* name, bool required) -> int {

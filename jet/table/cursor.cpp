@@ -5,7 +5,7 @@
 #include "jet/file/usage_map.h"
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/table/row.h"
 
 jet_table_cursor::jet_table_cursor(const jet_pager& pager, const jet_table_def& def)
@@ -17,10 +17,10 @@ bool jet_table_cursor::load_page() {
     std::vector<uint8_t> bytes = pager_.read_page(page);
     jet_view view(bytes, pager_.path());
     // The owned-page map also lists the table's definition and long-value pages.
-    if (view.u8(0) != jet4::page_data || view.u32(jet4::data_owner_offset) != def_.page) continue;
+    if (view.u8(0) != jet_const::page_data || view.u32(jet_const::data_owner_offset) != def_.page) continue;
     page_ = std::move(bytes);
     row_ = 0;
-    row_count_ = jet_page_row_count(view);
+    row_count_ = jet_page_row_count(pager_.format(), view);
     position_ = jet_row_pointer(page, 0);
     return true;
   }
@@ -36,7 +36,7 @@ bool jet_table_cursor::next_stored(std::vector<uint8_t>& row_bytes) {
     }
     jet_view page(page_, pager_.path());
     uint32_t row = row_++;
-    jet_row_slot slot = jet_locate_row(page, row);
+    jet_row_slot slot = jet_locate_row(pager_.format(), page, row);
     if (slot.deleted) continue;
     position_ = jet_row_pointer(position_ >> 8, row);
     if (slot.overflow) {

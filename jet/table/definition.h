@@ -7,6 +7,7 @@
 #include <vector>
 
 class jet_pager;
+struct jet_format;
 
 struct jet_column {
   std::u16string name;
@@ -19,11 +20,13 @@ struct jet_column {
   uint8_t flags = 0;
   uint8_t ext_flags = 0;
   uint16_t sort_order = 0;    // text: LCID of the sort order
-  uint8_t sort_version = 0;
+  uint8_t sort_version = 0;   // text (Jet 4): version of that sort order
+  uint16_t code_page = 0;     // text (Jet 3): the code page
   uint8_t precision = 0;      // numeric
   uint8_t scale = 0;
   uint16_t stored_position = 0;  // place of the descriptor in the definition
-  std::array<uint8_t, 25> raw{}; // the descriptor as read; unknown bytes are kept
+  // The descriptor as read (unknown bytes are kept); the version's size of it counts.
+  std::array<uint8_t, 25> raw{};
 
   bool is_fixed() const;
   bool is_nullable() const;
@@ -42,7 +45,8 @@ struct jet_real_index {
   uint32_t used_pages = 0;   // row pointer to the index's usage map
   uint32_t first_page = 0;   // root page of the index tree
   uint8_t flags = 0;         // unique, ignore nulls, required
-  std::array<uint8_t, 12> raw_counter{};  // as read, unknown bytes kept
+  // As read, unknown bytes kept; the version's size of each counts.
+  std::array<uint8_t, 12> raw_counter{};
   std::array<uint8_t, 52> raw{};
 };
 
@@ -56,7 +60,7 @@ struct jet_logical_index {
   uint32_t rel_table_page = 0;
   uint8_t update_flags = 0;  // referential actions; bit meanings unverified
   uint8_t delete_flags = 0;
-  std::array<uint8_t, 28> raw{};
+  std::array<uint8_t, 28> raw{};  // as read; the version's size of it counts
 };
 
 // Usage maps of one long-value column.
@@ -67,6 +71,7 @@ struct jet_column_map {
 };
 
 struct jet_table_def {
+  const jet_format* format = nullptr;  // of the file the definition belongs to
   uint32_t page = 0;                 // first TDEF page
   std::vector<uint32_t> chain;       // every TDEF page, first one first
   uint32_t row_count = 0;
@@ -81,7 +86,7 @@ struct jet_table_def {
   std::vector<jet_real_index> real_indexes;
   std::vector<jet_logical_index> indexes;
   std::vector<jet_column_map> column_maps;
-  std::array<uint8_t, 0x3f> raw_head{};  // page head and fixed block as read
+  std::array<uint8_t, 0x3f> raw_head{};  // page head and fixed block as read (the version's size)
 
   const jet_column* find_column(const std::u16string& name) const;
   const jet_column* column_by_number(uint16_t number) const;

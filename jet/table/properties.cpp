@@ -2,8 +2,7 @@
 
 #include "jet/format/byte_view.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
-#include "jet/format/text.h"
+#include "jet/format/format.h"
 
 const jet_property* jet_property_block::find(const std::u16string& property_name) const {
   for (const jet_property& property : properties)
@@ -13,22 +12,24 @@ const jet_property* jet_property_block::find(const std::u16string& property_name
 
 namespace {
 
-std::u16string read_name(const jet_view& view, size_t& at) {
+// Names carry a two-byte length in both versions; the text is the file's.
+std::u16string read_name(const jet_format& format, const jet_view& view, size_t& at) {
   uint16_t length = view.u16(at);
   at += 2;
   view.require(at, length, "property name outside its block");
-  std::u16string name = jet_decode_text(view.data() + at, length);
+  std::u16string name = format.decode_text(view.data() + at, length);
   at += length;
   return name;
 }
 
 }  // namespace
 
-std::vector<jet_property_block> jet_decode_properties(const std::vector<uint8_t>& stored, const std::string& file) {
+std::vector<jet_property_block> jet_decode_properties(const std::vector<uint8_t>& stored, const jet_format& format,
+                                                      const std::string& file) {
   std::vector<jet_property_block> blocks;
   if (stored.empty()) return blocks;
   jet_view view(stored, file);
-  if (view.u32(0) != jet4::prop_magic) throw jet_corrupt(file, "property block without its mark");
+  if (view.u32(0) != format.property_magic) throw jet_corrupt(file, "property block without its mark");
 
   std::vector<std::u16string> names;
   size_t at = 4;
@@ -38,13 +39,13 @@ std::vector<jet_property_block> jet_decode_properties(const std::vector<uint8_t>
     if (chunk_length < 6) throw jet_corrupt(file, "property chunk too short");
     jet_view chunk = view.sub(at, chunk_length, "property chunk outside its block");
     size_t in = 6;
-    if (chunk_type == jet4::prop_chunk_names) {
-      while (in < chunk.size()) names.push_back(read_name(chunk, in));
-    } else if (chunk_type == jet4::prop_chunk_object || chunk_type == jet4::prop_chunk_column) {
+    if (chunk_type == jet_const::prop_chunk_names) {
+      while (in < chunk.size()) names.push_back(read_name(format, chunk, in));
+    } else if (chunk_type == jet_const::prop_chunk_object || chunk_type == jet_const::prop_chunk_column) {
       jet_property_block block;
-      block.is_object = chunk_type == jet4::prop_chunk_object;
+      block.is_object = chunk_type == jet_const::prop_chunk_object;
       in += 4;  // the value block's own length
-      block.name = read_name(chunk, in);
+      block.name = read_name(format, chunk, in);
       while (in < chunk.size()) {
         uint16_t entry_length = chunk.u16(in);
         if (entry_length < 8) throw jet_corrupt(file, "property entry too short");
@@ -77,9 +78,10 @@ void put32(std::vector<uint8_t>& out, size_t value) {
   put16(out, value & 0xffff);
   put16(out, value >> 16);
 }
-void put_text(std::vector<uint8_t>& out, const std::u16string& text) {
-  put16(out, text.size() * 2);
-  for (char16_t c : text) put16(out, c);
+void put_text(const jet_format& format, std::vector<uint8_t>& out, const std::u16string& text) {
+  std::vector<uint8_t> stored = format.encode_text(text);
+  put16(out, stored.size());
+  out.insert(out.end(), stored.begin(), stored.end());
 }
 void close_chunk(std::vector<uint8_t>& out, size_t start) {
   size_t length = out.size() - start;
@@ -88,7 +90,7 @@ void close_chunk(std::vector<uint8_t>& out, size_t start) {
 
 }  // namespace
 
-std::vector<uint8_t> jet_encode_properties(const std::vector<jet_property_block>& blocks,
+std::vector<uint8_t> jet_encode_properties(const jet_format& format, const std::vector<jet_property_block>& blocks,
                                            const std::vector<std::u16string>& known_names) {
   std::vector<std::u16string> names = known_names;
   auto name_index = [&](const std::u16string& name) {
@@ -101,18 +103,19 @@ std::vector<uint8_t> jet_encode_properties(const std::vector<jet_property_block>
     for (const jet_property& property : block.properties) name_index(property.name);
 
   std::vector<uint8_t> out;
-  put32(out, jet4::prop_magic);
+  put32(out, format.property_magic);
   size_t start = out.size();
   put32(out, 0);
-  put16(out, jet4::prop_chunk_names);
-  for (const std::u16string& name : names) put_text(out, name);
+  put16(out, jet_const::prop_chunk_names);
+  for (const std::u16string& name : names) put_text(format, out, name);
   close_chunk(out, start);
   for (const jet_property_block& block : blocks) {
     start = out.size();
     put32(out, 0);
-    put16(out, block.is_object ? jet4::prop_chunk_object : jet4::prop_chunk_column);
-    put32(out, 6 + block.name.size() * 2);  // this header: its length, the name's length, the name
-    put_text(out, block.name);
+    put16(out, block.is_object ? jet_const::prop_chunk_object : jet_const::prop_chunk_column);
+    // This header: its length, the name's length, the name.
+    put32(out, 6 + format.encoded_text_size(block.name, false));
+    put_text(format, out, block.name);
     for (const jet_property& property : block.properties) {
       put16(out, 8 + property.value.size());
       out.push_back(property.ddl);
@@ -126,17 +129,18 @@ std::vector<uint8_t> jet_encode_properties(const std::vector<jet_property_block>
   return out;
 }
 
-std::vector<std::u16string> jet_decode_property_names(const std::vector<uint8_t>& stored, const std::string& file) {
+std::vector<std::u16string> jet_decode_property_names(const std::vector<uint8_t>& stored, const jet_format& format,
+                                                      const std::string& file) {
   std::vector<std::u16string> names;
   if (stored.empty()) return names;
   jet_view view(stored, file);
-  if (view.u32(0) != jet4::prop_magic) throw jet_corrupt(file, "property block without its mark");
+  if (view.u32(0) != format.property_magic) throw jet_corrupt(file, "property block without its mark");
   for (size_t at = 4; at < view.size();) {
     uint32_t chunk_length = view.u32(at);
     if (chunk_length < 6) throw jet_corrupt(file, "property chunk too short");
     jet_view chunk = view.sub(at, chunk_length, "property chunk outside its block");
-    if (chunk.u16(4) == jet4::prop_chunk_names)
-      for (size_t in = 6; in < chunk.size();) names.push_back(read_name(chunk, in));
+    if (chunk.u16(4) == jet_const::prop_chunk_names)
+      for (size_t in = 6; in < chunk.size();) names.push_back(read_name(format, chunk, in));
     at += chunk_length;
   }
   return names;
@@ -151,14 +155,11 @@ jet_property jet_boolean_property(const std::u16string& name, bool value) {
   return property;
 }
 
-jet_property jet_text_property(const std::u16string& name, const std::u16string& text) {
+jet_property jet_text_property(const jet_format& format, const std::u16string& name, const std::u16string& text) {
   jet_property property;
   property.name = name;
   property.ddl = 1;
   property.type = 12;  // Memo, as DefaultValue is stored
-  for (char16_t c : text) {
-    property.value.push_back(uint8_t(c));
-    property.value.push_back(uint8_t(c >> 8));
-  }
+  property.value = format.encode_text(text);
   return property;
 }

@@ -7,8 +7,7 @@
 #include "jet/file/pager.h"
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
-#include "jet/format/text.h"
+#include "jet/format/format.h"
 #include "jet/table/long_value.h"
 
 namespace {
@@ -18,35 +17,69 @@ uint32_t stored_size(const jet_column& column) {
   return size ? size : column.length;
 }
 
+// The variable offsets of the row being split, kept from row to row.
+std::vector<uint32_t>& var_offsets_scratch() {
+  thread_local std::vector<uint32_t> offsets;
+  return offsets;
+}
+
 }  // namespace
 
 void jet_split_row(const jet_table_def& def, const jet_view& row, std::vector<jet_cell>& cells,
                    uint16_t* columns_out) {
   const std::string& file = row.file();
-  uint32_t row_columns = row.u16(0);
+  const jet_format& format = *def.format;
+  const uint32_t count_size = format.row.column_count_size;
+  const bool wide = format.row.offset_size == 2;
+  uint32_t row_columns = count_size == 1 ? row.u8(0) : row.u16(0);
   if (columns_out) *columns_out = uint16_t(row_columns);
   uint32_t mask_size = (row_columns + 7) / 8;
-  if (mask_size + jet4::row_col_count_size > row.size()) throw jet_corrupt(file, "row shorter than its null mask");
+  if (mask_size + count_size > row.size()) throw jet_corrupt(file, "row shorter than its null mask");
   size_t mask_at = row.size() - mask_size;
   auto present = [&](uint16_t number) {
     return number < row_columns && (row.u8(mask_at + number / 8) >> (number % 8) & 1);
   };
 
-  // Variable offsets: count just before the mask, entries before that in
-  // reverse order, and the end-of-data offset after the last entry. All are
-  // checked first; cells read the two around them afterwards.
+  // Variable offsets: their count just before the mask; before it the
+  // offsets, last slot first, the end-of-data offset after the last slot.
+  // One-byte offsets (Jet 3) count from the last multiple of 256 below
+  // them; a jump table between the offsets and the count says, for each
+  // multiple of 256, the first offset at or past it.
   uint32_t var_count = 0;
-  auto var_offset = [&](uint32_t i) { return uint32_t(row.u16(mask_at - 2 - jet4::row_var_entry_size * (i + 1))); };
+  std::vector<uint32_t>& offsets = var_offsets_scratch();
+  offsets.clear();
   if (def.var_column_count > 0) {
-    if (mask_at < 2) throw jet_corrupt(file, "row too short for its variable table");
-    var_count = row.u16(mask_at - 2);
-    size_t table_bytes = size_t(var_count + 1) * jet4::row_var_entry_size;
-    if (table_bytes + 2 > mask_at) throw jet_corrupt(file, "variable table larger than its row");
+    if (mask_at < 1 + count_size) throw jet_corrupt(file, "row too short for its variable table");
+    size_t count_at = mask_at - (wide ? 2 : 1);
+    var_count = wide ? row.u16(count_at) : row.u8(count_at);
+    size_t table_end = count_at;
+    uint32_t jumps = 0;
+    if (!wide) {
+      // One jump byte per multiple of 256 the row passes; when the offsets
+      // themselves start below the last such multiple, its byte is there
+      // but marks nothing.
+      const uint32_t stored_jumps = uint32_t((row.size() - 1) / 256);
+      if (table_end < stored_jumps) throw jet_corrupt(file, "row too short for its jump table");
+      table_end -= stored_jumps;
+      jumps = stored_jumps;
+      if (jumps > 0 && (table_end < size_t(var_count) + 1 || (table_end - var_count - 1) / 256 < jumps)) --jumps;
+    }
+    size_t table_bytes = size_t(var_count + 1) * format.row.offset_size;
+    if (table_bytes > table_end || table_end - table_bytes < count_size)
+      throw jet_corrupt(file, "variable table larger than its row");
+    uint32_t jumps_passed = 0;
     uint32_t previous = 0;
     for (uint32_t i = 0; i <= var_count; ++i) {
-      uint32_t offset = var_offset(i);
-      if (offset > mask_at - 2 - table_bytes || offset < previous)
+      uint32_t offset;
+      if (wide) {
+        offset = row.u16(table_end - 2 * (i + 1));
+      } else {
+        while (jumps_passed < jumps && row.u8(count_at - 1 - jumps_passed) == i) ++jumps_passed;
+        offset = row.u8(table_end - (i + 1)) + 256 * jumps_passed;
+      }
+      if (offset > table_end - table_bytes || offset < previous)
         throw jet_corrupt(file, "variable column offset outside its row");
+      offsets.push_back(offset);
       previous = offset;
     }
   }
@@ -61,11 +94,11 @@ void jet_split_row(const jet_table_def& def, const jet_view& row, std::vector<je
     size_t start = 0;
     size_t length = 0;
     if (column.is_fixed()) {
-      start = jet4::row_col_count_size + size_t(column.fixed_offset);
+      start = count_size + size_t(column.fixed_offset);
       length = stored_size(column);
     } else if (column.var_index < var_count) {
-      start = var_offset(column.var_index);
-      length = var_offset(column.var_index + 1) - start;
+      start = offsets[column.var_index];
+      length = offsets[column.var_index + 1] - start;
     } else {
       cell.present = false;  // the row predates the column
       continue;
@@ -124,14 +157,31 @@ void jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells, 
     }
   }
 
-  // Column count, fixed area, variable data, its offsets (last first), their
-  // count, and the null mask.
-  const size_t var_start = jet4::row_col_count_size + fixed_size;
-  const size_t table_size = def.var_column_count > 0 ? size_t(var_slots + 1) * 2 + 2 : 0;
+  // Column count, fixed area, variable data, its offsets (last first), the
+  // jump table of one-byte offsets, their count, and the null mask.
+  const jet_format& format = *def.format;
+  const uint32_t count_size = format.row.column_count_size;
+  const bool wide = format.row.offset_size == 2;
+  const size_t var_start = count_size + fixed_size;
   const size_t mask_size = (row_columns + 7) / 8;
+  size_t table_size = 0;
+  uint32_t jumps = 0;
+  if (def.var_column_count > 0) {
+    table_size = size_t(var_slots + 1) * format.row.offset_size + (wide ? 2 : 1);
+    if (!wide) {
+      // A jump byte for every multiple of 256 the row passes; the bytes
+      // belong to the row, so each may make it pass one more.
+      const size_t without_jumps = var_start + var_bytes + table_size + mask_size;
+      while ((without_jumps + jumps - 1) / 256 > jumps) ++jumps;
+      table_size += jumps;
+    }
+  }
   row.assign(var_start + var_bytes + table_size + mask_size, 0);
   uint8_t* out = row.data();
-  jet_put_u16(out, uint16_t(row_columns));
+  if (count_size == 1)
+    out[0] = uint8_t(row_columns);
+  else
+    jet_put_u16(out, uint16_t(row_columns));
   uint8_t* mask = out + row.size() - mask_size;
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const jet_column& column = def.columns[i];
@@ -139,21 +189,36 @@ void jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells, 
     if (!cell.present) continue;
     mask[column.number / 8] |= uint8_t(1u << (column.number % 8));
     if (column.type != jet_type::boolean && column.is_fixed() && !cell.bytes.empty())
-      std::memcpy(out + jet4::row_col_count_size + column.fixed_offset, cell.bytes.data(), cell.bytes.size());
+      std::memcpy(out + count_size + column.fixed_offset, cell.bytes.data(), cell.bytes.size());
   }
   if (def.var_column_count > 0) {
+    uint8_t* count_at = mask - (wide ? 2 : 1);
+    uint8_t* table_end = count_at - jumps;
+    // The entry of slot s is the (s+1)-th before the table's end.
+    auto put_offset = [&](uint32_t slot, size_t offset) {
+      if (wide)
+        jet_put_u16(table_end - 2 * (slot + 1), uint16_t(offset));
+      else
+        table_end[-long(slot) - 1] = uint8_t(offset);
+    };
+    // Jump k holds the first slot whose offset reaches 256 * (k + 1); a
+    // jump no offset reaches holds the slot count.
+    for (uint32_t k = 0; k < jumps; ++k) count_at[-long(k) - 1] = uint8_t(var_slots + 1);
+    uint32_t jumps_set = 0;
     size_t at = var_start;
-    // The entry of slot s is the (s+1)-th from the count, going backwards.
-    uint8_t* count_at = out + var_start + var_bytes + table_size - 2;
-    for (uint32_t slot = 0; slot < var_slots; ++slot) {
-      jet_put_u16(count_at - 2 * (slot + 1), uint16_t(at));
+    for (uint32_t slot = 0; slot <= var_slots; ++slot) {
+      while (jumps_set < jumps && at >= 256 * size_t(jumps_set + 1)) count_at[-long(jumps_set++) - 1] = uint8_t(slot);
+      put_offset(slot, at);
+      if (slot == var_slots) break;
       if (const jet_cell* cell = by_slot[slot]; cell && !cell->bytes.empty()) {
         std::memcpy(out + at, cell->bytes.data(), cell->bytes.size());
         at += cell->bytes.size();
       }
     }
-    jet_put_u16(count_at - 2 * (var_slots + 1), uint16_t(at));
-    jet_put_u16(count_at, uint16_t(var_slots));
+    if (wide)
+      jet_put_u16(count_at, uint16_t(var_slots));
+    else
+      *count_at = uint8_t(var_slots);
   }
 }
 
@@ -165,6 +230,7 @@ std::vector<uint8_t> jet_join_row(const jet_table_def& def, const std::vector<je
 }
 
 jet_value jet_cell_value(const jet_pager& pager, const jet_column& column, const jet_cell& cell) {
+  const jet_format& format = pager.format();
   if (column.type == jet_type::boolean) {
     jet_value value = jet_value::null(column.type);
     value.is_null = false;
@@ -184,10 +250,10 @@ jet_value jet_cell_value(const jet_pager& pager, const jet_column& column, const
     case jet_type::single: value.real = bytes.f32(0); break;
     case jet_type::double_:
     case jet_type::date_time: value.real = bytes.f64(0); break;
-    case jet_type::text: value.text = jet_decode_text(cell.bytes.data(), cell.bytes.size()); break;
+    case jet_type::text: value.text = format.decode_text(cell.bytes.data(), cell.bytes.size()); break;
     case jet_type::memo: {
       std::vector<uint8_t> stored = jet_read_long_value(pager, bytes);
-      value.text = jet_decode_text(stored.data(), stored.size());
+      value.text = format.decode_text(stored.data(), stored.size());
       break;
     }
     case jet_type::long_binary: value.bytes = jet_read_long_value(pager, bytes); break;

@@ -1,6 +1,8 @@
 #pragma once
-// The Jet 4 row format: column count, fixed area, variable area, variable
-// offset table (stored backwards), variable count and null mask at the end.
+// Rows: column count, fixed area, variable area, variable offset table
+// (stored backwards; Jet 3's one-byte offsets with a jump table after it),
+// variable count and null mask at the end. The definition's format says
+// which version's widths apply.
 #include <cstdint>
 #include <vector>
 

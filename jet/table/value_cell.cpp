@@ -1,12 +1,13 @@
 #include "jet/table/value_cell.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "jet/format/byte_view.h"
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
-#include "jet/format/text.h"
+#include "jet/format/format.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ void little_endian(T value, std::vector<uint8_t>& out) {
 
 }  // namespace
 
-void jet_value_cell(const jet_column& column, const jet_value& value, jet_cell& cell) {
+void jet_value_cell(const jet_format& format, const jet_column& column, const jet_value& value, jet_cell& cell) {
   cell.bytes.clear();
   if (column.type == jet_type::boolean) {
     cell.present = !value.is_null && value.integer != 0;
@@ -39,8 +40,8 @@ void jet_value_cell(const jet_column& column, const jet_value& value, jet_cell& 
     case jet_type::double_:
     case jet_type::date_time: little_endian(value.real, cell.bytes); break;
     case jet_type::text:
-      if (value.text.size() * 2 > column.length) too_long();
-      jet_encode_text(value.text, column.is_compressed(), cell.bytes);
+      if (format.text_bytes(uint32_t(std::min<size_t>(value.text.size(), UINT32_MAX / 2))) > column.length) too_long();
+      format.encode_text(value.text, column.is_compressed(), cell.bytes);
       break;
     case jet_type::binary:
       if (value.bytes.size() > column.length) too_long();
@@ -59,30 +60,30 @@ void jet_value_cell(const jet_column& column, const jet_value& value, jet_cell& 
   if (column.is_fixed() && cell.bytes.size() < column.length) cell.bytes.resize(column.length, 0);
 }
 
-jet_cell jet_value_cell(const jet_column& column, const jet_value& value) {
+jet_cell jet_value_cell(const jet_format& format, const jet_column& column, const jet_value& value) {
   jet_cell cell;
-  jet_value_cell(column, value, cell);
+  jet_value_cell(format, column, value, cell);
   return cell;
 }
 
-const std::vector<uint8_t>& jet_long_value_bytes(const jet_column& column, const jet_value& value,
-                                                 std::vector<uint8_t>& scratch) {
+const std::vector<uint8_t>& jet_long_value_bytes(const jet_format& format, const jet_column& column,
+                                                 const jet_value& value, std::vector<uint8_t>& scratch) {
   if (column.type != jet_type::memo) return value.bytes;
-  jet_encode_text(value.text, column.is_compressed(), scratch);
+  format.encode_text(value.text, column.is_compressed(), scratch);
   return scratch;
 }
 
-std::vector<uint8_t> jet_long_value_bytes(const jet_column& column, const jet_value& value) {
+std::vector<uint8_t> jet_long_value_bytes(const jet_format& format, const jet_column& column, const jet_value& value) {
   std::vector<uint8_t> scratch;
-  return jet_long_value_bytes(column, value, scratch);
+  return jet_long_value_bytes(format, column, value, scratch);
 }
 
 void jet_lv_reference(jet_lv_place place, uint32_t length, uint32_t pointer, const uint8_t* inline_bytes,
                       size_t inline_length, std::vector<uint8_t>& out) {
-  out.assign(jet4::lv_ref_size, 0);
-  uint32_t word = length & jet4::lv_length_mask;
-  if (place == jet_lv_place::inline_data) word |= jet4::lv_flag_inline;
-  if (place == jet_lv_place::single_row) word |= jet4::lv_flag_single_page;
+  out.assign(jet_const::lv_ref_size, 0);
+  uint32_t word = length & jet_const::lv_length_mask;
+  if (place == jet_lv_place::inline_data) word |= jet_const::lv_flag_inline;
+  if (place == jet_lv_place::single_row) word |= jet_const::lv_flag_single_page;
   jet_put_u32(out.data(), word);
   if (place != jet_lv_place::inline_data) jet_put_u32(out.data() + 4, pointer);
   if (inline_length != 0) out.insert(out.end(), inline_bytes, inline_bytes + inline_length);

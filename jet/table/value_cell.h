@@ -6,20 +6,22 @@
 #include <cstdint>
 #include <vector>
 
+#include "jet/format/format.h"
 #include "jet/format/value.h"
 #include "jet/table/definition.h"
 #include "jet/table/row.h"
 
-// A value of the column's own type (value.type == column.type) as a cell.
-// Text longer than the column raises 3163; long values raise 3001 here.
-jet_cell jet_value_cell(const jet_column& column, const jet_value& value);
-void jet_value_cell(const jet_column& column, const jet_value& value, jet_cell& out);
+// A value of the column's own type (value.type == column.type) as a cell of
+// a file of `format`. Text longer than the column raises 3163; long values
+// raise 3001 here. Characters a Jet 3 file's code page lacks are stored as '?'.
+jet_cell jet_value_cell(const jet_format& format, const jet_column& column, const jet_value& value);
+void jet_value_cell(const jet_format& format, const jet_column& column, const jet_value& value, jet_cell& out);
 
 // Stored bytes of a Memo (text, compressed as the column allows) or an OLE value.
-std::vector<uint8_t> jet_long_value_bytes(const jet_column& column, const jet_value& value);
+std::vector<uint8_t> jet_long_value_bytes(const jet_format& format, const jet_column& column, const jet_value& value);
 // The same without a copy: an OLE value's own bytes, or the Memo encoded into `scratch`.
-const std::vector<uint8_t>& jet_long_value_bytes(const jet_column& column, const jet_value& value,
-                                                 std::vector<uint8_t>& scratch);
+const std::vector<uint8_t>& jet_long_value_bytes(const jet_format& format, const jet_column& column,
+                                                 const jet_value& value, std::vector<uint8_t>& scratch);
 
 // The 12-byte reference of a long value: inline (the bytes follow), in one
 // LVAL row, or in a chain starting at `pointer`.

@@ -7,7 +7,7 @@
 #include "jet/file/usage_map.h"
 #include "jet/format/byte_view.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/index/index_key.h"
 #include "jet/index/index_page.h"
 #include "jet/table/cursor.h"
@@ -17,18 +17,18 @@ namespace {
 
 // A data page's own bookkeeping: its free-space count matches its rows when
 // none is deleted (deleted rows keep their bytes until the page is compacted).
-void check_data_page(const std::vector<uint8_t>& bytes, const std::string& file, uint32_t page,
-                     std::vector<std::string>& problems) {
+void check_data_page(const jet_format& format, const std::vector<uint8_t>& bytes, const std::string& file,
+                     uint32_t page, std::vector<std::string>& problems) {
   jet_view view(bytes, file);
-  uint32_t count = jet_page_row_count(view);
-  uint32_t lowest = jet4::page_size;
+  uint32_t count = jet_page_row_count(format, view);
+  uint32_t lowest = format.page_size;
   for (uint32_t row = 0; row < count; ++row) {
-    jet_row_slot slot = jet_locate_row(view, row);
+    jet_row_slot slot = jet_locate_row(format, view, row);
     if (slot.deleted) return;
     lowest = std::min(lowest, slot.start);
   }
-  uint32_t expected = jet4::page_size - jet4::data_row_table_offset - 2 * count - (jet4::page_size - lowest);
-  uint32_t stated = view.u16(jet4::data_free_space_offset);
+  uint32_t expected = lowest - format.data_page.row_table - 2 * count;
+  uint32_t stated = view.u16(jet_const::data_free_space_offset);
   if (stated != expected)
     problems.push_back("page " + std::to_string(page) + ": free space " + std::to_string(stated) + ", rows leave " +
                        std::to_string(expected));
@@ -65,7 +65,7 @@ bool check_index(const jet_pager& pager, const jet_table_def& def, const jet_rea
       if (!values[at].is_null) all_null = false;
     }
     // An index that ignores nulls has no entry for a row null in all its columns.
-    if (all_null && (index.flags & jet4::index_flag_ignore_nulls)) continue;
+    if (all_null && (index.flags & jet_const::index_flag_ignore_nulls)) continue;
     rebuilt.push_back(std::move(entry));
   }
   std::sort(rebuilt.begin(), rebuilt.end());
@@ -100,8 +100,8 @@ jet_check_report jet_check_database(const jet_database& db) {
       for (uint32_t page : jet_read_usage_map(pager, def.owned_pages)) {
         std::vector<uint8_t> bytes = pager.read_page(page);
         jet_view view(bytes, pager.path());
-        if (view.u8(0) == jet4::page_data && view.u32(jet4::data_owner_offset) == def.page)
-          check_data_page(bytes, pager.path(), page, report.problems);
+        if (view.u8(0) == jet_const::page_data && view.u32(jet_const::data_owner_offset) == def.page)
+          check_data_page(pager.format(), bytes, pager.path(), page, report.problems);
       }
       jet_table_cursor cursor(pager, def);
       std::vector<std::pair<uint32_t, std::vector<jet_value>>> all_rows;

@@ -3,8 +3,7 @@
 #include "jet/database/database.h"
 #include "jet/format/byte_view.h"
 #include "jet/format/column_type.h"
-#include "jet/format/jet4.h"
-#include "jet/format/text.h"
+#include "jet/format/format.h"
 #include "jet/table/cursor.h"
 #include "jet/tool/json_writer.h"
 #include "platform/codepage.h"
@@ -31,7 +30,7 @@ void write_value(jet_json& json, const jet_value& value, const jet_column* colum
 }
 
 // A property's stored bytes shown as its DAO type says.
-void write_property(jet_json& json, const jet_property& property, const std::string& file) {
+void write_property(jet_json& json, const jet_format& format, const jet_property& property, const std::string& file) {
   jet_view view(property.value, file);
   switch (property.type) {
     case jet_type::boolean: return json.boolean(!property.value.empty() && property.value[0] != 0);
@@ -42,18 +41,19 @@ void write_property(jet_json& json, const jet_property& property, const std::str
     case jet_type::single: return view.size() >= 4 ? json.real(view.f32(0)) : json.null();
     case jet_type::date_time: return view.size() >= 8 ? json.string(jet_date_text(view.f64(0))) : json.null();
     case jet_type::text:
-    case jet_type::memo: return json.string(jet_decode_text(property.value.data(), property.value.size()));
+    case jet_type::memo: return json.string(format.decode_text(property.value.data(), property.value.size()));
     case jet_type::guid: return json.string(jet_guid_text(property.value));
     default: return json.string(jet_hex(property.value));
   }
 }
 
-void write_properties(jet_json& json, const jet_property_block* block, const std::string& file) {
+void write_properties(jet_json& json, const jet_format& format, const jet_property_block* block,
+                      const std::string& file) {
   json.begin_object();
   if (block)
     for (const jet_property& property : block->properties) {
       json.key(platform::utf16_to_utf8(property.name));
-      write_property(json, property, file);
+      write_property(json, format, property, file);
     }
   json.end_object();
 }
@@ -78,7 +78,7 @@ void write_table(jet_json& json, const jet_database& db, const jet_catalog_entry
   for (const jet_property_block& block : blocks)
     if (block.is_object) object_block = &block;
   json.key("properties");
-  write_properties(json, object_block, db.path());
+  write_properties(json, db.format(), object_block, db.path());
   if (!entry.is_local_table()) {
     json.key("database");
     json.string(entry.database);
@@ -129,7 +129,7 @@ void write_table(jet_json& json, const jet_database& db, const jet_catalog_entry
     for (const jet_property_block& block : blocks)
       if (!block.is_object && jet_same_name(block.name, column.name)) column_block = &block;
     json.key("properties");
-    write_properties(json, column_block, db.path());
+    write_properties(json, db.format(), column_block, db.path());
     json.end_object();
   }
   json.end_array();
@@ -146,15 +146,15 @@ void write_table(jet_json& json, const jet_database& db, const jet_catalog_entry
     json.key("real_index");
     json.integer(index.real_index);
     json.key("primary");
-    json.boolean(index.type == jet4::index_type_primary);
+    json.boolean(index.type == jet_const::index_type_primary);
     json.key("foreign");
-    json.boolean(index.type == jet4::index_type_foreign);
+    json.boolean(index.type == jet_const::index_type_foreign);
     json.key("unique");
-    json.boolean(real.flags & jet4::index_flag_unique);
+    json.boolean(real.flags & jet_const::index_flag_unique);
     json.key("ignore_nulls");
-    json.boolean(real.flags & jet4::index_flag_ignore_nulls);
+    json.boolean(real.flags & jet_const::index_flag_ignore_nulls);
     json.key("required");
-    json.boolean(real.flags & jet4::index_flag_required);
+    json.boolean(real.flags & jet_const::index_flag_required);
     json.key("first_page");
     json.integer(real.first_page);
     json.key("columns");

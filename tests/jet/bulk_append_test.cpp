@@ -16,7 +16,7 @@
 #include "jet/file/pager.h"
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/index/entry_sorter.h"
 #include "jet/index/index_page.h"
 #include "jet/index/key_set.h"
@@ -94,19 +94,19 @@ struct page_file {
   scratch_file file{"tree.mdb"};
   std::unique_ptr<jet_pager> pager;
   page_file() {
-    write_whole_file(file.path(), std::vector<uint8_t>(jet4::page_size * 2, 0));
+    write_whole_file(file.path(), std::vector<uint8_t>(jet_format_jet4().page_size * 2, 0));
     pager = std::make_unique<jet_pager>(file.path(), true);
   }
   uint32_t new_page() {
     uint32_t page = pager->page_count();
-    pager->write_page(page, std::vector<uint8_t>(jet4::page_size, 0));
+    pager->write_page(page, std::vector<uint8_t>(jet_format_jet4().page_size, 0));
     return page;
   }
 };
 
 uint32_t build_streaming(page_file& file, const std::vector<jet_index_entry>& sorted, uint32_t* distinct) {
   jet_index_builder builder(
-      2, [&] { return file.new_page(); },
+      jet_format_jet4(), 2, [&] { return file.new_page(); },
       [&](uint32_t page, const std::vector<uint8_t>& bytes) { file.pager->write_page(page, bytes); });
   // Both ways of handing entries over: the entry, or its key bytes.
   bool by_bytes = sorted.size() % 3 == 0;
@@ -288,7 +288,7 @@ TEST(jet_tabw_bulk, streaming_tree_has_the_pages_of_the_whole_tree_writer_and_so
 
     // Same pages, level by level, as the writer that holds the whole tree.
     uint32_t next_number = 2;
-    jet_index_image whole = jet_build_index(sorted, 2, [&] { return next_number++; });
+    jet_index_image whole = jet_build_index(jet_format_jet4(), sorted, 2, [&] { return next_number++; });
     EXPECT_EQ(streamed.pager->page_count() - 2, whole.pages.size()) << count;
 
     std::vector<jet_index_entry> leaf_entries = jet_read_index_entries(*streamed.pager, root);
@@ -308,8 +308,8 @@ TEST(jet_tabw_bulk, streaming_tree_has_the_pages_of_the_whole_tree_writer_and_so
     for (size_t i = 0; i < leaves.size(); ++i) {
       std::vector<uint8_t> page = streamed.pager->read_page(leaves[i]);
       auto u32 = [&](size_t offset) { return uint32_t(page[offset] | page[offset + 1] << 8 | page[offset + 2] << 16 | page[offset + 3] << 24); };
-      EXPECT_EQ(u32(jet4::index_prev_page_offset), i > 0 ? leaves[i - 1] : 0u) << count;
-      EXPECT_EQ(u32(jet4::index_next_page_offset), i + 1 < leaves.size() ? leaves[i + 1] : 0u) << count;
+      EXPECT_EQ(u32(jet_format_jet4().index_page.prev_page), i > 0 ? leaves[i - 1] : 0u) << count;
+      EXPECT_EQ(u32(jet_format_jet4().index_page.next_page), i + 1 < leaves.size() ? leaves[i + 1] : 0u) << count;
     }
     if (count == 6000) {
       bool leaf = true;

@@ -8,7 +8,7 @@
 #include "jet/database/database.h"
 #include "jet/database/table_writer.h"
 #include "jet/format/column_type.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/tool/check.h"
 #include "sample_files.h"
 
@@ -53,23 +53,23 @@ TEST(jet_check, wrong_counts_and_free_space_are_reported_and_appends_stay_consis
 
   // The definition's row count off by one.
   bytes = read_whole_file(file.path());
-  bytes[size_t(test_page) * jet4::page_size + jet4::tdef_row_count_offset] ^= 1;
+  bytes[size_t(test_page) * jet_format_jet4().page_size + jet_format_jet4().tdef.row_count] ^= 1;
   write_whole_file(file.path(), bytes);
   jet_check_report report = jet_check_database(jet_database(file.path(), true));
   ASSERT_EQ(report.problems.size(), 1u);
   EXPECT_NE(report.problems[0].find("the definition says"), std::string::npos);
-  bytes[size_t(test_page) * jet4::page_size + jet4::tdef_row_count_offset] ^= 1;
+  bytes[size_t(test_page) * jet_format_jet4().page_size + jet_format_jet4().tdef.row_count] ^= 1;
 
   // A data page whose free-space count disagrees with its rows.
   jet_database db(sample, true);
   jet_table_def def = db.table_def(*db.find_table(u"test"));
   size_t data_page = 0;
-  for (size_t page = 1; page < bytes.size() / jet4::page_size && !data_page; ++page) {
-    const uint8_t* p = &bytes[page * jet4::page_size];
-    if (p[0] == jet4::page_data && (p[4] | p[5] << 8 | p[6] << 16 | uint32_t(p[7]) << 24) == def.page) data_page = page;
+  for (size_t page = 1; page < bytes.size() / jet_format_jet4().page_size && !data_page; ++page) {
+    const uint8_t* p = &bytes[page * jet_format_jet4().page_size];
+    if (p[0] == jet_const::page_data && (p[4] | p[5] << 8 | p[6] << 16 | uint32_t(p[7]) << 24) == def.page) data_page = page;
   }
   ASSERT_NE(data_page, 0u);
-  bytes[data_page * jet4::page_size + jet4::data_free_space_offset] ^= 4;
+  bytes[data_page * jet_format_jet4().page_size + jet_const::data_free_space_offset] ^= 4;
   write_whole_file(file.path(), bytes);
   report = jet_check_database(jet_database(file.path(), true));
   ASSERT_EQ(report.problems.size(), 1u);
@@ -86,7 +86,7 @@ TEST(jet_check, index_entries_that_disagree_with_the_rows_are_reported) {
   scratch_file file("i.mdb");
   for (const jet_real_index& index : catalog.real_indexes) {
     // The first entry's last key byte, and then its row number.
-    size_t entry = size_t(index.first_page) * jet4::page_size + jet4::index_entries_offset;
+    size_t entry = size_t(index.first_page) * jet_format_jet4().page_size + jet_format_jet4().index_page.entries;
     for (size_t offset : {size_t(4), size_t(8)}) {
       std::vector<uint8_t> damaged = bytes;
       damaged[entry + offset] ^= 0x01;
@@ -98,7 +98,7 @@ TEST(jet_check, index_entries_that_disagree_with_the_rows_are_reported) {
   }
   // An entry mask cut short loses entries.
   std::vector<uint8_t> damaged = bytes;
-  size_t mask = size_t(catalog.real_indexes[1].first_page) * jet4::page_size + jet4::index_entry_mask_offset;
+  size_t mask = size_t(catalog.real_indexes[1].first_page) * jet_format_jet4().page_size + jet_format_jet4().index_page.entry_mask;
   for (size_t at = mask; at < mask + 8; ++at) damaged[at] = 0;
   write_whole_file(file.path(), damaged);
   jet_check_report report = jet_check_database(jet_database(file.path(), true));

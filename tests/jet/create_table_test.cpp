@@ -279,8 +279,8 @@ TEST(jet_create, field_properties_are_stored_as_access_stores_them) {
                                            {u"Qty", jet_type::long_integer, 0, false, false}};
     jet_create_table(db, u"Stock", columns, {},
                      {{jet_boolean_property(u"Required", true), jet_boolean_property(u"AllowZeroLength", true),
-                       jet_text_property(u"DefaultValue", u"\"N/A\"")},
-                      {jet_text_property(u"DefaultValue", u"12")}});
+                       jet_text_property(jet_format_jet4(), u"DefaultValue", u"\"N/A\"")},
+                      {jet_text_property(jet_format_jet4(), u"DefaultValue", u"12")}});
   }
   jet_database db(file.path(), true);
   std::vector<jet_property_block> blocks = db.properties(*db.find_table(u"Stock"));

@@ -8,7 +8,7 @@
 
 #include "jet/database/database.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/tool/check.h"
 #include "jet/tool/dump.h"
 #include "sample_files.h"
@@ -56,15 +56,20 @@ TEST(jet_damage, other_versions_and_encoded_files_are_unrecognized) {
   std::vector<uint8_t> bytes = read_whole_file(sample);
   scratch_file file("v.mdb");
 
-  for (uint8_t version : {uint8_t(0), uint8_t(2), uint8_t(3)}) {
+  for (uint8_t version : {uint8_t(2), uint8_t(3)}) {
     std::vector<uint8_t> changed = bytes;
-    changed[jet4::hdr_version_offset] = version;
+    changed[jet_const::hdr_version_offset] = version;
     write_whole_file(file.path(), changed);
     EXPECT_EQ(open_and_read_all(file.path()), jet_dao_error::unrecognized_format) << int(version);
   }
+  // Marked Jet 3, a Jet 4 file's pages make no sense in Jet 3's layout.
+  std::vector<uint8_t> as_jet3 = bytes;
+  as_jet3[jet_const::hdr_version_offset] = jet_const::version_jet3;
+  write_whole_file(file.path(), as_jet3);
+  EXPECT_EQ(open_and_read_all(file.path()), jet_dao_error::corrupt);
   // A database key (pages encoded) is set through the mask: flip one byte.
   std::vector<uint8_t> keyed = bytes;
-  keyed[jet4::hdr_db_key_offset] ^= 0x5a;
+  keyed[jet_const::hdr_db_key_offset] ^= 0x5a;
   write_whole_file(file.path(), keyed);
   EXPECT_EQ(open_and_read_all(file.path()), jet_dao_error::unrecognized_format);
 }

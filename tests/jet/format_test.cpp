@@ -8,7 +8,7 @@
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
 #include "jet/format/header.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/format/text.h"
 #include "jet/format/value.h"
 #include "jet/table/long_value.h"
@@ -33,22 +33,22 @@ void put32(std::vector<uint8_t>& out, uint32_t v) { put16(out, uint16_t(v)); put
 class page_file {
  public:
   explicit page_file(uint32_t pages) : file_("p.mdb") {
-    write_whole_file(file_.path(), std::vector<uint8_t>(size_t(pages) * jet4::page_size, 0));
+    write_whole_file(file_.path(), std::vector<uint8_t>(size_t(pages) * jet_format_jet4().page_size, 0));
     pager_ = std::make_unique<jet_pager>(file_.path(), true);
   }
   jet_pager& pager() { return *pager_; }
   // A data page owned by `owner` holding `rows`, packed from the page end.
   void put_rows(uint32_t page, uint32_t owner, const std::vector<std::vector<uint8_t>>& rows) {
-    std::vector<uint8_t> bytes(jet4::page_size, 0);
-    bytes[0] = jet4::page_data;
+    std::vector<uint8_t> bytes(jet_format_jet4().page_size, 0);
+    bytes[0] = jet_const::page_data;
     bytes[1] = 1;
-    jet_put_u32(&bytes[jet4::data_owner_offset], owner);
-    jet_put_u16(&bytes[jet4::data_row_count_offset], uint16_t(rows.size()));
-    uint32_t end = jet4::page_size;
+    jet_put_u32(&bytes[jet_const::data_owner_offset], owner);
+    jet_put_u16(&bytes[jet_format_jet4().data_page.row_count], uint16_t(rows.size()));
+    uint32_t end = jet_format_jet4().page_size;
     for (size_t i = 0; i < rows.size(); ++i) {
       uint32_t start = end - uint32_t(rows[i].size());
       std::copy(rows[i].begin(), rows[i].end(), bytes.begin() + start);
-      jet_put_u16(&bytes[jet4::data_row_table_offset + 2 * i], uint16_t(start));
+      jet_put_u16(&bytes[jet_format_jet4().data_page.row_table + 2 * i], uint16_t(start));
       end = start;
     }
     pager_->write_page(page, bytes);
@@ -94,15 +94,15 @@ TEST(jet_header, mask_is_its_own_inverse_and_real_headers_decode) {
   std::vector<uint8_t> block(128);
   for (size_t i = 0; i < block.size(); ++i) block[i] = uint8_t(i * 7);
   std::vector<uint8_t> masked = block;
-  jet_rc4_mask(jet4::hdr_mask_key, masked.data(), masked.size());
+  jet_rc4_mask(jet_const::hdr_mask_key, masked.data(), masked.size());
   EXPECT_NE(masked, block);
-  jet_rc4_mask(jet4::hdr_mask_key, masked.data(), masked.size());
+  jet_rc4_mask(jet_const::hdr_mask_key, masked.data(), masked.size());
   EXPECT_EQ(masked, block);
 
   std::string sample = jet4_sample("emptyV2000.mdb");
   if (!std::filesystem::exists(sample)) GTEST_SKIP() << "emptyV2000.mdb not available";
   std::vector<uint8_t> page0 = read_whole_file(sample);
-  page0.resize(jet4::page_size);
+  page0.resize(jet_format_jet4().page_size);
   jet_header header = jet_read_header(page0, sample);
   EXPECT_EQ(header.version, 1);
   EXPECT_EQ(header.page_size, 4096u);
@@ -116,6 +116,7 @@ namespace {
 // Long id (fixed), Yes/No, Text (variable 0), Memo (variable 1), Integer (fixed).
 jet_table_def sample_definition() {
   jet_table_def def;
+  def.format = &jet_format_jet4();
   def.var_column_count = 2;
   auto add = [&](const char16_t* name, uint8_t type, uint16_t number, uint8_t flags, uint16_t fixed_offset,
                  uint16_t var_index) {
@@ -128,11 +129,11 @@ jet_table_def sample_definition() {
     column.var_index = var_index;
     def.columns.push_back(column);
   };
-  add(u"Id", jet_type::long_integer, 0, jet4::col_flag_fixed, 0, 0);
-  add(u"Done", jet_type::boolean, 1, jet4::col_flag_fixed, 0, 0);
-  add(u"Name", jet_type::text, 2, jet4::col_flag_nullable, 0, 0);
-  add(u"Notes", jet_type::memo, 3, jet4::col_flag_nullable, 0, 1);
-  add(u"Count", jet_type::integer, 4, jet4::col_flag_fixed, 4, 0);
+  add(u"Id", jet_type::long_integer, 0, jet_const::col_flag_fixed, 0, 0);
+  add(u"Done", jet_type::boolean, 1, jet_const::col_flag_fixed, 0, 0);
+  add(u"Name", jet_type::text, 2, jet_const::col_flag_nullable, 0, 0);
+  add(u"Notes", jet_type::memo, 3, jet_const::col_flag_nullable, 0, 1);
+  add(u"Count", jet_type::integer, 4, jet_const::col_flag_fixed, 4, 0);
   return def;
 }
 
@@ -161,7 +162,7 @@ TEST(jet_row, fixed_variable_boolean_and_null_cells_decode) {
   page_file file(4);
   jet_table_def def = sample_definition();
   std::vector<uint8_t> fixed = {0x2a, 0, 0, 0, 0xfe, 0xff};  // 42, -2
-  std::vector<uint8_t> memo = lv_reference(jet4::lv_flag_inline | 4, 0);
+  std::vector<uint8_t> memo = lv_reference(jet_const::lv_flag_inline | 4, 0);
   memo.insert(memo.end(), {'o', 0, 'k', 0});
   std::vector<uint8_t> row = build_row(5, fixed, {{'h', 0, 'i', 0}, memo}, 0x1f);
   std::string name = "row";
@@ -219,7 +220,7 @@ TEST(jet_row, damaged_rows_are_corrupt) {
 TEST(jet_long_value, inline_single_page_and_chained_values_read) {
   page_file file(6);
   std::string name = "ref";
-  file.put_rows(1, jet4::lval_owner_tag, {bytes_of("single page value")});
+  file.put_rows(1, jet_const::lval_owner_tag, {bytes_of("single page value")});
   std::vector<uint8_t> first;
   put32(first, jet_row_pointer(2, 1));
   auto first_text = bytes_of("first half, ");
@@ -228,15 +229,15 @@ TEST(jet_long_value, inline_single_page_and_chained_values_read) {
   put32(second, 0);
   auto second_text = bytes_of("second half");
   second.insert(second.end(), second_text.begin(), second_text.end());
-  file.put_rows(2, jet4::lval_owner_tag, {first, second});
+  file.put_rows(2, jet_const::lval_owner_tag, {first, second});
 
-  std::vector<uint8_t> ref = lv_reference(jet4::lv_flag_single_page | 6, jet_row_pointer(1, 0));
+  std::vector<uint8_t> ref = lv_reference(jet_const::lv_flag_single_page | 6, jet_row_pointer(1, 0));
   EXPECT_EQ(jet_read_long_value(file.pager(), jet_view(ref, name)), bytes_of("single"));
 
   ref = lv_reference(23, jet_row_pointer(2, 0));
   EXPECT_EQ(jet_read_long_value(file.pager(), jet_view(ref, name)), bytes_of("first half, second half"));
 
-  ref = lv_reference(jet4::lv_flag_inline | 3, 0);
+  ref = lv_reference(jet_const::lv_flag_inline | 3, 0);
   ref.insert(ref.end(), {'x', 'y', 'z', 'w'});
   EXPECT_EQ(jet_read_long_value(file.pager(), jet_view(ref, name)), bytes_of("xyz"));
 }
@@ -247,18 +248,18 @@ TEST(jet_long_value, broken_references_are_corrupt) {
   std::vector<uint8_t> looping;
   put32(looping, jet_row_pointer(3, 0));  // points to itself
   looping.push_back('x');
-  file.put_rows(3, jet4::lval_owner_tag, {looping});
+  file.put_rows(3, jet_const::lval_owner_tag, {looping});
   file.put_rows(4, 99, {bytes_of("a table's row, not a long value")});
 
   auto fails = [&](std::vector<uint8_t> ref) {
     return error_number([&] { jet_read_long_value(file.pager(), jet_view(ref, name)); });
   };
   EXPECT_EQ(fails(lv_reference(100, jet_row_pointer(3, 0))), jet_dao_error::corrupt);              // loop
-  EXPECT_EQ(fails(lv_reference(jet4::lv_flag_single_page | 4000, jet_row_pointer(3, 0))), jet_dao_error::corrupt);
-  EXPECT_EQ(fails(lv_reference(jet4::lv_flag_single_page | 2, jet_row_pointer(9, 0))), jet_dao_error::corrupt);
-  EXPECT_EQ(fails(lv_reference(jet4::lv_flag_single_page | 2, jet_row_pointer(3, 5))), jet_dao_error::corrupt);
-  EXPECT_EQ(fails(lv_reference(jet4::lv_flag_single_page | 2, jet_row_pointer(4, 0))), jet_dao_error::corrupt);
-  EXPECT_EQ(fails(lv_reference(jet4::lv_flag_inline | 50, 0)), jet_dao_error::corrupt);            // past the row
+  EXPECT_EQ(fails(lv_reference(jet_const::lv_flag_single_page | 4000, jet_row_pointer(3, 0))), jet_dao_error::corrupt);
+  EXPECT_EQ(fails(lv_reference(jet_const::lv_flag_single_page | 2, jet_row_pointer(9, 0))), jet_dao_error::corrupt);
+  EXPECT_EQ(fails(lv_reference(jet_const::lv_flag_single_page | 2, jet_row_pointer(3, 5))), jet_dao_error::corrupt);
+  EXPECT_EQ(fails(lv_reference(jet_const::lv_flag_single_page | 2, jet_row_pointer(4, 0))), jet_dao_error::corrupt);
+  EXPECT_EQ(fails(lv_reference(jet_const::lv_flag_inline | 50, 0)), jet_dao_error::corrupt);            // past the row
   EXPECT_EQ(fails(lv_reference(0x3fffffff, jet_row_pointer(3, 0))), jet_dao_error::corrupt);       // absurd length
   EXPECT_EQ(fails({1, 2, 3}), jet_dao_error::corrupt);                                              // cut short
 }
@@ -266,7 +267,7 @@ TEST(jet_long_value, broken_references_are_corrupt) {
 TEST(jet_usage_map, inline_and_reference_maps_list_their_pages) {
   page_file file(8);
   std::string name = "map";
-  std::vector<uint8_t> map = {jet4::usage_map_inline};
+  std::vector<uint8_t> map = {jet_const::usage_map_inline};
   put32(map, 2);
   map.insert(map.end(), {0x05, 0x00, 0x00});  // bits 0 and 2 from page 2
   EXPECT_EQ(jet_decode_usage_map(file.pager(), jet_view(map, name)), (std::vector<uint32_t>{2, 4}));
@@ -274,17 +275,17 @@ TEST(jet_usage_map, inline_and_reference_maps_list_their_pages) {
   map[5] = 0x80;  // page 9: past the end of the file
   EXPECT_EQ(error_number([&] { jet_decode_usage_map(file.pager(), jet_view(map, name)); }), jet_dao_error::corrupt);
 
-  std::vector<uint8_t> bitmap(jet4::page_size, 0);
-  bitmap[0] = jet4::page_usage_map;
+  std::vector<uint8_t> bitmap(jet_format_jet4().page_size, 0);
+  bitmap[0] = jet_const::page_usage_map;
   bitmap[1] = 1;
-  bitmap[jet4::usage_map_page_header] = 0x42;  // pages 1 and 6
+  bitmap[jet_const::usage_map_page_header] = 0x42;  // pages 1 and 6
   file.pager().write_page(5, bitmap);
-  std::vector<uint8_t> reference = {jet4::usage_map_reference};
+  std::vector<uint8_t> reference = {jet_const::usage_map_reference};
   put32(reference, 5);
   put32(reference, 0);
   EXPECT_EQ(jet_decode_usage_map(file.pager(), jet_view(reference, name)), (std::vector<uint32_t>{1, 6}));
 
-  reference = {jet4::usage_map_reference};
+  reference = {jet_const::usage_map_reference};
   put32(reference, 4);  // an empty page, not a bitmap page
   EXPECT_EQ(error_number([&] { jet_decode_usage_map(file.pager(), jet_view(reference, name)); }),
             jet_dao_error::corrupt);

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "jet/database/database.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/format/value.h"
 #include "jet/index/index_page.h"
 #include "jet/index/tree_image.h"
@@ -24,10 +24,10 @@ TEST(jet_index, single_page_indexes_are_rebuilt_byte_for_byte) {
         bool leaf = false;
         uint32_t next = 0;
         std::vector<jet_index_entry> entries = jet_read_index_page(db.pager(), index.first_page, &leaf, &next);
-        uint16_t prefix = uint16_t(theirs[jet4::index_prefix_length_offset] | theirs[jet4::index_prefix_length_offset + 1] << 8);
+        uint16_t prefix = uint16_t(theirs[jet_format_jet4().index_page.prefix_length] | theirs[jet_format_jet4().index_page.prefix_length + 1] << 8);
         if (!leaf || next != 0 || prefix != 0) continue;
-        std::vector<uint8_t> ours = jet_index_page_bytes(entries, true, def.page, 0, 0);
-        size_t used = jet4::page_size - size_t(ours[2] | ours[3] << 8);
+        std::vector<uint8_t> ours = jet_index_page_bytes(db.format(), entries, true, def.page, 0, 0);
+        size_t used = jet_format_jet4().page_size - size_t(ours[2] | ours[3] << 8);
         SCOPED_TRACE(file + " page " + std::to_string(index.first_page));
         for (size_t at = 0; at < used; ++at) ASSERT_EQ(ours[at], theirs[at]) << "first difference at " << at;
         ++compared;
@@ -46,10 +46,10 @@ TEST(jet_index, many_entries_make_a_tree_that_reads_back_in_order) {
     entries.push_back(entry);
   }
   scratch_file file("idx.mdb");
-  write_whole_file(file.path(), std::vector<uint8_t>(jet4::page_size * 2, 0));
+  write_whole_file(file.path(), std::vector<uint8_t>(jet_format_jet4().page_size * 2, 0));
   jet_pager pager(file.path(), true);
   uint32_t next_number = 2;
-  jet_index_image image = jet_build_index(entries, 2, [&] { return next_number++; });
+  jet_index_image image = jet_build_index(jet_format_jet4(), entries, 2, [&] { return next_number++; });
   EXPECT_GE(image.pages.size(), 10u);  // 3000 entries of 12 bytes need ten leaves and a node
   for (size_t i = 0; i < image.pages.size(); ++i) pager.write_page(image.pages[i], image.images[i]);
   std::vector<jet_index_entry> back = jet_read_index_entries(pager, image.root);
@@ -59,8 +59,8 @@ TEST(jet_index, many_entries_make_a_tree_that_reads_back_in_order) {
     ASSERT_EQ(back[i].row_pointer, entries[i].row_pointer) << i;
   }
   // An index without entries is one empty leaf.
-  jet_index_image empty = jet_build_index({}, 2, [&] { return next_number++; });
+  jet_index_image empty = jet_build_index(jet_format_jet4(), {}, 2, [&] { return next_number++; });
   ASSERT_EQ(empty.pages.size(), 1u);
-  EXPECT_EQ(empty.images[0][0], jet4::page_index_leaf);
-  EXPECT_EQ(empty.images[0][2] | empty.images[0][3] << 8, int(jet4::page_size - jet4::index_entries_offset));
+  EXPECT_EQ(empty.images[0][0], jet_const::page_index_leaf);
+  EXPECT_EQ(empty.images[0][2] | empty.images[0][3] << 8, int(jet_format_jet4().page_size - jet_format_jet4().index_page.entries));
 }

@@ -14,7 +14,7 @@
 #include "jet/database/new_database.h"
 #include "jet/format/error.h"
 #include "jet/format/header.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/format/value.h"
 #include "jet/table/cursor.h"
 #include "jet/tool/check.h"
@@ -158,7 +158,8 @@ TEST(jet_properties, every_sample_property_block_is_written_again_byte_for_byte)
     jet_database db(file, true);
     for (const jet_catalog_entry& entry : db.catalog()) {
       if (entry.lv_prop.empty()) continue;
-      EXPECT_EQ(jet_hex(jet_encode_properties(db.properties(entry), jet_decode_property_names(entry.lv_prop, file))),
+      EXPECT_EQ(jet_hex(jet_encode_properties(db.format(), db.properties(entry),
+                                          jet_decode_property_names(entry.lv_prop, db.format(), file))),
                 jet_hex(entry.lv_prop)) << file << " " << utf8(entry.name);
       ++compared;
     }

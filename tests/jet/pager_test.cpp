@@ -14,14 +14,14 @@
 #include "jet/file/pager.h"
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/format/text.h"
 #include "jet/table/cursor.h"
 #include "sample_files.h"
 
 namespace {
 
-constexpr uint32_t page_size = jet4::page_size;
+const uint32_t page_size = jet_format_jet4().page_size;
 
 // A page whose every byte tells its number and version.
 std::vector<uint8_t> marked_page(uint32_t page, uint8_t version) {

@@ -23,7 +23,7 @@
 #include "jet/file/usage_map.h"
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
-#include "jet/format/jet4.h"
+#include "jet/format/format.h"
 #include "jet/table/cursor.h"
 #include "jet/table/row.h"
 #include "jet/tool/check.h"
@@ -31,7 +31,7 @@
 
 namespace {
 
-const uint32_t global_map = jet_row_pointer(jet4::global_usage_map_page, 0);
+const uint32_t global_map = jet_row_pointer(jet_const::global_usage_map_page, 0);
 
 std::string run(const std::string& command, int* status) {
   std::string output;
@@ -107,7 +107,7 @@ void expect_pages_accounted(const jet_database& db, bool long_values_mapped = tr
   for (const auto& [page, tables] : used) EXPECT_EQ(tables.size(), 1u) << "page " << page << " has two tables";
   for (uint32_t page = 3; long_values_mapped && page < db.pager().page_count(); ++page) {
     std::vector<uint8_t> bytes = db.pager().read_page(page);
-    if (bytes[0] != jet4::page_data || jet_view(bytes, "").u32(jet4::data_owner_offset) != jet4::lval_owner_tag)
+    if (bytes[0] != jet_const::page_data || jet_view(bytes, "").u32(jet_const::data_owner_offset) != jet_const::lval_owner_tag)
       continue;
     bool is_free = std::binary_search(free_list.begin(), free_list.end(), page);
     EXPECT_TRUE(used.count(page) == 1 || is_free) << "long-value page " << page << " belongs to no table";
@@ -149,7 +149,7 @@ TEST(jet_reuse, a_deleted_tables_pages_build_the_next_table_and_the_file_does_no
     size_t long_value_pages = 0;
     for (uint32_t page : first_pages) {
       std::vector<uint8_t> bytes = db.pager().read_page(page);
-      if (bytes[0] == jet4::page_data && jet_view(bytes, "").u32(jet4::data_owner_offset) == jet4::lval_owner_tag)
+      if (bytes[0] == jet_const::page_data && jet_view(bytes, "").u32(jet_const::data_owner_offset) == jet_const::lval_owner_tag)
         ++long_value_pages;
     }
     EXPECT_GT(long_value_pages, 100u);
@@ -175,7 +175,7 @@ TEST(jet_reuse, a_deleted_tables_pages_build_the_next_table_and_the_file_does_no
     // Freeing pages past the global map's inline reach gave it bitmap pages
     // of its own, once; nothing else may add to the file.
     jet_database db(file.path(), true);
-    uint64_t map_growth = jet_usage_map_bitmap_pages(db.pager(), global_map).size() * jet4::page_size;
+    uint64_t map_growth = jet_usage_map_bitmap_pages(db.pager(), global_map).size() * jet_format_jet4().page_size;
     EXPECT_LE(std::filesystem::file_size(file.path()), size_before + map_growth)
         << "the new table did not reuse the freed pages";
   }
@@ -216,8 +216,8 @@ TEST(jet_reuse, free_pages_are_taken_lowest_first_before_the_file_grows_and_fixe
 
   // Past the inline map's 512 pages, freeing a page makes the global map a
   // list of bitmap pages; taking still works there.
-  std::vector<uint8_t> blank(jet4::page_size, 0);
-  blank[0] = jet4::page_data;
+  std::vector<uint8_t> blank(jet_format_jet4().page_size, 0);
+  blank[0] = jet_const::page_data;
   blank[1] = 0x01;
   uint32_t low = jet_append_page(pager, blank);
   while (pager.page_count() < 600) jet_append_page(pager, blank);
@@ -297,7 +297,7 @@ TEST(jet_reuse, a_long_value_page_with_rows_the_table_no_longer_refers_to_stays_
     while (cursor.next_stored(stored)) {
       std::vector<jet_cell> cells = jet_split_row(def, jet_view(stored, ""));
       jet_view reference(cells[2].bytes, "");
-      if (reference.u32(0) & jet4::lv_flag_single_page) {  // the memo sits in one LVAL row
+      if (reference.u32(0) & jet_const::lv_flag_single_page) {  // the memo sits in one LVAL row
         victim = cursor.position();
         memo_page = jet_row_page(reference.u32(4));
         break;

@@ -40,12 +40,12 @@ TEST(jet_values, every_sample_cell_is_written_again_as_access_wrote_it) {
             // the flag says, so only the text can be compared there.
             bool compressed = theirs.size() >= 2 && theirs[0] == 0xff && theirs[1] == 0xfe;
             if (column.type == jet_type::memo && compressed && !column.is_compressed()) continue;
-            if (jet_long_value_bytes(column, value) != theirs && ++failures <= 5)
+            if (jet_long_value_bytes(db.format(), column, value) != theirs && ++failures <= 5)
               ADD_FAILURE() << file << " " << jet_hex(theirs).substr(0, 80);
             ++long_values;
             continue;
           }
-          jet_cell ours = jet_value_cell(column, value);
+          jet_cell ours = jet_value_cell(db.format(), column, value);
           ++compared;
           if ((ours.present != cells[i].present || ours.bytes != cells[i].bytes) && ++failures <= 5)
             ADD_FAILURE() << file << " column " << jet_hex({column.type}) << ": ours " << jet_hex(ours.bytes)
@@ -66,10 +66,10 @@ TEST(jet_values, values_too_long_for_their_column_are_refused_with_3163) {
   jet_value value = jet_value::null(jet_type::text);
   value.is_null = false;
   value.text = u"12345";
-  EXPECT_NO_THROW(jet_value_cell(text, value));
+  EXPECT_NO_THROW(jet_value_cell(jet_format_jet4(), text, value));
   value.text = u"123456";
   try {
-    jet_value_cell(text, value);
+    jet_value_cell(jet_format_jet4(), text, value);
     ADD_FAILURE() << "six characters accepted in a five-character column";
   } catch (const jet_error& error) {
     EXPECT_EQ(error.number(), 3163);
@@ -80,5 +80,5 @@ TEST(jet_values, values_too_long_for_their_column_are_refused_with_3163) {
   jet_value bytes = jet_value::null(jet_type::binary);
   bytes.is_null = false;
   bytes.bytes = {1, 2, 3};
-  EXPECT_THROW(jet_value_cell(binary, bytes), jet_error);
+  EXPECT_THROW(jet_value_cell(jet_format_jet4(), binary, bytes), jet_error);
 }
