@@ -52,7 +52,19 @@ struct jet_code_page_text_codes {
   const uint8_t* wide_bytes;
   size_t wide_count;
 };
-extern const jet_code_page_text_codes jet_general_97_codes;  // Access 95 and 97 (Jet 3)
+extern const jet_code_page_text_codes jet_general_97_codes;  // Access 97 (Jet 3)
+
+// Appends the bytes of non-null text, without the flag byte, as an ascending
+// Access 97 key holds them. The text is keyed as the code page stores it (a
+// unit it lacks as '?'), cut and stripped of trailing spaces like Jet 4 text.
+void jet_append_code_page_text_key(std::vector<uint8_t>& key, const jet_code_page_text_codes& codes,
+                                   const std::u16string& text);
+
+// Appends a text column's part of an Access 97 key: the flag byte, then the
+// value's bytes; a descending column inverts all of it and, unlike Jet 4
+// text, adds nothing after it.
+void jet_append_code_page_key(std::vector<uint8_t>& key, const jet_code_page_text_codes& codes,
+                              const jet_value& value, bool ascending);
 
 // Appends one column's part of a key. Returns false when the value holds
 // something this engine cannot encode yet (text in a sort order other than
