@@ -99,10 +99,11 @@ TEST(jet_ikey97, null_descending_empty_and_trailing_spaces) {
 }
 
 TEST(jet_ikey97, keys_sort_in_the_order_of_accesss_entries) {
-  // Consecutive distinct keys of one of Access's indexes, in its order.
-  std::vector<std::u16string> ordered = {
-      u"!",  u"'",    u"*",    u";",   u"<",  u"0",        u"1",       u"324n5h.gfnfd",   u"7",
-      u"a",  u"a\na", u"a a",  u"a?a", u"a\u0192a", u"a\u00b0a", u"aa", u"aaa", u"a\u00e4a",
-      u"ab", u"acb",  u"anhds", u"a\u00d3a", u"b", u"ba", u"c", u"q?q", u"z"};
+  // Values of Table11's index on `data`, one for each distinct key, in the
+  // order of Access's entries.
+  std::vector<std::u16string> ordered = {u"!", u"'", u"*", u";", u"<", u"0", u"1",
+                                          u"324n5h.gfnfd", u"7", u"a", u"a\na", u"a a", u"a?a", u"a\u0192a",
+                                          u"a\u00b0a", u"aa", u"aaa", u"a\u00e4a", u"ab", u"acb", u"anhds",
+                                          u"a\u00d3a", u"b", u"ba", u"c", u"q?q", u"z"};
   for (size_t i = 0; i + 1 < ordered.size(); ++i) EXPECT_LT(key_of(ordered[i]), key_of(ordered[i + 1])) << i;
 }
