@@ -30,6 +30,13 @@ constexpr uint8_t flag_byte_prefix = 0x80;
 constexpr uint8_t flag_tail[] = {0xff, 0x02, 0x80, 0xff, 0x80};
 constexpr uint8_t flag_tail_before_unprintables = 0xff;
 
+// Access 97 text: the inline codes, then the accent codes a nibble each
+// between two 0 nibbles, the last byte filled with 0. Letters without accent
+// after the last accented one are left out.
+constexpr uint8_t accent_bounds = 0x0;
+constexpr uint8_t accent_none = 0x2;
+constexpr uint8_t code_page_substitute = '?';
+
 struct unit_code {
   jet_text_kind kind;
   const uint8_t* inline_bytes;
@@ -62,6 +69,17 @@ void append_ieee(std::vector<uint8_t>& out, uint64_t bits, int bytes) {
   uint64_t mask = bytes == 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * bytes)) - 1;
   bits = (bits & sign) ? (~bits & mask) : (bits | sign);
   append_big_endian(out, bits, bytes);
+}
+
+void invert_from(std::vector<uint8_t>& key, size_t start) {
+  for (size_t i = start; i < key.size(); ++i) key[i] = uint8_t(~key[i]);
+}
+
+uint8_t code_page_byte(const jet_code_page_text_codes& codes, char16_t unit) {
+  if (unit < 0x100) return codes.latin[unit];
+  const char16_t* end = codes.wide_units + codes.wide_count;
+  const char16_t* at = std::lower_bound(codes.wide_units, end, unit);
+  return at != end && *at == unit ? codes.wide_bytes[at - codes.wide_units] : code_page_substitute;
 }
 
 const jet_text_codes* codes_for(const jet_column& column) {
@@ -144,6 +162,37 @@ void jet_append_text_key(std::vector<uint8_t>& key, const jet_text_codes& codes,
   key.push_back(text_value_end);
 }
 
+void jet_append_code_page_text_key(std::vector<uint8_t>& key, const jet_code_page_text_codes& codes,
+                                   const std::u16string& text) {
+  uint8_t accents[jet_text_key_units];
+  size_t accent_count = 0;
+  size_t kept = 0;  // accents up to the last one that is not accent_none
+  size_t count = std::min(text.size(), jet_text_key_units);
+  while (count > 0 && text[count - 1] == u' ') --count;
+  for (size_t i = 0; i < count; ++i) {
+    unit_code code = code_of(codes.bytes, code_page_byte(codes, text[i]));
+    key.insert(key.end(), code.inline_bytes, code.inline_bytes + code.inline_length);
+    if (code.kind != jet_text_kind::accented) continue;
+    accents[accent_count++] = code.other_bytes[0];
+    if (code.other_bytes[0] != accent_none) kept = accent_count;
+  }
+  size_t nibbles = kept + 2;
+  auto nibble = [&](size_t at) { return at == 0 || at > kept ? accent_bounds : accents[at - 1]; };
+  for (size_t at = 0; at < nibbles; at += 2) key.push_back(uint8_t(nibble(at) << 4 | nibble(at + 1)));
+}
+
+void jet_append_code_page_key(std::vector<uint8_t>& key, const jet_code_page_text_codes& codes,
+                              const jet_value& value, bool ascending) {
+  size_t start = key.size();
+  if (value.is_null) {
+    key.push_back(key_flag_null);
+  } else {
+    key.push_back(key_flag_value);
+    jet_append_code_page_text_key(key, codes, value.text);
+  }
+  if (!ascending) invert_from(key, start);
+}
+
 bool jet_append_key(std::vector<uint8_t>& key, const jet_column& column, const jet_value& value, bool ascending) {
   size_t start = key.size();
   if (value.is_null) {
@@ -176,7 +225,7 @@ bool jet_append_key(std::vector<uint8_t>& key, const jet_column& column, const j
         jet_append_text_key(key, *codes, value.text);
         // Descending text keeps one 0x00 past its inverted bytes.
         if (!ascending) {
-          for (size_t i = start; i < key.size(); ++i) key[i] = uint8_t(~key[i]);
+          invert_from(key, start);
           key.push_back(text_value_end);
           return true;
         }
@@ -186,7 +235,6 @@ bool jet_append_key(std::vector<uint8_t>& key, const jet_column& column, const j
         return false;
     }
   }
-  if (!ascending)
-    for (size_t i = start; i < key.size(); ++i) key[i] = uint8_t(~key[i]);
+  if (!ascending) invert_from(key, start);
   return true;
 }
