@@ -220,6 +220,15 @@ bool jet_append_key(std::vector<uint8_t>& key, const jet_column& column, const j
       }
       case jet_type::text:
       case jet_type::memo: {
+        if (column.code_page != 0) {
+          // A Jet 3 column names its code page: Access 97's "General" order
+          // keys the stored bytes of that code page.
+          if (column.code_page != 1252 || (column.sort_order != general_sort_order && column.sort_order != 0))
+            return false;
+          key.resize(start);
+          jet_append_code_page_key(key, jet_general_97_codes, value, ascending);
+          return true;
+        }
         const jet_text_codes* codes = codes_for(column);
         if (!codes) return false;
         jet_append_text_key(key, *codes, value.text);

@@ -66,7 +66,9 @@ void jet_append_code_page_text_key(std::vector<uint8_t>& key, const jet_code_pag
 void jet_append_code_page_key(std::vector<uint8_t>& key, const jet_code_page_text_codes& codes,
                               const jet_value& value, bool ascending);
 
-// Appends one column's part of a key. Returns false when the value holds
-// something this engine cannot encode yet (text in a sort order other than
-// the two "General" ones, Binary, GUID, Decimal); the key is then unusable.
+// Appends one column's part of a key. Text keys follow the column's sort
+// order: a Jet 4 column's "General" version, or a Jet 3 column's code page
+// (one that names a code page is a Jet 3 column). Returns false when the
+// value holds something this engine cannot encode yet (another sort order or
+// code page, Binary, GUID, Decimal); the key is then unusable.
 bool jet_append_key(std::vector<uint8_t>& key, const jet_column& column, const jet_value& value, bool ascending);
