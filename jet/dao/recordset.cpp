@@ -244,7 +244,7 @@ class jd_recordset : public jd_object<Recordset> {
       if (!rows_->adding) throw jet_error(3020, jd_text::no_add_new);
       const size_t at = position(item);
       const jet_column& column = rows_->columns[at];
-      jd_value_from_variant(column, value, rows_->scratch);
+      jd_value_from_variant(format(), column, value, rows_->scratch);
       std::swap(rows_->pending[at], rows_->scratch);
       // Only text and binary data can take a record past what a page holds.
       if (!jet_type::fixed_size(column.type) && column.type != jet_type::boolean) {

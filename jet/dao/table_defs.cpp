@@ -482,7 +482,14 @@ class jd_tabledef : public jd_object<_TableDef> {
     }
     const jet_table_def def = session_->db().table_def(entry);
     const std::vector<jd_field_def> columns = jd_stored_fields(session_->db(), entry, def);
-    for (const jet_logical_index& logical : def.indexes) {
+    // Definitions keep their indexes in name order; DAO lists them in the
+    // order they were made, which their numbers keep.
+    std::vector<const jet_logical_index*> made;
+    for (const jet_logical_index& logical : def.indexes) made.push_back(&logical);
+    std::stable_sort(made.begin(), made.end(),
+                     [](const jet_logical_index* a, const jet_logical_index* b) { return a->number < b->number; });
+    for (const jet_logical_index* listed : made) {
+      const jet_logical_index& logical = *listed;
       if (logical.real_index >= def.real_indexes.size()) throw jet_corrupt(session_->db().path(), "index without its entries");
       const jet_real_index& real = def.real_indexes[logical.real_index];
       jd_index_def index_def;
@@ -586,7 +593,7 @@ std::vector<jd_field_def> jd_stored_fields(jet_database& db, const jet_catalog_e
     jd_field_def field;
     field.name = column.name;
     field.type = column.type == jet_type::numeric ? SHORT(dbDecimal) : SHORT(column.type);
-    field.size = jd_column_size(column);
+    field.size = jd_column_size(db.format(), column);
     field.required = !column.is_nullable();
     field.attributes = column.is_fixed() || column.type == jet_type::boolean ? dbFixedField : dbVariableField;
     if (column.is_auto_long()) field.attributes |= dbAutoIncrField;

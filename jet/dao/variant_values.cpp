@@ -84,9 +84,9 @@ std::vector<uint8_t> guid_bytes(const std::u16string& text) {
 
 }  // namespace
 
-long jd_column_size(const jet_column& column) {
+long jd_column_size(const jet_format& format, const jet_column& column) {
   switch (column.type) {
-    case jet_type::text: return column.length / 2;
+    case jet_type::text: return long(format.text_characters(column.length));
     case jet_type::binary: return column.length;
     case jet_type::boolean: return 1;
     case jet_type::memo:
@@ -120,7 +120,12 @@ VARTYPE natural_type(uint8_t type) {
 
 // A value already of the field's own type is taken as it is: changing a
 // VARIANT to its own type copies it, so this is what the change would give.
-void take_natural(const jet_column& column, const VARIANT& value, jet_value& result) {
+// A text column holds as many characters as its stored length allows.
+bool fits(const jet_format& format, const jet_column& column, const std::u16string& text) {
+  return text.size() <= format.text_characters(column.length);
+}
+
+void take_natural(const jet_format& format, const jet_column& column, const VARIANT& value, jet_value& result) {
   switch (column.type) {
     case jet_type::boolean: result.integer = value.boolVal != VARIANT_FALSE ? 1 : 0; break;
     case jet_type::byte: result.integer = value.bVal; break;
@@ -132,20 +137,21 @@ void take_natural(const jet_column& column, const VARIANT& value, jet_value& res
     case jet_type::date_time: result.real = value.date; break;
     default:  // Text and Memo
       result.text.assign(value.bstrVal ? value.bstrVal : u"", SysStringLen(value.bstrVal));
-      if (column.type == jet_type::text && result.text.size() * 2 > column.length) too_long();
+      if (column.type == jet_type::text && !fits(format, column, result.text)) too_long();
       break;
   }
 }
 
 }  // namespace
 
-jet_value jd_value_from_variant(const jet_column& column, const VARIANT& given) {
+jet_value jd_value_from_variant(const jet_format& format, const jet_column& column, const VARIANT& given) {
   jet_value result;
-  jd_value_from_variant(column, given, result);
+  jd_value_from_variant(format, column, given, result);
   return result;
 }
 
-void jd_value_from_variant(const jet_column& column, const VARIANT& given, jet_value& result) {
+void jd_value_from_variant(const jet_format& format, const jet_column& column, const VARIANT& given,
+                           jet_value& result) {
   const VARIANT& value = dereferenced(given);
   // Emptied in place: the text and bytes keep their storage for the next value.
   result.type = column.type;
@@ -157,7 +163,7 @@ void jd_value_from_variant(const jet_column& column, const VARIANT& given, jet_v
   if (value.vt == VT_EMPTY || value.vt == VT_NULL) return;
   if (value.vt == VT_ERROR) conversion_error();
   result.is_null = false;
-  if (value.vt == natural_type(column.type)) return take_natural(column, value, result);
+  if (value.vt == natural_type(column.type)) return take_natural(format, column, value, result);
   switch (column.type) {
     case jet_type::boolean: {
       changed_variant v(value, VT_BOOL);
@@ -176,7 +182,7 @@ void jd_value_from_variant(const jet_column& column, const VARIANT& given, jet_v
       if (value.vt == (VT_ARRAY | VT_UI1)) conversion_error();
       changed_variant v(value, VT_BSTR);
       result.text.assign(v.value.bstrVal ? v.value.bstrVal : u"", SysStringLen(v.value.bstrVal));
-      if (column.type == jet_type::text && result.text.size() * 2 > column.length) too_long();
+      if (column.type == jet_type::text && !fits(format, column, result.text)) too_long();
       break;
     }
     case jet_type::binary:

@@ -1,6 +1,7 @@
 #pragma once
 // Values between DAO's VARIANTs and the engine's cells, converted as DAO
 // converts them when a recordset's field is read or set.
+#include "jet/format/format.h"
 #include "jet/format/value.h"
 #include "jet/table/definition.h"
 #include "platform/oleauto.h"
@@ -8,13 +9,13 @@
 // A VARIANT set into a field of `column`'s type. Empty and Null give Null.
 // Raises 3421 for a value of no matching type, 3349 for a number out of the
 // field's range, 3163 for text or bytes longer than the field.
-jet_value jd_value_from_variant(const jet_column& column, const VARIANT& value);
+jet_value jd_value_from_variant(const jet_format& format, const jet_column& column, const VARIANT& value);
 // The same into `out`, whose text and bytes keep their storage; after a
 // failure `out` holds no meaningful value.
-void jd_value_from_variant(const jet_column& column, const VARIANT& value, jet_value& out);
+void jd_value_from_variant(const jet_format& format, const jet_column& column, const VARIANT& value, jet_value& out);
 
 // A stored value as DAO hands it out (Null as VT_NULL); `out` is overwritten.
 void jd_value_to_variant(const jet_column& column, const jet_value& value, VARIANT* out);
 
 // The DAO field size of a column: characters for Text, bytes otherwise, 0 for long values.
-long jd_column_size(const jet_column& column);
+long jd_column_size(const jet_format& format, const jet_column& column);

@@ -303,6 +303,9 @@ std::vector<uint8_t> header_page(double created) {
   page[1] = 0x01;
   std::memcpy(&page[jet_const::hdr_magic_offset], "Standard Jet DB", 16);
   page[jet_const::hdr_version_offset] = format.version;
+  // Under the mask, the same 24 bytes in every file Access made, of either version.
+  static const uint8_t fixed_block[24] = {0, 1, 0, 0, 1, 1, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
+  std::memcpy(&page[jet_const::hdr_mask_offset], fixed_block, sizeof fixed_block);
   jet_put_u16(&page[jet_const::hdr_code_page_offset], 1252);
   // The empty password is stored as its mask: the whole days of the creation date, repeated.
   uint32_t days = uint32_t(created);

@@ -20,14 +20,21 @@ namespace {
 
 constexpr uint16_t general_sort_order = 0x409;
 constexpr uint32_t tables_container_id = 0x0f000001;
-constexpr uint8_t real_index_flags_base = 0x80;
 constexpr int64_t full_rights = 1048319;  // the rights Access grants on a new table
 
 // Access names: 1 to 64 characters, no leading space, no control characters
 // and none of . ! ` [ ].
 // A stamp of the format's new definitions, where the version has one.
 void stamp(const jet_format::stamp& stamp, uint8_t* descriptor) {
-  if (stamp.offset != jet_format::absent) jet_put_u32(descriptor + stamp.offset, stamp.value);
+  if (stamp.offset == jet_format::absent) return;
+  for (uint32_t i = 0; i < stamp.size; ++i) descriptor[stamp.offset + i] = uint8_t(stamp.value >> (8 * i));
+}
+
+// The order Access keeps names in within a definition: letter case aside.
+bool name_before(const std::u16string& a, const std::u16string& b) {
+  auto upper = [](char16_t c) { return char16_t(c < 128 ? std::toupper(c) : c); };
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [&](char16_t x, char16_t y) { return upper(x) < upper(y); });
 }
 
 void check_name(const std::u16string& name) {
@@ -69,12 +76,12 @@ void jet_write_new_table(jet_pager& pager, jet_table_def& def, jet_map_rows& map
   def.page = chain.front();
   def.owned_pages = maps.add();
   def.free_pages = maps.add();
-  // Long-value columns' maps, in the order the descriptors are stored.
+  // Long-value columns' maps, in the order of the columns' names.
   std::vector<const jet_column*> stored;
   for (const jet_column& column : def.columns)
     if (jet_type::is_long_value(column.type)) stored.push_back(&column);
   std::stable_sort(stored.begin(), stored.end(),
-                   [](const jet_column* a, const jet_column* b) { return a->stored_position < b->stored_position; });
+                   [](const jet_column* a, const jet_column* b) { return name_before(a->name, b->name); });
   def.column_maps.clear();
   for (const jet_column* column : stored) {
     uint32_t owned = maps.add();
@@ -194,16 +201,14 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
   }
   def.max_columns = uint16_t(def.columns.size());
   def.var_column_count = var_index;
-  // Descriptors are stored in name order.
-  std::vector<jet_column*> by_name;
-  for (jet_column& column : def.columns) by_name.push_back(&column);
-  std::stable_sort(by_name.begin(), by_name.end(), [](const jet_column* a, const jet_column* b) {
-    std::u16string x = a->name, y = b->name;
-    for (auto& c : x) c = char16_t(c < 128 ? std::toupper(c) : c);
-    for (auto& c : y) c = char16_t(c < 128 ? std::toupper(c) : c);
-    return x < y;
-  });
-  for (size_t i = 0; i < by_name.size(); ++i) by_name[i]->stored_position = uint16_t(i);
+  // Descriptors are stored in name order (Jet 4) or number order (Jet 3).
+  if (format.columns_in_name_order) {
+    std::vector<jet_column*> by_name;
+    for (jet_column& column : def.columns) by_name.push_back(&column);
+    std::stable_sort(by_name.begin(), by_name.end(),
+                     [](const jet_column* a, const jet_column* b) { return name_before(a->name, b->name); });
+    for (size_t i = 0; i < by_name.size(); ++i) by_name[i]->stored_position = uint16_t(i);
+  }
 
   // Indexes: one physical index each, numbered in order.
   for (size_t i = 0; i < indexes.size(); ++i) {
@@ -220,7 +225,7 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
         throw jet_error(jet_dao_error::invalid_argument, "Invalid index definition.");
       real.columns.push_back({column->number, ascending});
     }
-    real.flags = real_index_flags_base;
+    real.flags = format.real_index.flags_set;
     if (spec.unique || spec.primary) real.flags |= jet_const::index_flag_unique;
     if (spec.ignore_nulls) real.flags |= jet_const::index_flag_ignore_nulls;
     if (spec.required || spec.primary) real.flags |= jet_const::index_flag_required;
@@ -235,6 +240,9 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
     logical.type = spec.primary ? jet_const::index_type_primary : 0;
     def.indexes.push_back(logical);
   }
+  // Logical indexes are stored in name order; their numbers stay as given.
+  std::stable_sort(def.indexes.begin(), def.indexes.end(),
+                   [](const jet_logical_index& a, const jet_logical_index& b) { return name_before(a.name, b.name); });
 
   jet_map_rows maps(pager);
   jet_write_new_table(pager, def, maps, {});

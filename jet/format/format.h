@@ -64,8 +64,10 @@ struct jet_format {
     uint32_t number;        // u16, counts deleted columns
     uint32_t var_index;     // u16, slot in the variable-offset table
     uint32_t index;         // u16
-    uint32_t misc;          // u16: text sort order LCID; numeric precision, scale
-    uint32_t misc_ext;      // u16: Jet 4 text sort version (high byte); Jet 3 text code page
+    uint32_t sort_order;    // u16: text sort order LCID
+    uint32_t precision;     // u8 numeric precision, then u8 scale
+    uint32_t sort_version;  // u8: text sort order version, or absent
+    uint32_t code_page;     // u16: text code page, or absent
     uint32_t flags;         // u8
     uint32_t ext_flags;     // u8, or absent
     uint32_t fixed_offset;  // u16 from the start of the fixed area
@@ -74,6 +76,9 @@ struct jet_format {
 
   // Column, index and property names: a length of this many bytes, then the text.
   uint32_t name_length_size = 0;
+  // Column descriptors are stored in the order of the columns' names (Jet 4)
+  // or of their numbers (Jet 3).
+  bool columns_in_name_order = false;
 
   // One physical index: ten (u16 column, u8 order) pairs and its pages.
   struct {
@@ -82,6 +87,7 @@ struct jet_format {
     uint32_t used_pages;
     uint32_t first_page;
     uint32_t flags;
+    uint8_t flags_set;  // bits set in the flags of every index (Jet 4: 0x80)
   } real_index;
 
   // One logical index.
@@ -109,7 +115,9 @@ struct jet_format {
     uint32_t prev_page;
     uint32_t next_page;
     uint32_t tail_page;
-    uint32_t prefix_length;  // u16
+    uint32_t prefix_length;  // the length of the entries' shared prefix
+    uint32_t prefix_length_size;  // its bytes: 2 in Jet 4, 1 in Jet 3
+    uint32_t node_flag;      // u8: 1 on intermediate pages, 0 on leaves
     uint32_t entry_mask;     // the entry bitmap runs from here to `entries`
     uint32_t entries;
   } index_page;
@@ -118,11 +126,12 @@ struct jet_format {
   uint32_t inline_map_bytes = 0;
 
   // What Access writes into the bytes of a new definition whose meaning is
-  // unknown: a 32-bit value at an offset of the block, of each column
-  // descriptor, of each physical and each logical index (absent: none).
+  // unknown: a value of `size` bytes at an offset of the block, of each
+  // column descriptor, of each physical and each logical index (absent: none).
   struct stamp {
     uint32_t offset;
     uint32_t value;
+    uint32_t size;
   };
   struct {
     stamp head;
@@ -138,8 +147,9 @@ struct jet_format {
 
   // The largest row a data page holds: the page less its head and one offset.
   uint32_t max_row_size() const { return page_size - data_page.row_table - 2; }
-  // Stored bytes of a text column `characters` long.
+  // Stored bytes of a text column `characters` long, and the other way.
   uint32_t text_bytes(uint32_t characters) const { return code_page ? characters : characters * 2; }
+  uint32_t text_characters(uint32_t bytes) const { return code_page ? bytes : bytes / 2; }
 
   // Stored text to text. Jet 4 text may be in its compressed form.
   std::u16string decode_text(const uint8_t* bytes, size_t length) const;

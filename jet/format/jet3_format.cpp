@@ -20,19 +20,23 @@ jet_format jet3_layout() {
             .table_type = 0x14, .max_columns = 0x15, .var_columns = 0x17, .columns = 0x19, .indexes = 0x1b,
             .real_indexes = 0x1f, .owned_pages = 0x23, .free_pages = 0x27, .block_end = 0x2b,
             .real_index_counter_size = 8};
-  f.column = {.size = 18, .type = 0, .number = 1, .var_index = 3, .index = 5, .misc = 7, .misc_ext = 9,
+  // Bytes 7-8 of a descriptor repeat the u16 at 0x38 of the header; Jet 3 has no numeric type.
+  f.column = {.size = 18, .type = 0, .number = 1, .var_index = 3, .index = 5, .sort_order = 9,
+              .precision = jet_format::absent, .sort_version = jet_format::absent, .code_page = 11,
               .flags = 13, .ext_flags = jet_format::absent, .fixed_offset = 14, .length = 16};
   f.name_length_size = 1;
-  f.real_index = {.size = 39, .columns = 0, .used_pages = 30, .first_page = 34, .flags = 38};
+  f.real_index = {.size = 39, .columns = 0, .used_pages = 30, .first_page = 34, .flags = 38, .flags_set = 0};
   f.logical_index = {.size = 20, .number = 0, .real_index = 4, .rel_table_type = 8, .rel_index = 9,
                      .rel_table = 13, .cascade_update = 17, .cascade_delete = 18, .type = 19};
   f.row = {.column_count_size = 1, .offset_size = 1};
   f.index_page = {.prev_page = 0x08, .next_page = 0x0c, .tail_page = 0x10, .prefix_length = 0x14,
+                  .prefix_length_size = 1, .node_flag = 0x15,
                   .entry_mask = 0x16, .entries = 0xf8};
   f.inline_map_bytes = 128;
-  // Jet 3 descriptors have no unknown words; its block's is unverified.
-  f.new_definition = {.head = {jet_format::absent, 0}, .column = {jet_format::absent, 0},
-                      .real_index = {jet_format::absent, 0}, .logical_index = {jet_format::absent, 0}};
+  // Jet 3 writes the header's u16 at 0x38 (1 in the files Access makes)
+  // into every column descriptor, and no other stamp.
+  f.new_definition = {.head = {jet_format::absent, 0, 0}, .column = {7, 1, 2},
+                      .real_index = {jet_format::absent, 0, 0}, .logical_index = {jet_format::absent, 0, 0}};
   f.property_magic = 0x00444b4b;  // "KKD\0"
   return f;
 }

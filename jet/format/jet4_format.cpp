@@ -14,18 +14,21 @@ const jet_format& jet_format_jet4() {
               .table_type = 0x28, .max_columns = 0x29, .var_columns = 0x2b, .columns = 0x2d, .indexes = 0x2f,
               .real_indexes = 0x33, .owned_pages = 0x37, .free_pages = 0x3b, .block_end = 0x3f,
               .real_index_counter_size = 12};
-    f.column = {.size = 25, .type = 0, .number = 5, .var_index = 7, .index = 9, .misc = 11, .misc_ext = 13,
+    f.column = {.size = 25, .type = 0, .number = 5, .var_index = 7, .index = 9, .sort_order = 11, .precision = 11,
+                .sort_version = 14, .code_page = jet_format::absent,
                 .flags = 15, .ext_flags = 16, .fixed_offset = 21, .length = 23};
     f.name_length_size = 2;
-    f.real_index = {.size = 52, .columns = 4, .used_pages = 34, .first_page = 38, .flags = 46};
+    f.columns_in_name_order = true;
+    f.real_index = {.size = 52, .columns = 4, .used_pages = 34, .first_page = 38, .flags = 46, .flags_set = 0x80};
     f.logical_index = {.size = 28, .number = 4, .real_index = 8, .rel_table_type = 12, .rel_index = 13,
                        .rel_table = 17, .cascade_update = 21, .cascade_delete = 22, .type = 23};
     f.row = {.column_count_size = 2, .offset_size = 2};
     f.index_page = {.prev_page = 0x0c, .next_page = 0x10, .tail_page = 0x14, .prefix_length = 0x18,
+                    .prefix_length_size = 2, .node_flag = 0x1a,
                     .entry_mask = 0x1b, .entries = 0x1e0};
     f.inline_map_bytes = 64;
-    f.new_definition = {.head = {0x0c, 0x659}, .column = {1, 0x659}, .real_index = {0, 0x783},
-                        .logical_index = {0, 0x659}};
+    f.new_definition = {.head = {0x0c, 0x659, 4}, .column = {1, 0x659, 4}, .real_index = {0, 0x783, 4},
+                        .logical_index = {0, 0x659, 4}};
     f.property_magic = 0x0032524d;  // "MR2\0"
     return f;
   }();

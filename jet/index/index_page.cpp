@@ -29,7 +29,7 @@ std::vector<jet_index_entry> jet_read_index_page(const jet_pager& pager, uint32_
   *is_leaf = leaf;
   const auto& layout = pager.format().index_page;
   *next_page = view.u32(layout.next_page);
-  size_t prefix_length = view.u16(layout.prefix_length);
+  size_t prefix_length = layout.prefix_length_size == 1 ? view.u8(layout.prefix_length) : view.u16(layout.prefix_length);
 
   std::vector<size_t> bounds = {layout.entries};
   for (size_t at = layout.entry_mask; at < layout.entries; ++at) {

@@ -44,6 +44,7 @@ std::vector<uint8_t> jet_index_page_bytes(const jet_format& format, const std::v
   std::vector<uint8_t> page(format.page_size, 0);
   page[0] = leaf ? jet_const::page_index_leaf : jet_const::page_index_node;
   page[1] = 0x01;
+  page[layout.node_flag] = leaf ? 0 : 1;
   jet_put_u32(&page[4], tdef_page);
   jet_put_u32(&page[layout.prev_page], prev);
   jet_put_u32(&page[layout.next_page], next);

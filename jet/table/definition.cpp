@@ -111,15 +111,13 @@ jet_table_def jet_read_tdef(const jet_pager& pager, uint32_t page) {
     column.number = view.u16(at + c.number);
     column.var_index = view.u16(at + c.var_index);
     column.index = view.u16(at + c.index);
-    if (column.type == jet_type::numeric) {
-      column.precision = view.u8(at + c.misc);
-      column.scale = view.u8(at + c.misc + 1);
+    if (column.type == jet_type::numeric && c.precision != jet_format::absent) {
+      column.precision = view.u8(at + c.precision);
+      column.scale = view.u8(at + c.precision + 1);
     } else {
-      column.sort_order = view.u16(at + c.misc);
-      if (f.code_page)
-        column.code_page = view.u16(at + c.misc_ext);
-      else
-        column.sort_version = view.u8(at + c.misc_ext + 1);
+      column.sort_order = view.u16(at + c.sort_order);
+      if (c.sort_version != jet_format::absent) column.sort_version = view.u8(at + c.sort_version);
+      if (c.code_page != jet_format::absent) column.code_page = view.u16(at + c.code_page);
     }
     column.flags = view.u8(at + c.flags);
     if (c.ext_flags != jet_format::absent) column.ext_flags = view.u8(at + c.ext_flags);

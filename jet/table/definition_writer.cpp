@@ -71,15 +71,13 @@ std::vector<uint8_t> jet_encode_tdef(const jet_table_def& def) {
     jet_put_u16(at + c.number, column->number);
     jet_put_u16(at + c.var_index, column->var_index);
     jet_put_u16(at + c.index, column->index);
-    if (column->type == jet_type::numeric) {
-      at[c.misc] = column->precision;
-      at[c.misc + 1] = column->scale;
+    if (column->type == jet_type::numeric && c.precision != jet_format::absent) {
+      at[c.precision] = column->precision;
+      at[c.precision + 1] = column->scale;
     } else {
-      jet_put_u16(at + c.misc, column->sort_order);
-      if (f.code_page)
-        jet_put_u16(at + c.misc_ext, column->code_page);
-      else
-        at[c.misc_ext + 1] = column->sort_version;
+      jet_put_u16(at + c.sort_order, column->sort_order);
+      if (c.sort_version != jet_format::absent) at[c.sort_version] = column->sort_version;
+      if (c.code_page != jet_format::absent) jet_put_u16(at + c.code_page, column->code_page);
     }
     at[c.flags] = column->flags;
     if (c.ext_flags != jet_format::absent) at[c.ext_flags] = column->ext_flags;

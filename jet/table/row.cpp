@@ -202,8 +202,8 @@ void jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells, 
         table_end[-long(slot) - 1] = uint8_t(offset);
     };
     // Jump k holds the first slot whose offset reaches 256 * (k + 1); a
-    // jump no offset reaches holds the slot count.
-    for (uint32_t k = 0; k < jumps; ++k) count_at[-long(k) - 1] = uint8_t(var_slots + 1);
+    // jump no offset reaches holds 0xff, as Access writes it.
+    for (uint32_t k = 0; k < jumps; ++k) count_at[-long(k) - 1] = 0xff;
     uint32_t jumps_set = 0;
     size_t at = var_start;
     for (uint32_t slot = 0; slot <= var_slots; ++slot) {

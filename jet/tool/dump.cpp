@@ -58,9 +58,9 @@ void write_properties(jet_json& json, const jet_format& format, const jet_proper
   json.end_object();
 }
 
-uint32_t dao_size(const jet_column& column) {
+uint32_t dao_size(const jet_format& format, const jet_column& column) {
   if (column.type == jet_type::boolean) return 1;
-  if (column.type == jet_type::text) return column.length / 2u;  // characters
+  if (column.type == jet_type::text) return format.text_characters(column.length);
   return column.length;
 }
 
@@ -106,7 +106,7 @@ void write_table(jet_json& json, const jet_database& db, const jet_catalog_entry
     json.key("type_code");
     json.integer(column.type);
     json.key("size");
-    json.integer(dao_size(column));
+    json.integer(dao_size(db.format(), column));
     json.key("fixed");
     json.boolean(column.is_fixed());
     json.key("nullable");

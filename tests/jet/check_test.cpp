@@ -13,7 +13,7 @@
 #include "sample_files.h"
 
 TEST(jet_check, access_samples_are_consistent_but_for_one_stale_count) {
-  auto files = jet4_sample_files();
+  auto files = access_sample_files();
   if (files.empty()) GTEST_SKIP() << "no Access sample files under " << DMW_SHARED_DIR;
   for (const std::string& file : files) {
     SCOPED_TRACE(file);

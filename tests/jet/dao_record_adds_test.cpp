@@ -302,13 +302,13 @@ TEST(jd_value_conversion, values_become_what_the_conversion_to_the_field_type_gi
       jet_value made;
       bool made_refused = false;
       try {
-        made = jd_value_from_variant(column, value);
+        made = jd_value_from_variant(jet_format_jet4(), column, value);
       } catch (const jet_error&) {
         made_refused = true;
       }
       bool reused_refused = false;
       try {
-        jd_value_from_variant(column, value, reused);
+        jd_value_from_variant(jet_format_jet4(), column, value, reused);
       } catch (const jet_error&) {
         reused_refused = true;
       }

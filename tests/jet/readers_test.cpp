@@ -1,6 +1,6 @@
-// Our reading of every Access-made Jet 4 sample against two independent
-// readers: mdb-reader (tables, columns, types, sizes, rows) and mdbtools
-// (user table names and row counts).
+// Our reading of every Access-made sample, Access 97 and 2000, against two
+// independent readers: mdb-reader (tables, columns, types, sizes, rows) and
+// mdbtools (user table names and row counts).
 #include <gtest/gtest.h>
 
 #include <array>
@@ -44,7 +44,7 @@ std::string readers_dir() { return std::string(DMW_SOURCE_DIR) + "/tools/readers
 }  // namespace
 
 TEST(jet_readers, every_sample_reads_as_mdb_reader_reads_it) {
-  auto files = jet4_sample_files();
+  auto files = access_sample_files();
   if (files.empty()) GTEST_SKIP() << "no Access sample files under " << DMW_SHARED_DIR;
   if (!have_program("node") || !std::filesystem::exists(readers_dir() + "/node_modules/mdb-reader"))
     GTEST_SKIP() << "mdb-reader is not installed (npm ci in tools/readers)";
@@ -61,7 +61,7 @@ TEST(jet_readers, every_sample_reads_as_mdb_reader_reads_it) {
 }
 
 TEST(jet_readers, user_tables_and_row_counts_match_mdbtools) {
-  auto files = jet4_sample_files();
+  auto files = access_sample_files();
   if (files.empty()) GTEST_SKIP() << "no Access sample files under " << DMW_SHARED_DIR;
   if (!have_program("mdb-tables") || !have_program("mdb-count")) GTEST_SKIP() << "mdbtools is not installed";
   for (const std::string& file : files) {

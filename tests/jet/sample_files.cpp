@@ -5,9 +5,11 @@
 #include <fstream>
 #include <unistd.h>
 
-std::vector<std::string> jet4_sample_files() {
+namespace {
+
+std::vector<std::string> samples_in(const char* folder) {
   std::vector<std::string> files;
-  std::filesystem::path dir = std::filesystem::path(DMW_SHARED_DIR) / "testdata/access/jet4";
+  std::filesystem::path dir = std::filesystem::path(DMW_SHARED_DIR) / "testdata/access" / folder;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(dir, error))
     if (entry.path().extension() == ".mdb") files.push_back(entry.path().string());
@@ -15,8 +17,23 @@ std::vector<std::string> jet4_sample_files() {
   return files;
 }
 
+}  // namespace
+
+std::vector<std::string> jet4_sample_files() { return samples_in("jet4"); }
+std::vector<std::string> jet3_sample_files() { return samples_in("jet3"); }
+
+std::vector<std::string> access_sample_files() {
+  std::vector<std::string> files = jet3_sample_files();
+  for (std::string& file : jet4_sample_files()) files.push_back(std::move(file));
+  return files;
+}
+
 std::string jet4_sample(const std::string& name) {
   return (std::filesystem::path(DMW_SHARED_DIR) / "testdata/access/jet4" / name).string();
+}
+
+std::string jet3_sample(const std::string& name) {
+  return (std::filesystem::path(DMW_SHARED_DIR) / "testdata/access/jet3" / name).string();
 }
 
 scratch_file::scratch_file(const std::string& name) {

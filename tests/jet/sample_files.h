@@ -5,10 +5,14 @@
 #include <string>
 #include <vector>
 
-// Every Jet 4 sample file made by Access, sorted; empty when the shared
-// test data is absent.
+// The sample files made by Access of one version (Jet 4: Access 2000; Jet 3:
+// Access 97), sorted; empty when the shared test data is absent.
 std::vector<std::string> jet4_sample_files();
 std::string jet4_sample(const std::string& name);
+std::vector<std::string> jet3_sample_files();
+std::string jet3_sample(const std::string& name);
+// Both versions' samples, Jet 3 first.
+std::vector<std::string> access_sample_files();
 
 // A file in a fresh temporary directory, removed with the object.
 class scratch_file {

@@ -12,7 +12,7 @@
 #include "sample_files.h"
 
 TEST(jet_values, every_sample_cell_is_written_again_as_access_wrote_it) {
-  auto files = jet4_sample_files();
+  auto files = access_sample_files();
   if (files.empty()) GTEST_SKIP() << "no Access sample files under " << DMW_SHARED_DIR;
   int compared = 0, long_values = 0, failures = 0;
   for (const std::string& file : files) {

@@ -14,10 +14,22 @@ const problems = [];
 const typeNames = { single: "float", longbinary: "ole", guid: "repid" };
 const theirType = (type) => typeNames[type] ?? type;
 
+// mdb-reader turns the stored OLE date into a JavaScript date as if the days
+// were a plain line. OLE counts the time of a negative date forward from its
+// day (-1.25 is 1899-12-29 06:00), as our dump shows it, so the stored
+// number is taken back and shown that way.
+function oleDateText(date) {
+  const stored = date.getTime() / 86400000 + 25569;
+  const day = Math.trunc(stored);
+  const fraction = Math.abs(stored - day);
+  const shown = new Date(Math.round((day - 25569 + fraction) * 86400000));
+  return shown.toISOString().replace(/Z$/, "");
+}
+
 function canonical(value, type) {
   if (value === null || value === undefined) return null;
   switch (type) {
-    case "datetime": return value.toISOString().replace(/Z$/, "");
+    case "datetime": return oleDateText(value);
     case "binary": case "ole": return Buffer.from(value).toString("hex");
     case "repid": return String(value).replace(/[{}]/g, "").toLowerCase();
     case "float": case "double": return Number.isNaN(value) ? "NaN" : value;
@@ -25,9 +37,15 @@ function canonical(value, type) {
   }
 }
 
+// The five bytes code page 1252 leaves undefined stand for the C1 controls
+// of the same number in Windows' conversions, which our reader follows;
+// mdb-reader shows them as U+FFFD.
+const undefinedIn1252 = /[\u0081\u008d\u008f\u0090\u009d]/g;
+
 function oursCanonical(value, type) {
   if (value === null) return null;
   if (type === "repid") return value.replace(/[{}]/g, "").toLowerCase();
+  if ((type === "text" || type === "memo") && ours.version === 0) return value.replace(undefinedIn1252, "\ufffd");
   if (type === "float" || type === "double") {
     if (value === "Infinity") return Infinity;
     if (value === "-Infinity") return -Infinity;
@@ -55,7 +73,11 @@ for (const table of ourTables) {
     continue;
   }
   const types = theirColumns.map((c) => c.type);
-  const theirShape = theirColumns.map((c) => `${c.name}:${c.type}:${c.type === "text" ? c.size / 2 : c.type === "boolean" ? 1 : c.size}`);
+  // mdb-reader gives a text column's size in bytes: two a character in Jet 4, one in Jet 3.
+  const bytesPerCharacter = ours.version === 0 ? 1 : 2;
+  const theirShape = theirColumns.map(
+    (c) => `${c.name}:${c.type}:${c.type === "text" ? c.size / bytesPerCharacter : c.type === "boolean" ? 1 : c.size}`,
+  );
   const ourShape = table.columns.map((c) => `${c.name}:${theirType(c.type)}:${c.size}`);
   if (JSON.stringify(theirShape) !== JSON.stringify(ourShape)) {
     problems.push(`${table.name}: columns differ\n  mdb-reader ${theirShape.join(", ")}\n  ours       ${ourShape.join(", ")}`);
