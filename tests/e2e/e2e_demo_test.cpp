@@ -154,12 +154,12 @@ TEST_F(DemoConversion, DefaultsAreQuotedAndDateDefaultsDropped) {
 
 TEST_F(DemoConversion, IndexesAreCopiedAndNoRelationshipIsCreated) {
   EXPECT_EQ(join(mdbtools_indexes(file()), "\n"),
-            "ALTER TABLE `ASSIGNMENTS` ADD PRIMARY KEY (`EMP_ID`, `DEPT_ID`, `PROJ_NO`);\n"
             "ALTER TABLE `ASSIGNMENTS` ADD INDEX `IX_ASSIGNMENTS_PROJECT` (`DEPT_ID`, `PROJ_NO`);\n"
+            "ALTER TABLE `ASSIGNMENTS` ADD PRIMARY KEY (`EMP_ID`, `DEPT_ID`, `PROJ_NO`);\n"
             "ALTER TABLE `DEPARTMENTS` ADD PRIMARY KEY (`DEPT_ID`);\n"
             "ALTER TABLE `DEPARTMENTS` ADD UNIQUE INDEX `UQ_DEPARTMENTS_NAME` (`NAME`);\n"
-            "ALTER TABLE `EMPLOYEES` ADD PRIMARY KEY (`EMP_ID`);\n"
             "ALTER TABLE `EMPLOYEES` ADD INDEX `IX_EMPLOYEES_NAME` (`LAST_NAME`, `FIRST_NAME`);\n"
+            "ALTER TABLE `EMPLOYEES` ADD PRIMARY KEY (`EMP_ID`);\n"
             "ALTER TABLE `Office Equipment` ADD PRIMARY KEY (`Item Id`);\n"
             "ALTER TABLE `PROJECTS` ADD PRIMARY KEY (`DEPT_ID`, `PROJ_NO`);\n"
             "ALTER TABLE `PROJECTS` ADD UNIQUE INDEX `UX_PROJECTS_TITLE` (`TITLE`);");
