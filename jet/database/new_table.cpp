@@ -128,6 +128,7 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
     value.is_null = false;
     value.text = name;
     text.sort_order = general_sort_order;
+    if (format.code_page) text.code_page = uint16_t(format.code_page->code_page());
     std::vector<uint8_t> key;
     if (!jet_append_key(key, text, value, true))
       throw jet_error(jet_dao_error::invalid_argument, "Names with these characters cannot be indexed yet.");
@@ -150,6 +151,7 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
     for (size_t j = 0; j < i; ++j)
       if (jet_same_name(columns[j].name, spec.name))
         throw jet_error(3191, "Can't define field more than once.");
+    if (!format.has_column_type(spec.type)) throw jet_error(3259, "Invalid field data type.");
     jet_column column;
     column.name = spec.name;
     column.type = spec.type;

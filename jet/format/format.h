@@ -142,6 +142,10 @@ struct jet_format {
 
   uint32_t property_magic = 0;  // first four bytes of a property block
 
+  // The column types the version has: bit n for type code n (Jet 3 has no Decimal).
+  uint32_t column_types = 0;
+  bool has_column_type(uint8_t type) const { return type < 32 && (column_types >> type & 1); }
+
   // Text of this file: null for Jet 4's UTF-16, else the code page's table.
   const platform::code_page_table* code_page = nullptr;
 

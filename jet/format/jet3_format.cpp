@@ -38,6 +38,8 @@ jet_format jet3_layout() {
   f.new_definition = {.head = {jet_format::absent, 0, 0}, .column = {7, 1, 2},
                       .real_index = {jet_format::absent, 0, 0}, .logical_index = {jet_format::absent, 0, 0}};
   f.property_magic = 0x00444b4b;  // "KKD\0"
+  // Boolean to Memo (1-12) and Replication ID; Decimal came with Jet 4.
+  f.column_types = 0x1ffe | (1u << 15);
   return f;
 }
 

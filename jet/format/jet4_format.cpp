@@ -30,6 +30,8 @@ const jet_format& jet_format_jet4() {
     f.new_definition = {.head = {0x0c, 0x659, 4}, .column = {1, 0x659, 4}, .real_index = {0, 0x783, 4},
                         .logical_index = {0, 0x659, 4}};
     f.property_magic = 0x0032524d;  // "MR2\0"
+    // Boolean to Memo (1-12), Replication ID and Decimal.
+    f.column_types = 0x1ffe | (1u << 15) | (1u << 16);
     return f;
   }();
   return format;
