@@ -1,7 +1,7 @@
 // jetutil: the engine's own command-line tool.
 //   jetutil dump FILE [--no-rows] [--no-system]   the database as JSON
 //   jetutil check FILE                            exit 0 only when consistent
-//   jetutil create FILE --format 2000             a new, empty database
+//   jetutil create FILE --format 2000|97          a new, empty database (Access 2000 or 97)
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -17,7 +17,7 @@ namespace {
 int usage() {
   std::cerr << "usage: jetutil dump FILE [--no-rows] [--no-system]\n"
                "       jetutil check FILE\n"
-               "       jetutil create FILE --format 2000\n";
+               "       jetutil create FILE --format 2000|97\n";
   return 2;
 }
 
@@ -49,11 +49,11 @@ int run_check(int argc, char** argv) {
 
 int run_create(int argc, char** argv) {
   if (argc != 5 || std::strcmp(argv[3], "--format") != 0) return usage();
-  if (std::strcmp(argv[4], "2000") != 0) {
-    std::cerr << "jetutil: only --format 2000 (Jet 4) is written yet\n";
-    return 2;
-  }
-  jet_create_database(argv[2]);
+  const jet_format* format = nullptr;
+  if (std::strcmp(argv[4], "2000") == 0) format = &jet_format_jet4();
+  else if (std::strcmp(argv[4], "97") == 0) format = &jet_format_jet3(1252);
+  else return usage();
+  jet_create_database(argv[2], *format);
   return 0;
 }
 
