@@ -142,6 +142,8 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
   def.auto_flag = 0x01;
   def.table_type = jet_const::table_type_user;
 
+  // Text may take Jet 4's compressed form; Jet 3 text is the code page's bytes.
+  const uint8_t compressible = format.column.ext_flags != jet_format::absent ? jet_const::col_ext_flag_compressed : 0;
   // Columns in the order given: fixed ones packed in the fixed area, the
   // others numbered in the variable table.
   uint16_t fixed_offset = 0, var_index = 0;
@@ -166,14 +168,14 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
       case jet_type::text:
         if (spec.size < 1 || spec.size > 255) throw jet_error(jet_dao_error::invalid_argument, "Invalid field size.");
         column.length = uint16_t(format.text_bytes(spec.size));
-        column.ext_flags = jet_const::col_ext_flag_compressed;
+        column.ext_flags = compressible;
         break;
       case jet_type::binary:
         if (spec.size < 1 || spec.size > 255) throw jet_error(jet_dao_error::invalid_argument, "Invalid field size.");
         column.length = spec.size;
         break;
       case jet_type::memo:
-        column.ext_flags = jet_const::col_ext_flag_compressed;
+        column.ext_flags = compressible;
         break;
       case jet_type::long_binary:
         break;

@@ -16,6 +16,7 @@
 #include "jet/database/new_table.h"
 #include "jet/database/table_pages.h"
 #include "jet/database/table_writer.h"
+#include "jet/file/data_page.h"
 #include "jet/file/usage_map.h"
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
@@ -134,6 +135,46 @@ TEST_P(jet_append_versions, memo_values_inline_single_page_and_chained_read_back
   for (size_t i = 0; i < lengths.size(); ++i)
     EXPECT_EQ(rows[before + i][at].text, v.stored(long_text(lengths[i]))) << lengths[i];
   EXPECT_EQ(db.table_def(*db.find_table(v.memo_table)).row_count, before + lengths.size());
+
+  // Where each value went: the chained ones in pieces of a full page's row
+  // less the link (4076 bytes in Jet 4, 2032 in Jet 3), the last one shorter.
+  const uint32_t piece = db.format().max_row_size() - 4;
+  EXPECT_EQ(piece, v.jet3 ? 2032u : 4076u);
+  jet_table_def def = db.table_def(*db.find_table(v.memo_table));
+  jet_table_cursor cursor(db.pager(), def);
+  std::vector<uint8_t> stored;
+  std::vector<std::string> placements;
+  for (size_t row = 0; cursor.next_stored(stored); ++row) {
+    if (row < before) continue;
+    std::vector<jet_cell> cells = jet_split_row(def, jet_view(stored, file->path()));
+    jet_view reference(cells[at].bytes, file->path());
+    const uint32_t head = reference.u32(0), length = head & 0x3fffffff;
+    if (v.jet3) {
+      EXPECT_EQ(length, lengths[row - before]);  // one byte a character
+    }
+    if (head & 0x80000000) {
+      placements.push_back("inline");
+    } else if (head & 0x40000000) {
+      placements.push_back("row");
+      EXPECT_EQ(jet_fetch_row(db.pager(), reference.u32(4), jet_const::lval_owner_tag).bytes().size(), length);
+    } else {
+      size_t pieces = 0, total = 0;
+      for (uint32_t link = reference.u32(4); link != 0;) {
+        ++pieces;
+        jet_fetched_row part = jet_fetch_row(db.pager(), link, jet_const::lval_owner_tag);
+        size_t data = part.bytes().size() - 4;
+        link = part.bytes().u32(0);
+        total += data;
+        if (link == 0) break;
+        EXPECT_EQ(data, piece);
+      }
+      EXPECT_EQ(total, length);
+      EXPECT_EQ(pieces, (length + piece - 1) / piece);
+      placements.push_back("chain");
+    }
+  }
+  // Values up to 64 bytes stay in the row (40 characters are 80 bytes in Jet 4).
+  EXPECT_EQ(placements, (std::vector<std::string>{"inline", "inline", v.jet3 ? "inline" : "row", "row", "chain", "chain"}));
   jet_check_report report = jet_check_database(db);
   EXPECT_TRUE(report.problems.empty()) << report.problems[0];
 
