@@ -337,6 +337,12 @@ std::vector<uint8_t> global_map_page(uint32_t used_pages) {
 
 }  // namespace
 
+void jet_create_database(const std::string& path, const jet_format& format) {
+  if (format.version != jet_const::version_jet4)
+    throw jet_error(jet_dao_error::invalid_argument, "Access 97 databases cannot be created yet.");
+  jet_create_database(path);
+}
+
 void jet_create_database(const std::string& path) {
   jet_create_empty_file(path);
   try {

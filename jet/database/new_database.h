@@ -6,5 +6,9 @@
 // objects with their properties, and the permission rows.
 #include <string>
 
+#include "jet/format/format.h"
+
 // Raises 3204 when the file exists, 3024 when its folder does not.
 void jet_create_database(const std::string& path);
+// A new database of the given version's format.
+void jet_create_database(const std::string& path, const jet_format& format);

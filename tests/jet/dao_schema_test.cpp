@@ -56,7 +56,7 @@ class jd_schema_test : public jd_test {
 // Only the DAO 3.6 class is ours; the objects answer for their own interfaces.
 TEST_F(jd_schema_test, registered_class_and_interfaces) {
   com<IClassFactory> other;
-  EXPECT_EQ(CoGetClassObject(CLSID_DBEngine35, CLSCTX_SERVER, nullptr, IID_IClassFactory, other.void_out()),
+  EXPECT_EQ(CoGetClassObject(CLSID_DBEngine30, CLSCTX_SERVER, nullptr, IID_IClassFactory, other.void_out()),
             REGDB_E_CLASSNOTREG);
   EXPECT_EQ(CoGetClassObject(CLSID_DBEngineAce, CLSCTX_SERVER, nullptr, IID_IClassFactory, other.void_out()),
             REGDB_E_CLASSNOTREG);
