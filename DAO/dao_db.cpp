@@ -111,7 +111,9 @@ std::unique_ptr<udb_recordset> dao_database::get_table(const std::u16string& nam
   ole_com_ptr<_QueryDef> querydef = create_query_def(select_text);
   trace(1, "Right after src->CreateQueryDef");
   ole_com_ptr<Recordset> recordset = open_dynaset(querydef.get(), flags);
-  return std::make_unique<dao_recordset>(name, recordset.get(), tabledef.get());
+  auto table = std::make_unique<dao_recordset>(name, recordset.get(), tabledef.get());
+  table->set_text_code_page(text_code_page_);
+  return table;
 }
 
 std::unique_ptr<udb_recordset> dao_database::get_query(const std::u16string& name, const std::u16string& select_text,

@@ -11,6 +11,7 @@
 #include "DAO/dao_idl.h"
 #include "OLE/ole_ptr.h"
 #include "UDB/udb_db.h"
+#include "platform/code_page_table.h"
 
 class dao_database : public udb_database {
  public:
@@ -35,6 +36,13 @@ class dao_database : public udb_database {
   bool test_query(const std::u16string& select_text) override;
   uint32_t get_query_record_count(const std::u16string& select_text);
 
+  // The code page a file of one byte a character (Access 95/97) stores its
+  // text in; its table recordsets count the values holding characters it
+  // lacks, which the engine stores as '?'. Null (the default) for files that
+  // store any character.
+  void set_text_code_page(const platform::code_page_table* code_page) { text_code_page_ = code_page; }
+  const platform::code_page_table* text_code_page() const { return text_code_page_; }
+
  private:
   ole_com_ptr<_QueryDef> create_query_def(const std::u16string& select_text);
   // A dynaset over the query, read-only or append-only by the flags.
@@ -42,4 +50,5 @@ class dao_database : public udb_database {
 
   ole_com_ptr<Database> database_;
   ole_com_ptr<TableDefs> tabledefs_;
+  const platform::code_page_table* text_code_page_ = nullptr;
 };

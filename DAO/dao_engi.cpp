@@ -113,7 +113,9 @@ std::unique_ptr<udb_database> dao_engine::create_db(const std::u16string& file_n
   }
   dao_check(result);
   dao_require(database);
-  return std::make_unique<dao_database>(file_name, database.get(), mode_created);
+  auto created = std::make_unique<dao_database>(file_name, database.get(), mode_created);
+  note_text_code_page(*created, database.get());
+  return created;
 }
 
 std::unique_ptr<udb_database> dao_engine::open_db(const std::u16string& file_name, uint32_t mode,
@@ -132,7 +134,20 @@ std::unique_ptr<udb_database> dao_engine::open_db(const std::u16string& file_nam
   dao_check(engine_->OpenDatabase(name, exclusive, read_only, connect, database.address()));
   dao_require(database);
   trace(1, "Right after OpenDatabase call");
-  return std::make_unique<dao_database>(file_name, database.get(), mode);
+  auto opened = std::make_unique<dao_database>(file_name, database.get(), mode);
+  note_text_code_page(*opened, database.get());
+  return opened;
+}
+
+void dao_engine::note_text_code_page(dao_database& database, Database* dao_database_object) const {
+  // Access 95/97 files store text one byte a character, in the code page of
+  // their sort order's locale; Access 2000 and later files store any character.
+  if (version_ != access_97) return;
+  LONG order = 0;
+  dao_check(dao_database_object->get_CollatingOrder(&order));
+  const unsigned code_page = platform::code_page_table::ansi_code_page_of(uint32_t(order));
+  trace(1, "Text is stored in code page %d", static_cast<int>(code_page));
+  database.set_text_code_page(platform::code_page_table::find(code_page));
 }
 
 void dao_engine::delete_db(const std::u16string& file_name) {

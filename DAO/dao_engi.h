@@ -13,6 +13,8 @@
 #include "TK/tk_singl.h"
 #include "UDB/udb_db.h"
 
+class dao_database;
+
 class dao_engine : public tk_singleton<dao_engine> {
  public:
   // Version keys: the rows of the version table, and "no engine".
@@ -49,6 +51,8 @@ class dao_engine : public tk_singleton<dao_engine> {
 
  private:
   void uninitialize();
+  // Tells a database of one byte a character which code page its text is in.
+  void note_text_code_page(dao_database& database, Database* dao_database_object) const;
 
   ole_com_ptr<_DBEngine> engine_;
   uint32_t version_ = no_version;

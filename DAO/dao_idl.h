@@ -109,6 +109,8 @@ struct Database : IDispatch {
                                  _TableDef** tabledef) = 0;
   virtual HRESULT CreateQueryDef(VARIANT name, VARIANT sql_text, _QueryDef** querydef) = 0;
   virtual HRESULT Close() = 0;
+  // The locale whose sort order the database's text follows (dbSortGeneral: 1033).
+  virtual HRESULT get_CollatingOrder(LONG* order) = 0;
 };
 
 struct TableDefs : IDispatch {

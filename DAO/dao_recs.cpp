@@ -196,6 +196,7 @@ void dao_recordset::append_record(udb_record& record) {
   }
   dao_check(recordset_->AddNew());
   trace(1, "\tAdd blank DAO record");
+  unstorable_in_record_ = 0;
 
   const bool details = trace_writes(1);
   for (size_t i = 0; i < record.size(); ++i) {
@@ -241,6 +242,7 @@ void dao_recordset::append_record(udb_record& record) {
   ++record_count_;
   trace(1, "Commit new record into database");
   dao_check(recordset_->Update(dbUpdateRegular, VARIANT_FALSE));
+  unstorable_text_values_ += unstorable_in_record_;
 }
 
 const dao_bstr& dao_recordset::field_name(size_t column) {
@@ -256,7 +258,12 @@ const dao_bstr& dao_recordset::field_name(size_t column) {
 
 void dao_recordset::put_value(size_t column, const VARIANT& value) {
   const dao_bstr& name = field_name(column);
-  if (SUCCEEDED(recordset_->put_Collect(dao_arg_text(name), value))) return;
+  if (SUCCEEDED(recordset_->put_Collect(dao_arg_text(name), value))) {
+    if (text_code_page_ && value.vt == VT_BSTR &&
+        !text_code_page_->represents(std::u16string_view(value.bstrVal ? value.bstrVal : u"", SysStringLen(value.bstrVal))))
+      ++unstorable_in_record_;
+    return;
+  }
   try {
     throw_dao_exception();
   } catch (const dao_exception& error) {

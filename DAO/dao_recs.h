@@ -13,6 +13,7 @@
 #include "DAO/dao_idl.h"
 #include "DAO/dao_rec.h"
 #include "OLE/ole_ptr.h"
+#include "platform/code_page_table.h"
 #include "UDB/udb_rset.h"
 
 class dao_recordset : public udb_recordset {
@@ -35,6 +36,13 @@ class dao_recordset : public udb_recordset {
   void previous();
   void rewind() override;
 
+  // The code page the destination stores text in, when it stores one byte a
+  // character; null when it stores any character.
+  void set_text_code_page(const platform::code_page_table* code_page) { text_code_page_ = code_page; }
+  // Text values of the records added so far that held characters that code
+  // page lacks (the engine stores '?' in their place).
+  uint64_t unstorable_text_values() const { return unstorable_text_values_; }
+
  private:
   void init_schema(Fields* fields);
   void init_indexes(_TableDef* tabledef);
@@ -56,6 +64,9 @@ class dao_recordset : public udb_recordset {
   ole_com_ptr<Recordset> recordset_;
   ole_com_ptr<_TableDef> tabledef_;
   ole_com_ptr<_QueryDef> querydef_;
+  const platform::code_page_table* text_code_page_ = nullptr;
+  uint64_t unstorable_text_values_ = 0;
+  uint32_t unstorable_in_record_ = 0;  // of the record being added
 };
 
 // A value Access can store in place of one it has no type for: VT_I1 becomes

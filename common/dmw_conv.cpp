@@ -6,6 +6,7 @@
 
 #include "DAO/dao_engi.h"
 #include "DAO/dao_excp.h"
+#include "DAO/dao_recs.h"
 #include "DAO/dao_vali.h"
 #include "TK/tk_fname.h"
 #include "TK/tk_trace.h"
@@ -207,6 +208,7 @@ void dunmarrow_convertor::convert_entry(udb_database& source, udb_database& dest
     }
     if (record_count_ == 0 || only_definitions_) return;
     copy_records(*from, *to, name);
+    report_unstorable_text(*to, name);
     // The destination stream goes first, then the source.
   } catch (const tk_exception& error) {
     error_handler& handler = error_handler::get();
@@ -236,6 +238,16 @@ void dunmarrow_convertor::copy_records(udb_recordset& from, udb_recordset& to,
     from.next();
     ++record_index_;
   }
+}
+
+void dunmarrow_convertor::report_unstorable_text(const udb_recordset& to, const std::u16string& name) {
+  const auto* access = dynamic_cast<const dao_recordset*>(&to);
+  if (!access || access->unstorable_text_values() == 0) return;
+  const std::u16string line = u"Table " + name + u": " +
+                              tk_from_utf8(std::to_string(access->unstorable_text_values())) +
+                              u" values held characters that Access 95/97 cannot store; they were written as '?'";
+  trace(3, u"%s", line.c_str());
+  if (front_end_ == dmw_front_end::agent && !is_quiet()) print_line(stderr, tk_to_ansi(line));
 }
 
 bool dunmarrow_convertor::test_query(const std::u16string& select_text) {

@@ -78,6 +78,9 @@ class dunmarrow_convertor : public udb_converter,
   void convert_entry(udb_database& source, udb_database& destination, udb_validator& validator,
                      const std::u16string& name, const std::u16string& select_text);
   void copy_records(udb_recordset& from, udb_recordset& to, const std::u16string& name);
+  // Says how many values of table `name` an Access 95/97 destination had to
+  // store with '?' for characters its code page lacks.
+  void report_unstorable_text(const udb_recordset& to, const std::u16string& name);
   void note_run_failure();
   // The agent's console lines; nothing in the wizard or when quiet.
   bool prints_progress() const { return front_end_ == dmw_front_end::agent && !is_quiet(); }

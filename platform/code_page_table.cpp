@@ -71,6 +71,25 @@ const code_page_table* code_page_table::find(unsigned code_page) {
   return table.get();
 }
 
+unsigned code_page_table::ansi_code_page_of(uint32_t lcid) {
+  switch (lcid & 0x3ff) {  // the primary language
+    case 0x01: return 1256;                                                  // Arabic
+    case 0x02: case 0x19: case 0x22: case 0x23: return 1251;                 // Bulgarian, Russian, Ukrainian, Belarusian
+    case 0x04: return (lcid == 0x0404 || lcid == 0x0c04) ? 950 : 936;        // Chinese
+    case 0x05: case 0x0e: case 0x15: case 0x18: case 0x1a: case 0x1b: case 0x24:
+      return 1250;                                                           // Central European
+    case 0x08: return 1253;                                                  // Greek
+    case 0x0d: return 1255;                                                  // Hebrew
+    case 0x11: return 932;                                                   // Japanese
+    case 0x12: return 949;                                                   // Korean
+    case 0x1e: return 874;                                                   // Thai
+    case 0x1f: return 1254;                                                  // Turkish
+    case 0x25: case 0x26: case 0x27: return 1257;                            // Baltic
+    case 0x2a: return 1258;                                                  // Vietnamese
+    default: return 1252;                                                    // Western
+  }
+}
+
 bool code_page_table::represents(std::u16string_view text) const {
   uint8_t byte;
   for (char16_t unit : text)

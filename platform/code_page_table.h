@@ -38,6 +38,10 @@ class code_page_table {
   // code page lacks.
   static constexpr uint8_t default_byte = '?';
 
+  // The ANSI code page Windows gives a locale (LCID), as the code page of
+  // the text sorted in that locale's order: 1252 for "General" (1033).
+  static unsigned ansi_code_page_of(uint32_t lcid);
+
   explicit code_page_table(unsigned code_page);  // use find()
 
  private:

@@ -13,6 +13,14 @@ class jd_database : public jd_object<Database> {
     *name = jd_bstr(session_->name());
     return *name ? S_OK : E_OUTOFMEMORY;
   }
+  HRESULT get_CollatingOrder(LONG* order) override {
+    if (!order) return E_POINTER;
+    *order = 0;
+    return guard([&] {
+      *order = LONG(session_->db().header().sort_order);
+      return S_OK;
+    });
+  }
   HRESULT get_TableDefs(TableDefs** tabledefs) override {
     if (!tabledefs) return E_POINTER;
     *tabledefs = nullptr;

@@ -65,17 +65,34 @@ std::string file_path(BSTR name) {
   return platform::utf16_to_ansi(text);
 }
 
-// Files are made in the Access 2000 format with the General sort order only.
-void check_new_database_options(const std::u16string& locale, LONG option) {
-  if (option != 0 && option != dbVersion40) {
-    throw jet_error(3001, "Invalid argument.");  // older formats are not written by this engine
-  }
+// One DAO generation: the file version its new databases get, and the
+// versions it opens.
+struct jd_generation {
+  uint8_t default_version;  // of a new database made without a version option
+  bool opens_jet4;          // DAO 3.5 knows nothing of Access 2000 files
+};
+constexpr jd_generation dao36 = {jet_const::version_jet4, true};
+constexpr jd_generation dao35 = {jet_const::version_jet3, false};
+
+// The format a new database gets: the version option names Jet 3 or Jet 4
+// files (the latter only for DAO 3.6); 0 is the engine's own. Files use the
+// General sort order, whose code page is 1252.
+const jet_format& new_database_format(const jd_generation& generation, const std::u16string& locale, LONG option) {
   if (!locale.empty() && jd_fold(locale) != jd_fold(dbLangGeneral)) throw jet_error(3001, "Invalid argument.");
+  uint8_t version = generation.default_version;
+  if (option == dbVersion30)
+    version = jet_const::version_jet3;
+  else if (option == dbVersion40 && generation.opens_jet4)
+    version = jet_const::version_jet4;
+  else if (option != 0)
+    throw jet_error(3001, "Invalid argument.");  // older formats are not written by this engine
+  return version == jet_const::version_jet3 ? jet_format_jet3(1252) : jet_format_jet4();
 }
 
 class jd_engine : public jd_object<_DBEngine> {
  public:
-  jd_engine() : jd_object(std::make_shared<jd_error_list>()) {}
+  explicit jd_engine(const jd_generation& generation)
+      : jd_object(std::make_shared<jd_error_list>()), generation_(generation) {}
 
   HRESULT get_Errors(Errors** out) override {
     if (!out) return E_POINTER;
@@ -88,9 +105,9 @@ class jd_engine : public jd_object<_DBEngine> {
     *out = nullptr;
     return guard([&] {
       const std::string path = file_path(name);
-      check_new_database_options(std::u16string(locale ? locale : u"", SysStringLen(locale)),
-                                 jd_variant_long(option, 0));
-      jet_create_database(path);
+      const jet_format& format = new_database_format(
+          generation_, std::u16string(locale ? locale : u"", SysStringLen(locale)), jd_variant_long(option, 0));
+      jet_create_database(path, format);
       // A new database is its maker's alone until it is closed, as with Jet.
       return open(name, path, false, true, out);
     });
@@ -112,15 +129,19 @@ class jd_engine : public jd_object<_DBEngine> {
  private:
   HRESULT open(BSTR name, const std::string& path, bool read_only, bool exclusive, Database** out) {
     auto db = std::make_unique<jet_database>(path, read_only, exclusive);
+    if (db->format().version == jet_const::version_jet4 && !generation_.opens_jet4) throw jet_unrecognized(path);
     auto session = std::make_shared<jd_session>(errors(), std::move(db),
                                                 std::u16string(name, SysStringLen(name)));
     *out = jd_make_database(session);
     return S_OK;
   }
+
+  const jd_generation& generation_;
 };
 
 class jd_engine_factory : public IClassFactory {
  public:
+  explicit jd_engine_factory(const jd_generation& generation) : generation_(generation) {}
   HRESULT QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
     if (riid == IID_IUnknown || riid == IID_IClassFactory) {
@@ -141,7 +162,7 @@ class jd_engine_factory : public IClassFactory {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    jd_engine* engine = new jd_engine();
+    jd_engine* engine = new jd_engine(generation_);
     const HRESULT result = engine->QueryInterface(riid, out);
     engine->Release();
     return result;
@@ -150,13 +171,15 @@ class jd_engine_factory : public IClassFactory {
 
  private:
   virtual ~jd_engine_factory() = default;
+  const jd_generation& generation_;
   com_refcount refs_;
 };
 
 }  // namespace
 
 void jet_register_dao_engine() {
-  com_register_class(CLSID_DBEngine36, [] { return static_cast<IClassFactory*>(new jd_engine_factory()); });
+  com_register_class(CLSID_DBEngine36, [] { return static_cast<IClassFactory*>(new jd_engine_factory(dao36)); });
+  com_register_class(CLSID_DBEngine35, [] { return static_cast<IClassFactory*>(new jd_engine_factory(dao35)); });
 }
 
 // ---- Shared helpers -------------------------------------------------------------------

@@ -570,12 +570,9 @@ class jd_tabledefs : public jd_object<TableDefs> {
 };
 
 // The text a property holds (Text and Memo values are UTF-16).
-std::u16string property_text(const jet_property& property) {
+std::u16string property_text(const jet_format& format, const jet_property& property) {
   if (property.type == dbBoolean || property.type == dbByte) return property.value.empty() || !property.value[0] ? u"0" : u"1";
-  std::u16string text;
-  for (size_t i = 0; i + 1 < property.value.size(); i += 2)
-    text.push_back(char16_t(property.value[i] | property.value[i + 1] << 8));
-  return text;
+  return format.decode_text(property.value.data(), property.value.size());
 }
 
 bool property_flag(const jet_property& property) {
@@ -605,7 +602,7 @@ std::vector<jd_field_def> jd_stored_fields(jet_database& db, const jet_catalog_e
         field.allow_zero_length = property_flag(*p);
         field.zero_length_refused = !field.allow_zero_length;
       }
-      if (const jet_property* p = block.find(u"DefaultValue")) field.default_value = property_text(*p);
+      if (const jet_property* p = block.find(u"DefaultValue")) field.default_value = property_text(db.format(), *p);
     }
     fields.push_back(field);
   }

@@ -156,6 +156,7 @@ jet_database_template make_template() {
       {6, 0, 20, false},      {7, 2, 917504, false},  {7, 1, 393236, false},  {7, 0, 20, false},
   };
 
+  t.sort_version = 0;  // the "General" order of Access 2000-2007
   // After the masked block: values every Access 2000 file carries.
   t.header = {{0x98, {0x54, 0x06, 0x00, 0x00}}, {0x9c, {'4', '.', '0', 0}}};
   return t;

@@ -158,9 +158,10 @@ jet_database_template make_template() {
   for (size_t container = 10; container <= 14; ++container)
     for (size_t sid : {sid_02_01, admins_sid, sid_03_01, sid_02_04}) t.aces.push_back({container, sid, 0xfffff, true});
 
-  // Inside the masked block: a u16 every descriptor repeats (1 in the files
-  // Access makes) and a value of unknown meaning, as most samples hold it.
-  t.header = {{0x38, {0x01, 0x00}}, {0x56, {0x1e, 0x25}}};
+  // Sort version 1, as in seven of the eight samples, and inside the masked
+  // block a value of unknown meaning, as those seven hold it.
+  t.sort_version = 1;
+  t.header = {{0x56, {0x1e, 0x25}}};
   return t;
 }
 

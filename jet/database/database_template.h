@@ -75,7 +75,10 @@ struct jet_database_template {
   std::vector<jet_template_object> objects;       // in the order Access stores them
   std::vector<std::vector<uint8_t>> security_ids;
   std::vector<jet_template_ace> aces;             // in the order Access stores them
-  std::vector<jet_template_bytes> header;         // page 0, before the mask is applied
+  // The version of the General sort order: in the header and in every
+  // column that carries one.
+  uint16_t sort_version;
+  std::vector<jet_template_bytes> header;         // more of page 0, before the mask is applied
 };
 
 const jet_database_template& jet_access2000_template();

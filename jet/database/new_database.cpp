@@ -34,7 +34,7 @@ void stamp(const jet_format::stamp& stamp, uint8_t* bytes) {
   for (uint32_t i = 0; i < stamp.size; ++i) bytes[stamp.offset + i] = uint8_t(stamp.value >> (8 * i));
 }
 
-jet_table_def definition_of(const jet_format& format, const jet_template_table& spec) {
+jet_table_def definition_of(const jet_format& format, const jet_template_table& spec, uint16_t sort_version) {
   jet_table_def def;
   def.format = &format;
   stamp(format.new_definition.head, def.raw_head.data());
@@ -50,6 +50,7 @@ jet_table_def definition_of(const jet_format& format, const jet_template_table& 
     column.number = uint16_t(i);
     column.var_index = c.var_index;
     column.sort_order = general_sort_order;
+    column.sort_version = uint8_t(sort_version);
     // Only a Jet 3 column names its code page (and its text keys follow it).
     if (format.code_page) column.code_page = uint16_t(format.code_page->code_page());
     column.flags = c.flags;
@@ -103,6 +104,7 @@ std::vector<uint8_t> header_page(const jet_database_template& t, double created)
   std::memcpy(&page[jet_const::hdr_mask_offset], fixed_block, sizeof fixed_block);
   jet_put_u16(&page[jet_const::hdr_code_page_offset], western_code_page);
   jet_put_u16(&page[format.header.sort_order], general_sort_order);
+  jet_put_u16(&page[format.header.sort_version], t.sort_version);
   if (format.header.create_date != jet_format::absent) {
     std::memcpy(&page[format.header.create_date], &created, 8);
     // The empty password is stored as its mask: the whole days of the creation date, repeated.
@@ -201,7 +203,7 @@ void jet_create_database(const std::string& path, const jet_format& format) {
       for (uint32_t page = 2; page < first_free; ++page) pager.write_page(page, std::vector<uint8_t>(pager.page_size(), 0));
       jet_map_rows maps(pager);
       for (size_t i = 0; i < t.tables.size(); ++i) {
-        jet_table_def def = definition_of(format, t.tables[i]);
+        jet_table_def def = definition_of(format, t.tables[i], t.sort_version);
         std::vector<uint32_t> chain;
         if (i < t.fixed_tables) chain.push_back(uint32_t(2 + i));
         jet_write_new_table(pager, def, maps, chain);

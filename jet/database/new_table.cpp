@@ -161,6 +161,7 @@ uint32_t jet_create_table(jet_database& db, const std::u16string& name, const st
     column.index = uint16_t(i);
     stamp(format.new_definition.column, column.raw.data());
     column.sort_order = general_sort_order;
+    column.sort_version = uint8_t(db.header().sort_version);
     if (format.code_page) column.code_page = uint16_t(format.code_page->code_page());
     column.flags = spec.required ? 0 : jet_const::col_flag_nullable;
     uint32_t fixed = jet_type::fixed_size(spec.type);

@@ -196,7 +196,10 @@ void jet_table_writer::close() {
 }
 
 void jet_table_writer::mark_owned(uint32_t owned_map, uint32_t free_map, uint32_t page) {
-  if (!jet_usage_map_mark(pager_, owned_map, page, true) || !jet_usage_map_mark(pager_, free_map, page, true))
+  // A map pointer of 0 is no map (Access leaves some long-value columns
+  // without a free-page map); row 0 of page 0 is the file's header.
+  auto mark = [&](uint32_t map) { return map == 0 || jet_usage_map_mark(pager_, map, page, true); };
+  if (!mark(owned_map) || !mark(free_map))
     throw jet_error(jet_dao_error::invalid_argument, "The table's page map cannot take more pages yet.");
 }
 

@@ -28,7 +28,7 @@ struct jet_format {
   struct {
     uint32_t mask_length;       // bytes of the RC4-masked block from 0x18
     uint32_t sort_order;        // u16 LCID of the text sort order
-    uint32_t sort_version;      // u16, or absent
+    uint32_t sort_version;      // u16, the sort order's version
     uint32_t password_length;   // bytes of the password area at 0x42
     uint32_t create_date;       // OLE date, or absent
   } header;
@@ -66,7 +66,7 @@ struct jet_format {
     uint32_t index;         // u16
     uint32_t sort_order;    // u16: text sort order LCID
     uint32_t precision;     // u8 numeric precision, then u8 scale
-    uint32_t sort_version;  // u8: text sort order version, or absent
+    uint32_t sort_version;  // u8: the sort order's version (Jet 4: of text columns; Jet 3: of every column)
     uint32_t code_page;     // u16: text code page, or absent
     uint32_t flags;         // u8
     uint32_t ext_flags;     // u8, or absent

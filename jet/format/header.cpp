@@ -47,7 +47,7 @@ jet_header jet_read_header(const std::vector<uint8_t>& page0, const std::string&
   header.page_size = format->page_size;
   header.db_key = view.u32(jet_const::hdr_db_key_offset);
   header.sort_order = view.u16(format->header.sort_order);
-  if (format->header.sort_version != jet_format::absent) header.sort_version = view.u16(format->header.sort_version);
+  header.sort_version = view.u16(format->header.sort_version);
   if (format->header.create_date != jet_format::absent) header.create_date = view.f64(format->header.create_date);
 
   if (header.db_key != 0) throw jet_unrecognized(file);

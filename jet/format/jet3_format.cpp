@@ -13,16 +13,17 @@ jet_format jet3_layout() {
   f.version = jet_const::version_jet3;
   f.name = "Jet 3";
   f.page_size = 2048;
-  f.header = {.mask_length = 126, .sort_order = 0x3a, .sort_version = jet_format::absent, .password_length = 20,
+  f.header = {.mask_length = 126, .sort_order = 0x3a, .sort_version = 0x38, .password_length = 20,
               .create_date = jet_format::absent};
   f.data_page = {.row_count = 0x08, .row_table = 0x0a};
   f.tdef = {.has_free_space = false, .row_count = 0x0c, .next_auto = 0x10, .auto_flag = jet_format::absent,
             .table_type = 0x14, .max_columns = 0x15, .var_columns = 0x17, .columns = 0x19, .indexes = 0x1b,
             .real_indexes = 0x1f, .owned_pages = 0x23, .free_pages = 0x27, .block_end = 0x2b,
             .real_index_counter_size = 8};
-  // Bytes 7-8 of a descriptor repeat the u16 at 0x38 of the header; Jet 3 has no numeric type.
+  // Every descriptor repeats the header's sort version (u16 at 0x38: 1 in
+  // most files, 0 in some; its high byte 0); Jet 3 has no numeric type.
   f.column = {.size = 18, .type = 0, .number = 1, .var_index = 3, .index = 5, .sort_order = 9,
-              .precision = jet_format::absent, .sort_version = jet_format::absent, .code_page = 11,
+              .precision = jet_format::absent, .sort_version = 7, .code_page = 11,
               .flags = 13, .ext_flags = jet_format::absent, .fixed_offset = 14, .length = 16};
   f.name_length_size = 1;
   f.real_index = {.size = 39, .columns = 0, .used_pages = 30, .first_page = 34, .flags = 38, .flags_set = 0};
@@ -33,9 +34,8 @@ jet_format jet3_layout() {
                   .prefix_length_size = 1, .node_flag = 0x15,
                   .entry_mask = 0x16, .entries = 0xf8};
   f.inline_map_bytes = 128;
-  // Jet 3 writes the header's u16 at 0x38 (1 in the files Access makes)
-  // into every column descriptor, and no other stamp.
-  f.new_definition = {.head = {jet_format::absent, 0, 0}, .column = {7, 1, 2},
+  // Jet 3 definitions have no stamps.
+  f.new_definition = {.head = {jet_format::absent, 0, 0}, .column = {jet_format::absent, 0, 0},
                       .real_index = {jet_format::absent, 0, 0}, .logical_index = {jet_format::absent, 0, 0}};
   f.property_magic = 0x00444b4b;  // "KKD\0"
   // Boolean to Memo (1-12) and Replication ID; Decimal came with Jet 4.

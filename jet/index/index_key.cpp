@@ -75,6 +75,34 @@ void invert_from(std::vector<uint8_t>& key, size_t start) {
   for (size_t i = start; i < key.size(); ++i) key[i] = uint8_t(~key[i]);
 }
 
+// Bytes of no fixed length (a Replication ID) go in eight-byte segments: a
+// full segment with more to come is followed by 0x09, the last one padded
+// with zeros and followed by its length. A descending key inverts it all but
+// the 0x09 markers. The flag byte is already in `key`.
+void append_segmented(std::vector<uint8_t>& key, const uint8_t* bytes, size_t length, bool ascending) {
+  constexpr size_t segment = 8;
+  constexpr uint8_t more_follows = 0x09;
+  const size_t start = key.size();
+  std::vector<size_t> markers;
+  size_t at = 0;
+  do {
+    const size_t part = std::min(segment, length - at);
+    key.insert(key.end(), bytes + at, bytes + at + part);
+    key.insert(key.end(), segment - part, 0);
+    at += part;
+    if (at < length) {
+      markers.push_back(key.size());
+      key.push_back(more_follows);
+    } else {
+      key.push_back(uint8_t(part));
+    }
+  } while (at < length);
+  if (!ascending) {
+    invert_from(key, start - 1);
+    for (size_t marker : markers) key[marker] = more_follows;
+  }
+}
+
 uint8_t code_page_byte(const jet_code_page_text_codes& codes, char16_t unit) {
   if (unit < 0x100) return codes.latin[unit];
   const char16_t* end = codes.wide_units + codes.wide_count;
@@ -217,6 +245,20 @@ bool jet_append_key(std::vector<uint8_t>& key, const jet_column& column, const j
         std::memcpy(&bits, &value.real, 8);
         append_ieee(key, bits, 8);
         break;
+      }
+      case jet_type::boolean:
+        // Yes sorts before No; a Yes/No value is never null.
+        key.push_back(value.integer != 0 ? 0x00 : 0xff);
+        break;
+      case jet_type::guid: {
+        if (value.bytes.size() != 16) return false;
+        // Data1, Data2 and Data3 are stored little-endian; the key wants them
+        // most significant first, then the last eight bytes as they are.
+        const uint8_t* b = value.bytes.data();
+        const uint8_t ordered[16] = {b[3], b[2], b[1], b[0], b[5], b[4], b[7], b[6],
+                                     b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]};
+        append_segmented(key, ordered, sizeof ordered, ascending);
+        return true;
       }
       case jet_type::text:
       case jet_type::memo: {

@@ -70,5 +70,5 @@ void jet_append_code_page_key(std::vector<uint8_t>& key, const jet_code_page_tex
 // order: a Jet 4 column's "General" version, or a Jet 3 column's code page
 // (one that names a code page is a Jet 3 column). Returns false when the
 // value holds something this engine cannot encode yet (another sort order or
-// code page, Binary, GUID, Decimal); the key is then unusable.
+// code page, Binary, Decimal); the key is then unusable.
 bool jet_append_key(std::vector<uint8_t>& key, const jet_column& column, const jet_value& value, bool ascending);

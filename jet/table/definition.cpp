@@ -116,7 +116,7 @@ jet_table_def jet_read_tdef(const jet_pager& pager, uint32_t page) {
       column.scale = view.u8(at + c.precision + 1);
     } else {
       column.sort_order = view.u16(at + c.sort_order);
-      if (c.sort_version != jet_format::absent) column.sort_version = view.u8(at + c.sort_version);
+      column.sort_version = view.u8(at + c.sort_version);
       if (c.code_page != jet_format::absent) column.code_page = view.u16(at + c.code_page);
     }
     column.flags = view.u8(at + c.flags);

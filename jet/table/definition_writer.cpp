@@ -76,7 +76,7 @@ std::vector<uint8_t> jet_encode_tdef(const jet_table_def& def) {
       at[c.precision + 1] = column->scale;
     } else {
       jet_put_u16(at + c.sort_order, column->sort_order);
-      if (c.sort_version != jet_format::absent) at[c.sort_version] = column->sort_version;
+      at[c.sort_version] = column->sort_version;
       if (c.code_page != jet_format::absent) jet_put_u16(at + c.code_page, column->code_page);
     }
     at[c.flags] = column->flags;
@@ -93,9 +93,9 @@ std::vector<uint8_t> jet_encode_tdef(const jet_table_def& def) {
       uint8_t* slot = at + r.columns + 3 * k;
       if (k < real.columns.size()) {
         jet_put_u16(slot, real.columns[k].column_number);
-        // Keep a descending marker as read; we only know the ascending one.
+        // Keep a descending marker as read; Access 97 writes 0 (Access 2000's is unverified).
         if (real.columns[k].ascending) slot[2] = jet_const::index_order_ascending;
-        else if (slot[2] == jet_const::index_order_ascending) slot[2] = 0x02;
+        else if (slot[2] == jet_const::index_order_ascending) slot[2] = 0x00;
       } else {
         jet_put_u16(slot, jet_const::index_no_column);
       }

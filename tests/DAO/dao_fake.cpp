@@ -684,6 +684,11 @@ class fake_database : public object<Database> {
     *name = SysAllocString(u"");
     return S_OK;
   }
+  HRESULT get_CollatingOrder(LONG* order) override {
+    FAKE_ENTER("CollatingOrder");
+    *order = db_->collating_order;
+    return S_OK;
+  }
   HRESULT get_TableDefs(TableDefs** tabledefs) override {
     FAKE_ENTER("TableDefs");
     return hand_out("TableDefs", new fake_tabledefs(db_), tabledefs);

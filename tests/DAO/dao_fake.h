@@ -45,6 +45,7 @@ struct table {
 struct database {
   std::vector<std::shared_ptr<table>> tables;
   bool closed = false;
+  LONG collating_order = 1033;  // dbSortGeneral
 
   table& add_table(const std::u16string& name, LONG attributes = 0);
   table* find(const std::u16string& name);

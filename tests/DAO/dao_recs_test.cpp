@@ -345,3 +345,85 @@ TEST(dao_valid_variant, TypesAccessCannotStoreBecomeOnesItCan) {
 }
 
 }  // namespace
+
+namespace {
+
+// An Access 95/97 destination: the double as DAO 3.5, whose files store text
+// one byte a character in the code page of their sort order.
+class dao_access97_text_test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dao_fake::reset();
+    dao_fake::register_engine(CLSID_DBEngine35);
+    engine_ = std::make_unique<dao_engine>(false);
+    engine_->set_version(dao_engine::access_97);
+  }
+  void TearDown() override {
+    stream_.reset();
+    db_.reset();
+    engine_.reset();
+    dao_fake::unregister_engine(CLSID_DBEngine35);
+    EXPECT_EQ(dao_fake::live_objects(), 0);
+    dao_fake::reset();
+  }
+  void make_table() {
+    udb_schema fields(true);
+    fields.add(std::make_unique<t_ftd>(40, u"Name", VT_BSTR, false, false, ole_variant(), 0));
+    fields.add(std::make_unique<t_ftd>(0, u"Notes", VT_BSTR, false, false, ole_variant(), 0));
+    fields.add(std::make_unique<t_ftd>(0, u"Num", VT_I4, false, false, ole_variant(), 0));
+    stream_ = db_->create_table(u"T", fields, udb_indexes());
+  }
+  void add(const std::u16string& name, const std::u16string& notes) {
+    udb_record r;
+    r.add(std::make_unique<udb_field>(u"NAME", 40, ole_variant(name)));
+    r.add(std::make_unique<udb_field>(u"NOTES", 0, ole_variant(notes)));
+    r.add(std::make_unique<udb_field>(u"NUM", 0, ole_variant(7)));
+    stream_->append_record(r);
+  }
+  uint64_t unstorable() const { return dynamic_cast<const dao_recordset&>(*stream_).unstorable_text_values(); }
+  dao_fake::world& world() { return dao_fake::the_world(); }
+
+  std::unique_ptr<dao_engine> engine_;
+  std::unique_ptr<udb_database> db_;
+  std::unique_ptr<udb_recordset> stream_;
+};
+
+}  // namespace
+
+TEST_F(dao_access97_text_test, ValuesWithCharactersTheCodePageLacksAreCountedOncePerValue) {
+  udb_check::trace_capture log;
+  db_ = engine_->create_db(u"new.mdb");
+  EXPECT_TRUE(log.has_line("Text is stored in code page 1252"));
+  make_table();
+  add(u"Grüße", u"plain");                 // all in 1252
+  add(u"\u010caj", u"caf\u00e9");           // Č is not
+  add(u"\u0416\u0443\u043a", u"\u03a9");   // Cyrillic and Greek: two values
+  EXPECT_EQ(unstorable(), 3u);
+  // A record the engine refuses is not stored, so its values do not count.
+  world().fail_next("Update", 3022, u"The changes you requested to the table were not successful.");
+  EXPECT_TRUE(raised_by([&] { add(u"\u010c", u"x"); }).is_dao);
+  EXPECT_EQ(unstorable(), 3u);
+}
+
+TEST_F(dao_access97_text_test, AnExistingFileIsJudgedByTheCodePageOfItsSortOrder) {
+  world().add_file(u"old.mdb").collating_order = 1049;  // Cyrillic: code page 1251
+  db_ = engine_->open_db(u"old.mdb", dao_engine::mode_opened, u"");
+  make_table();
+  add(u"\u0416\u0443\u043a", u"\u041c\u0451\u0434");
+  EXPECT_EQ(unstorable(), 0u);
+  add(u"Grüße", u"ok");  // ü and ß are not in 1251
+  EXPECT_EQ(unstorable(), 1u);
+}
+
+TEST(dao_access2000_text, FilesThatStoreAnyCharacterCountNothing) {
+  dao_fake::reset();
+  dao_fake::register_engine(CLSID_DBEngine36);
+  {
+    dao_engine engine(false);
+    engine.set_version(dao_engine::access_2000);
+    auto db = engine.create_db(u"new.mdb");
+    EXPECT_EQ(dynamic_cast<dao_database&>(*db).text_code_page(), nullptr);
+  }
+  dao_fake::unregister_engine(CLSID_DBEngine36);
+  dao_fake::reset();
+}

@@ -112,14 +112,18 @@ TEST_F(AgentConversion, RunThatCannotOpenItsDestinationEndsWithAFailureExitCode)
 }
 
 TEST_F(AgentConversion, RunWithoutTheEngineOfTheFormatEndsWithAFailureExitCode) {
-  // No engine writes Access 95/97 files yet.
-  agent_run r = run({"--dest=old", "--acc_ver=0"});
+  // No engine serves Access 2007 files (version byte 2): merging into one fails before any table.
+  std::string header(4096, '\0');
+  header.replace(4, 16, std::string("Standard ACE DB\0", 16));
+  header[0x14] = 2;
+  folder.write("new.mdb", header);
+  agent_run r = run({"--dest=new.mdb", "--acc_ver=1", "--mode=3"});
   EXPECT_EQ(r.out,
             "Error:\nFailed to load Data Access Objects (DAO) support library. Microsoft Access installation is "
             "required to proceed with the application. \n");
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.exit_code, 255);
-  EXPECT_FALSE(fs::exists(folder / "old.mdb"));
+  EXPECT_EQ(read_file(folder / "new.mdb"), header);
 }
 
 TEST_F(AgentConversion, ExistingDestinationThatIsNoAccessFileEndsTheRun) {

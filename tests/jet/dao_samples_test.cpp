@@ -38,7 +38,7 @@ class jd_samples_test : public jd_test {
 };
 
 TEST_F(jd_samples_test, every_access_made_file_reads_through_the_dao_members) {
-  const std::vector<std::string> files = jet4_sample_files();
+  const std::vector<std::string> files = access_sample_files();
   if (files.empty()) GTEST_SKIP() << "the Access-made sample files are not available";
   for (const std::string& path : files) {
     SCOPED_TRACE(path);
@@ -102,9 +102,12 @@ TEST_F(jd_samples_test, properties_written_by_access_are_read) {
       {"compIndexTestV2000.mdb", u"Table1", u"RS_AGENTE", false, true, u""},
       {"bigIndexTestV2000.mdb", u"Table1", u"col1", false, false, u""},
       {"fixedTextTestV2000.mdb", u"users", u"c_user_login", true, false, u""},
+      {"compIndexTestV1997.mdb", u"Table1", u"CD_AGENTE", false, false, u"0"},
+      {"compIndexTestV1997.mdb", u"Table1", u"RS_AGENTE", false, true, u""},
   };
   for (const expected_field& e : expected) {
-    const std::string path = jet4_sample(e.file);
+    const std::string name = e.file;
+    const std::string path = name.find("V1997") != std::string::npos ? jet3_sample(name) : jet4_sample(name);
     if (path.empty() || !std::filesystem::exists(path)) GTEST_SKIP() << "the Access-made sample files are not available";
     SCOPED_TRACE(e.file);
     com<Database> db;

@@ -56,7 +56,7 @@ class jd_schema_test : public jd_test {
 // Only the DAO 3.6 class is ours; the objects answer for their own interfaces.
 TEST_F(jd_schema_test, registered_class_and_interfaces) {
   com<IClassFactory> other;
-  EXPECT_EQ(CoGetClassObject(CLSID_DBEngine35, CLSCTX_SERVER, nullptr, IID_IClassFactory, other.void_out()),
+  EXPECT_EQ(CoGetClassObject(CLSID_DBEngine30, CLSCTX_SERVER, nullptr, IID_IClassFactory, other.void_out()),
             REGDB_E_CLASSNOTREG);
   EXPECT_EQ(CoGetClassObject(CLSID_DBEngineAce, CLSCTX_SERVER, nullptr, IID_IClassFactory, other.void_out()),
             REGDB_E_CLASSNOTREG);
@@ -105,12 +105,16 @@ TEST_F(jd_schema_test, new_database_refusals_and_opening_errors) {
   EXPECT_EQ(last_error(), 3204);
   EXPECT_FALSE(again);
 
-  // Only the Access 2000 format in the General sort order is written.
+  // Access 2000 files, or Access 97 ones with dbVersion30, in the General
+  // sort order only.
+  scratch_file old_format("new97.mdb");
+  bstr old_name(std::u16string(old_format.path().begin(), old_format.path().end()));
   bstr other(u"/tmp/never-made-by-jd-test.mdb"), locale(dbLangGeneral), spanish(u";LANGID=0x040A;CP=1252;COUNTRY=0");
   variant jet3 = variant::i4(dbVersion30), own = variant::i4(0);
-  com<Database> refused;
-  EXPECT_TRUE(FAILED(engine_->CreateDatabase(other, locale, jet3.get(), refused.out())));
-  EXPECT_EQ(last_error(), 3001);
+  com<Database> refused, made97;
+  ASSERT_EQ(engine_->CreateDatabase(old_name, locale, jet3.get(), made97.out()), S_OK);
+  ASSERT_EQ(made97->Close(), S_OK);
+  EXPECT_EQ(read_whole_file(old_format.path())[0x14], 0);  // the Jet 3 version byte
   EXPECT_TRUE(FAILED(engine_->CreateDatabase(other, spanish, own.get(), refused.out())));
   EXPECT_EQ(last_error(), 3001);
   EXPECT_FALSE(std::filesystem::exists("/tmp/never-made-by-jd-test.mdb"));
