@@ -13,9 +13,9 @@
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
 #include "jet/format/header.h"
-#include "platform/code_page_table.h"
 #include "jet/table/definition_writer.h"
 #include "jet/table/properties.h"
+#include "platform/code_page_table.h"
 
 namespace {
 
