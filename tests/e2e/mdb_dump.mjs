@@ -15,7 +15,8 @@ const readers = new URL("../../tools/readers/package.json", import.meta.url);
 const { default: MDBReader } = await import(pathToFileURL(createRequire(readers).resolve("mdb-reader")).href);
 
 const [file, ...only] = process.argv.slice(2);
-const reader = new MDBReader(readFileSync(file));
+const bytes = readFileSync(file);
+const reader = new MDBReader(bytes);
 
 function canonical(value) {
   if (value === null || value === undefined) return "NULL";
@@ -26,6 +27,10 @@ function canonical(value) {
   return String(value);
 }
 
+// Text sizes in characters: mdb-reader gives bytes, two a character in Access
+// 2000 files, one in Access 95/97 files (version byte 0 at offset 0x14).
+const bytesPerCharacter = bytes[0x14] === 0 ? 1 : 2;
+
 const names = reader.getTableNames().sort();
 const lines = [];
 for (const name of names) {
@@ -34,7 +39,7 @@ for (const name of names) {
   lines.push(`table ${name}`);
   const columns = table.getColumns();
   for (const c of columns) {
-    const size = c.type === "text" ? c.size / 2 : c.size;
+    const size = c.type === "text" ? c.size / bytesPerCharacter : c.size;
     lines.push(`column ${c.name} ${c.type} ${size} ${c.nullable === false ? "required" : "optional"}`);
   }
   const rows = table.getData().map((row) => "row " + columns.map((c) => canonical(row[c.name])).join("\t"));
