@@ -190,6 +190,30 @@ TEST_F(jet_lock_test, every_pair_of_opens_in_one_process) {
   }
 }
 
+// Access 95/97 files sign their openers in the same way: the lock file's
+// entries have the same layout in both versions.
+TEST(jet_lock_access97, shared_and_exclusive_opens_and_the_lock_file) {
+  scratch_file file("locked97.mdb");
+  jet_create_database(file.path(), jet_format_jet3());
+  const std::string lock_file = (fs::path(file.path()).parent_path() / "locked97.ldb").string();
+  for (const share_case& first : every_share)
+    for (const share_case& second : every_share) {
+      jet_database held(file.path(), first.read_only, first.exclusive);
+      EXPECT_EQ(open_outcome(file.path(), second.read_only, second.exclusive), expected_second(first, second))
+          << describe(first) << ", then " << describe(second);
+    }
+  {
+    jet_database reader(file.path(), true);
+    jet_database writer(file.path(), false);
+    EXPECT_EQ(writer.format().version, jet_const::version_jet3);
+    const std::array<uint8_t, 64> expected = jet_lock_entry(host_name(), "Admin");
+    const std::vector<uint8_t> bytes = read_whole_file(lock_file);
+    ASSERT_EQ(bytes.size(), 128u);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bytes.begin() + 64));
+  }
+  EXPECT_FALSE(fs::exists(lock_file));
+}
+
 TEST_F(jet_lock_test, every_pair_of_opens_across_processes) {
   for (const share_case& first : every_share) {
     for (const share_case& second : every_share) {
