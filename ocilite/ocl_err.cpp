@@ -42,6 +42,7 @@ const std::map<int, const char*>& messages() {
       {1406, "fetched column value was truncated"},
       {1418, "specified index does not exist"},
       {1455, "converting column overflows integer datatype"},
+      {1426, "numeric overflow"},
       {1438, "value larger than specified precision allowed for this column"},
       {1465, "invalid hex number"},
       {1481, "invalid number format model"},

@@ -1,6 +1,8 @@
 #include "ocilite/ocl_xlat.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
 
 #include "ocilite/ocl_val.h"
 
@@ -19,6 +21,14 @@ std::string literal(const std::string& text) {
 
 bool followed_by(const std::vector<token>& t, size_t i, size_t last, const char* what) {
   return i + 1 < last && t[i + 1].is(what);
+}
+
+// "1.5d" or "2f": a number written for BINARY_DOUBLE or BINARY_FLOAT.
+bool binary_suffix_follows(const std::vector<token>& t, size_t i, size_t last) {
+  if (i + 1 >= last || t[i + 1].kind != token_kind::word || t[i + 1].begin != t[i].end)
+    return false;
+  const std::string& suffix = t[i + 1].text;
+  return suffix == "d" || suffix == "D" || suffix == "f" || suffix == "F";
 }
 
 bool preceded_by_dot(const std::vector<token>& t, size_t i, size_t first) {
@@ -185,6 +195,13 @@ bool translate(const std::string& sql, const std::vector<token>& t, size_t first
         out += tok.text.empty() ? "NULL" : literal(tok.text);
         break;
       case token_kind::number:
+        // Oracle's NUMBER stops short of 1.0E126: a larger literal overflows
+        // (SQLite would keep it as infinity). A BINARY_DOUBLE literal, with
+        // its d or f suffix, goes further.
+        if (std::fabs(std::strtod(tok.text.c_str(), nullptr)) >= 1e126 && !binary_suffix_follows(t, i, last)) {
+          error = make_error(1426);
+          return false;
+        }
         out += tok.text;
         break;
       case token_kind::symbol:

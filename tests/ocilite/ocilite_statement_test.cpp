@@ -98,6 +98,13 @@ TEST_F(statement_test, ColumnTypesAndChecksAreEnforcedAsOracleDoes) {
   EXPECT_EQ(query_text(*client, "SELECT N FROM LIMITS WHERE N IS NOT NULL")[0][0], "1.01");
   EXPECT_EQ(run("INSERT INTO LIMITS (N) VALUES ('abc')", 1), OCI_ERROR);
   EXPECT_EQ(client->last_error().text, "ORA-01722: invalid number");
+  // Oracle's numbers end below 1E126: larger literals overflow instead of
+  // being kept as infinity (and read back as 0).
+  EXPECT_EQ(run("INSERT INTO LIMITS (BUDGET) VALUES (1E400)", 1), OCI_ERROR);
+  EXPECT_EQ(client->last_error().text, "ORA-01426: numeric overflow");
+  EXPECT_EQ(run("INSERT INTO LIMITS (BUDGET) VALUES (1E126)", 1), OCI_ERROR);
+  EXPECT_EQ(client->last_error().number, 1426);
+  EXPECT_EQ(run("INSERT INTO LIMITS (BUDGET) VALUES (9.99E125)", 1), OCI_SUCCESS) << client->last_error().text;
 }
 
 TEST_F(statement_test, TextWrittenToDateColumnsTakesTheDateForm) {
