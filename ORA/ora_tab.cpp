@@ -101,13 +101,14 @@ void ora_table::init_schema() {
       field.default_value = get_def_value(field.type, default_text);
       trace(1, u"Got default variant: %s", text_of(udb_field(u"", 0, field.default_value)).c_str());
     }
-    // National columns are described in bytes of two per character. The
-    // adapter is the one of the same column, whatever order the rows come in.
+    // National columns are described in bytes of two per character, unless
+    // the client sized them in characters already. The adapter is the one of
+    // the same column, whatever order the rows come in.
     std::u16string data_type = text_of(row[2]);
     if (data_type == u"NVARCHAR2" || data_type == u"NCHAR") {
       TK_CHECK(static_cast<size_t>(position) < columns().size(), "ora_tab");
       ora_type& adapter = *columns()[position];
-      adapter.set_size(adapter.size() / 2);
+      if (!adapter.sized_in_characters()) adapter.set_size(adapter.size() / 2);
       field.size = adapter.size();
     }
   }

@@ -72,7 +72,22 @@ ora_string::ora_string(OCIParam* column, ub2) : ora_type(column, SQLT_STR) {
   ub2 data_size = 0;
   column_attribute(column, OCI_ATTR_DATA_SIZE, &data_size);
   size_ = data_size;
-  buffer_.assign(size_ + 1, u'\0');
+  // A column of character length semantics (VARCHAR2(30 CHAR), and every
+  // NCHAR and NVARCHAR2) holds so many characters whatever their bytes: its
+  // data size counts the bytes of the longest such text (120 for 30 in
+  // AL32UTF8), which would make it a wider Text or even a Memo.
+  ub1 char_used = 0;
+  column_attribute(column, OCI_ATTR_CHAR_USED, &char_used);
+  if (char_used) {
+    ub2 char_size = 0;
+    column_attribute(column, OCI_ATTR_CHAR_SIZE, &char_size);
+    if (char_size > 0) {
+      size_ = char_size;
+      sized_in_characters_ = true;
+    }
+  }
+  // The buffer holds UTF-16 units: characters, and bytes of the data size either way.
+  buffer_.assign(std::max<uint32_t>(size_, data_size) + 1, u'\0');
 }
 
 void ora_string::define(OCIStmt* statement, ub4 position) {

@@ -44,6 +44,8 @@ class ora_type {
   bool is_nullable() const { return nullable_ != 0; }
   uint32_t size() const { return size_; }
   void set_size(uint32_t size) { size_ = size; }
+  // The size counts characters: the column uses character length semantics.
+  bool sized_in_characters() const { return sized_in_characters_; }
   ub2 type_code() const { return type_code_; }
 
  protected:
@@ -60,6 +62,7 @@ class ora_type {
   std::u16string name_;
   ub1 nullable_ = 0;
   uint32_t size_ = 0;
+  bool sized_in_characters_ = false;
   ub2 type_code_;
   sb2 indicator_ = 0;  // -1 after fetching NULL
 };

@@ -181,3 +181,28 @@ TEST_F(ora_source_test, AShortLobAfterALongOneCarriesOnlyItsOwnContent) {
   EXPECT_EQ(texts, (std::vector<std::u16string>{u"abbbbb", u"short", u"<null>", u"x"}));
   EXPECT_EQ(blobs, (std::vector<std::vector<BYTE>>{{0xFF, 1}, {1, 2}, {}, {3}}));
 }
+
+// Text of character length semantics is sized in characters, in tables and
+// in query results alike: VARCHAR2(100 CHAR) stays a Text of 100 (its data
+// size, 400 bytes in AL32UTF8, would make it a Memo that cannot be indexed),
+// and national columns count characters without being halved again.
+TEST_F(ora_source_test, CharacterSemanticsSizeColumnsInCharacters) {
+  open("CREATE TABLE S (B VARCHAR2(30), C VARCHAR2(30 CHAR), W VARCHAR2(100 CHAR), N NVARCHAR2(20), K NCHAR(3));"
+       "INSERT INTO S VALUES ('b', 'c', 'w', 'n', 'k');");
+  ora_query_results query(0, u"SELECT B, C, W, N, K FROM S");
+  ASSERT_EQ(query.schema().size(), 5u);
+  EXPECT_EQ(query.schema()[0].size, 30u);
+  EXPECT_EQ(query.schema()[1].size, 30u);
+  EXPECT_EQ(query.schema()[2].size, 100u);
+  EXPECT_EQ(query.schema()[3].size, 20u);
+  EXPECT_EQ(query.schema()[4].size, 3u);
+  std::unique_ptr<udb_recordset> table = db->get_table(u"S", 1);
+  ASSERT_NE(table, nullptr);
+  ASSERT_EQ(table->schema().size(), 5u);
+  EXPECT_EQ(table->schema()[1].size, 30u);
+  EXPECT_EQ(table->schema()[2].size, 100u);
+  EXPECT_EQ(table->schema()[3].size, 20u);
+  EXPECT_EQ(table->schema()[4].size, 3u);
+  ASSERT_FALSE(query.is_eof());
+  EXPECT_EQ((*query.get_item())[2].to_wstring(), u"w");
+}

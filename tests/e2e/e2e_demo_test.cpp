@@ -98,7 +98,7 @@ TEST_F(DemoConversion, ColumnsFollowTheTypeMapsWithTheirRequiredFlags) {
             "column TIME_SPENT text 16 optional\n"
             "table DEPARTMENTS\n"
             "column DEPT_ID integer 2 required\n"
-            "column NAME text 120 required\n"
+            "column NAME text 30 required\n"
             "column LOCATION text 40 optional\n"
             "column CODE text 3 required\n"
             "column BUDGET double 8 optional\n"
