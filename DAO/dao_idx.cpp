@@ -6,6 +6,7 @@
 #include "OLE/ole_ptr.h"
 #include "TK/tk_excep.h"
 #include "TK/tk_trace.h"
+#include "platform/collate.h"
 
 dao_indexes_initializer::dao_indexes_initializer(_TableDef* tabledef, const dao_schema_initializer& schema,
                                                  const udb_indexes& source_indexes, const t_names_map& names_map)
@@ -15,7 +16,10 @@ dao_indexes_initializer::dao_indexes_initializer(_TableDef* tabledef, const dao_
   for (const udb_index& source : source_indexes) {
     if (source.columns.size() > max_index_fields) continue;
     prepared_index index;
-    const bool replaced = !validator_.is_acceptable(source.name);
+    // Index names too are compared without regard to case.
+    bool taken = false;
+    for (const std::u16string& earlier : index_names_) taken = taken || platform::equal_ignore_case(earlier, source.name);
+    const bool replaced = !validator_.is_acceptable(source.name) || taken;
     index.name = replaced ? validator_.get_safe_name(source.name) : source.name;
     index.unique = source.unique;
     index.primary = source.primary;
@@ -31,7 +35,9 @@ dao_indexes_initializer::dao_indexes_initializer(_TableDef* tabledef, const dao_
 
 bool dao_indexes_initializer::prepare_fields(const udb_index& source, prepared_index& index) const {
   for (const std::u16string& column : source.columns) {
-    const std::u16string name = names_map_.get_mapped_name(column);
+    // The map compares without regard to case; a column that kept its own
+    // name beside one that differs from it only in case is taken as it is.
+    const std::u16string name = schema_.keeps_name(column) ? column : names_map_.get_mapped_name(column);
     // A column the table does not have (an index over an expression) cannot
     // be keyed by Access either.
     if (!schema_.fields().find_field(name)) {

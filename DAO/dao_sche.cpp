@@ -10,6 +10,7 @@
 #include "OLE/ole_ptr.h"
 #include "TK/tk_excep.h"
 #include "TK/tk_trace.h"
+#include "platform/collate.h"
 
 dao_schema_initializer::dao_schema_initializer(_TableDef* tabledef, const udb_schema& source_fields)
     : tabledef_(tabledef), validator_(source_fields) {
@@ -17,7 +18,9 @@ dao_schema_initializer::dao_schema_initializer(_TableDef* tabledef, const udb_sc
   TK_CHECK(tabledef_ != nullptr, "dao_sche");
   for (size_t i = 0; i < source_fields.size(); ++i) {
     const t_ftd& source = source_fields[i];
-    const bool replaced = !validator_.is_acceptable(source.name);
+    // Access compares names without regard to case: a second "Name" beside
+    // "NAME" would refuse the whole table, so it gets a name of its own.
+    const bool replaced = !validator_.is_acceptable(source.name) || is_final_name(source.name);
     const std::u16string name = replaced ? validator_.get_safe_name(source.name) : source.name;
     fields_.add(std::make_unique<t_ftd>(source.size, name, source.type, source.not_null, source.auto_increment,
                                         source.default_value, source.default_kind));
@@ -26,8 +29,21 @@ dao_schema_initializer::dao_schema_initializer(_TableDef* tabledef, const udb_sc
       validator_.add_name_in_use(name);
       validator_.map_name(source.name, name);
     }
+    if (!replaced) kept_names_.push_back(name);
     field_names_.push_back(name);
   }
+}
+
+bool dao_schema_initializer::keeps_name(const std::u16string& name) const {
+  for (const std::u16string& kept : kept_names_)
+    if (kept == name) return true;
+  return false;
+}
+
+bool dao_schema_initializer::is_final_name(const std::u16string& name) const {
+  for (const std::u16string& taken : field_names_)
+    if (platform::equal_ignore_case(taken, name)) return true;
+  return false;
 }
 
 void dao_schema_initializer::initialize() {

@@ -23,13 +23,18 @@ class dao_schema_initializer {
 
   const udb_schema& fields() const { return fields_; }
   const std::vector<std::u16string>& field_names() const { return field_names_; }
+  // A source column that kept its own name, written exactly so.
+  bool keeps_name(const std::u16string& name) const;
   const t_names_map& names_map() const { return validator_.names_map(); }
 
  private:
+  // A final name already given to an earlier field, in any letter case.
+  bool is_final_name(const std::u16string& name) const;
   void put_default_value(_Field* field, const t_ftd& descriptor);
 
   _TableDef* tabledef_;  // not owned
   dao_fn_validator validator_;
   udb_schema fields_{true};                  // the prepared descriptors, final names
   std::vector<std::u16string> field_names_;  // the final names, in order
+  std::vector<std::u16string> kept_names_;   // the source names that stayed
 };

@@ -3,9 +3,13 @@
 #include "TK/tk_strin.h"
 #include "TK/tk_trace.h"
 
-dao_validator::dao_validator() : udb_validator(0) {
+// Access refuses a name of more than 64 characters or with a control
+// character (3125); such names get generated ones, as names with the other
+// illegal characters do, instead of losing their table.
+dao_validator::dao_validator() : udb_validator(max_name_length) {
   trace(1, "dao_validator::ctor");
   illegal_chars_ = {u'`', u'!', u'[', u']', u'.'};
+  for (char16_t control = 0; control < 0x20; ++control) illegal_chars_.push_back(control);
 }
 
 bool dao_validator::is_acceptable(const std::u16string& name) {

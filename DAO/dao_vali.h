@@ -13,6 +13,9 @@
 
 class dao_validator : public udb_validator {
  public:
+  // The longest name Access takes.
+  static constexpr uint32_t max_name_length = 64;
+
   dao_validator();
 
   bool is_acceptable(const std::u16string& name) override;

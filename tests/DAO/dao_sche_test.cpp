@@ -135,6 +135,30 @@ TEST_F(dao_table_definition_test, UnacceptableColumnNamesAreReplacedAndIndexesFo
   EXPECT_EQ(t.indexes[1]->fields, (std::vector<std::u16string>{u"Pad"}));
 }
 
+// Access compares field and index names without regard to case: names that
+// differ only in case, and names Access refuses (over 64 characters, control
+// characters), get generated names instead of losing the table; each index
+// keeps following the column it named.
+TEST_F(dao_table_definition_test, NamesAccessWouldRefuseGetNamesOfTheirOwn) {
+  column(u"Name", VT_I4);
+  column(u"NAME", VT_I4);
+  column(std::u16string(70, u'L'), VT_I4);
+  column(u"tab\there", VT_I4);
+  index(u"IX_NAME", {u"NAME"});
+  index(u"ix_name", {u"Name"});
+  dao_fake::table& t = create();
+  ASSERT_EQ(t.fields.size(), 4u);
+  EXPECT_EQ(t.fields[0]->name, u"Name");
+  EXPECT_EQ(t.fields[1]->name, u"NAME00000");
+  EXPECT_LE(t.fields[2]->name.size(), 64u);
+  EXPECT_EQ(t.fields[3]->name, u"tab_here");
+  ASSERT_EQ(t.indexes.size(), 2u);
+  EXPECT_EQ(t.indexes[0]->name, u"IX_NAME");
+  EXPECT_EQ(t.indexes[0]->fields, std::vector<std::u16string>{u"NAME00000"});
+  EXPECT_EQ(t.indexes[1]->name, u"ix_name00000");
+  EXPECT_EQ(t.indexes[1]->fields, std::vector<std::u16string>{u"Name"});
+}
+
 TEST_F(dao_table_definition_test, IndexesAccessCannotHoldAreDropped) {
   udb_check::trace_capture log;
   column(u"Long", VT_BSTR, 300);

@@ -16,8 +16,10 @@ TEST(dao_validator_rules, SpacesAtTheEndsAndIllegalCharacters) {
   EXPECT_TRUE(v.is_acceptable(u"Orders"));
   EXPECT_TRUE(v.is_acceptable(u"Order lines"));
   EXPECT_FALSE(v.is_acceptable(u""));
-  EXPECT_TRUE(v.is_acceptable(std::u16string(70, u'x')));  // no length limit on the Access side
-  for (char16_t illegal : {u'`', u'!', u'[', u']', u'.'}) {
+  // Access takes 64 characters at most and no control characters.
+  EXPECT_TRUE(v.is_acceptable(std::u16string(64, u'x')));
+  EXPECT_FALSE(v.is_acceptable(std::u16string(65, u'x')));
+  for (char16_t illegal : {u'`', u'!', u'[', u']', u'.', u'\t', u'\n', u'\x01', u'\x1f'}) {
     EXPECT_FALSE(v.is_acceptable(u"a" + std::u16string(1, illegal) + u"b")) << static_cast<int>(illegal);
   }
   EXPECT_TRUE(v.is_acceptable(u"a'b$c#d"));
@@ -33,6 +35,16 @@ TEST(dao_validator_rules, SafeNames) {
   EXPECT_EQ(v.get_safe_name(u"Orders"), u"Orders00000");
   v.add_name_in_use(u"Orders00000");
   EXPECT_EQ(v.get_safe_name(u"orders"), u"orders00001");
+  EXPECT_EQ(v.get_safe_name(u"tab\there"), u"tab_here");
+  // A long name is cut to Access's 64 characters, room made for the number when it needs one.
+  const std::u16string long_name = u"Q" + std::u16string(69, u'x');
+  const std::u16string safe = v.get_safe_name(long_name);
+  EXPECT_LE(safe.size(), 64u);
+  EXPECT_TRUE(v.is_acceptable(safe));
+  v.add_name_in_use(safe);
+  const std::u16string second = v.get_safe_name(long_name);
+  EXPECT_LE(second.size(), 64u);
+  EXPECT_NE(second, safe);
 }
 
 TEST(dao_validator_rules, VariantsStartWithTheNamesAlreadyTaken) {
