@@ -7,7 +7,13 @@
 #include "TK/tk_trace.h"
 
 dao_exception::dao_exception(const std::string& description, LONG number)
-    : tk_exception(description, code_base + static_cast<uint32_t>(number), 0) {}
+    : tk_exception(description, code_base + static_cast<uint32_t>(number), level_for(description, number)) {}
+
+int dao_exception::level_for(const std::string& description, LONG number) {
+  if (number == 3026 || number == 3043) return 1;
+  if (number == 3001 && description == "Invalid argument.") return 1;
+  return 0;
+}
 
 dao_unknown_exception::dao_unknown_exception() : tk_exception("Unknown exception", 1, 0) {}
 

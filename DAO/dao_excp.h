@@ -15,9 +15,13 @@ class dao_exception : public tk_exception {
  public:
   static constexpr uint32_t code_base = 0x10000;
 
+  // Level 1 (the run ends) for the errors every later write would repeat:
+  // a full disk (3026), a failing disk (3043), and a file at Access's size
+  // limit (3001 with DAO's bare "Invalid argument."); level 0 otherwise.
   dao_exception(const std::string& description, LONG number);
   // DAO's own error number.
   LONG number() const { return static_cast<LONG>(code_ - code_base); }
+  static int level_for(const std::string& description, LONG number);
 };
 
 // "Unknown exception", code 1, level 0.

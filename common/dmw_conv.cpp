@@ -230,6 +230,9 @@ void dunmarrow_convertor::copy_records(udb_recordset& from, udb_recordset& to,
       TK_CHECK(record != nullptr, "dmw_conv");
       to.append_record(*record);
     } catch (const dao_exception& error) {
+      // A full or failing disk would refuse every later record too: the run
+      // ends, reported once, after the destination is closed.
+      if (error.level() > 0) throw;
       // Access refused this record; the next ones are still offered.
       error_handler& handler = error_handler::get();
       handler.set_object_description(name, record_index_ + 1);

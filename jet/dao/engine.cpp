@@ -322,7 +322,9 @@ void jd_session::close() {
   }
   writers_.clear();
   try {
-    if (db_ && db_->pager().writable()) db_->pager_for_update().flush();  // pages still held in memory
+    // The pages still held in memory, then the file onto the disk: a disk
+    // that caches writes may refuse them only now.
+    if (db_ && db_->pager().writable()) db_->pager_for_update().sync();
   } catch (...) {
     if (!first) first = std::current_exception();
   }

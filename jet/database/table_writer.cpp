@@ -187,8 +187,10 @@ void jet_table_writer::rebuild_indexes() {
 
 void jet_table_writer::close() {
   if (indexes_stale_) {
-    indexes_stale_ = false;
+    // Stale until the rebuild is through: a disk that refused part of it
+    // gets the whole rebuild again when close() is tried again.
     rebuild_indexes();
+    indexes_stale_ = false;
     definition_stale_ = true;
   }
   if (definition_stale_) write_definition();

@@ -45,11 +45,11 @@ class jet_table_writer {
   void remove(uint32_t row_pointer);
 
   // Writes the definition's counters back, and every changed page to the file
-  // (3026 when the disk refuses).
+  // (3026/3043 when the disk refuses, 3001 at the file-size limit).
   void save_definition();
   // Rebuilds the indexes after rows were added, writes the definition's
   // counters and every changed page; the file is consistent afterwards.
-  // Rows may still be added. 3026 when the disk refuses.
+  // Rows may still be added. 3026/3043 when the disk refuses.
   void close();
 
  private:

@@ -16,14 +16,10 @@ namespace {
 
 std::string system_text(int error) { return std::strerror(error); }
 
-[[noreturn]] void write_failure(int error) {
-  if (error == ENOSPC || error == EDQUOT) throw jet_error(jet_dao_error::disk_full, "Disk or network error.");
-  throw jet_error(jet_dao_error::disk_full, "Disk or network error. (" + system_text(error) + ")");
-}
-
 }  // namespace
 
-jet_pager::jet_pager(const std::string& path, bool writable) : path_(path), writable_(writable) {
+jet_pager::jet_pager(const std::string& path, bool writable, jet_file_io& io)
+    : path_(path), writable_(writable), io_(&io) {
   fd_ = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
   if (fd_ < 0) {
     int error = errno;
@@ -61,9 +57,10 @@ std::vector<uint8_t> jet_pager::read_prefix(size_t length) const {
   }
   size_t done = 0;
   while (done < length) {
-    ssize_t got = ::pread(fd_, bytes.data() + done, length - done, off_t(done));
+    ssize_t got = io_->pread(fd_, bytes.data() + done, length - done, off_t(done));
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) throw jet_corrupt(path_, "cannot read the header page");
+    if (got < 0) throw jet_io_failure(errno);
+    if (got == 0) throw jet_corrupt(path_, "cannot read the header page");
     done += size_t(got);
   }
   return bytes;
@@ -110,9 +107,10 @@ void jet_pager::read_from_file(uint32_t page, std::vector<uint8_t>& into) const 
   off_t at = off_t(uint64_t(page) * page_size_);
   size_t done = 0;
   while (done < page_size_) {
-    ssize_t got = ::pread(fd_, into.data() + done, page_size_ - done, at + off_t(done));
+    ssize_t got = io_->pread(fd_, into.data() + done, page_size_ - done, at + off_t(done));
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) throw jet_corrupt(path_, "cannot read page " + std::to_string(page));
+    if (got < 0) throw jet_io_failure(errno);
+    if (got == 0) throw jet_corrupt(path_, "cannot read page " + std::to_string(page));
     done += size_t(got);
   }
 }
@@ -160,6 +158,10 @@ void jet_pager::write_page(uint32_t page, const std::vector<uint8_t>& bytes) {
     throw jet_error(jet_dao_error::read_only, "Database '" + path_ + "' is opened read-only.");
   if (bytes.size() != page_size_ || page > page_count())
     throw jet_error(jet_dao_error::invalid_argument, "Invalid page write.");
+  // Refused before a frame is taken: the file and the held pages stay as
+  // they were, and Access could still open the file.
+  uint64_t end = uint64_t(page + 1) * page_size_;
+  if (end > file_size_ && end > size_limit()) throw jet_size_limit_reached();
   frame* held = find(page);
   if (!held) {
     held = &take_frame();
@@ -168,7 +170,6 @@ void jet_pager::write_page(uint32_t page, const std::vector<uint8_t>& bytes) {
   held->bytes.assign(bytes.begin(), bytes.end());
   held->dirty = true;
   held->last_use = ++clock_;
-  uint64_t end = uint64_t(page + 1) * page_size_;
   if (end > file_size_) file_size_ = end;
 }
 
@@ -180,9 +181,10 @@ void jet_pager::write_run(const std::vector<frame*>& run) const {
   size_t first = 0;
   while (first < parts.size()) {
     int count = int(std::min<size_t>(parts.size() - first, IOV_MAX));
-    ssize_t put = ::pwritev(fd_, parts.data() + first, count, at);
+    ssize_t put = io_->pwritev(fd_, parts.data() + first, count, at);
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) write_failure(put < 0 ? errno : ENOSPC);
+    // Nothing written and no reason given: the disk took no more.
+    if (put <= 0) throw jet_io_failure(put < 0 ? errno : ENOSPC);
     at += off_t(put);
     // A short write leaves the rest of the run for the next call.
     size_t left = size_t(put);
@@ -210,6 +212,19 @@ void jet_pager::flush() {
   }
 }
 
+void jet_pager::sync() {
+  flush();
+  while (io_->fsync(fd_) != 0) {
+    if (errno != EINTR) throw jet_io_failure(errno);
+  }
+}
+
+uint64_t jet_pager::size_limit() const {
+  uint64_t limit = format_->max_file_size;
+  if (test_size_limit_ != 0 && test_size_limit_ < limit) limit = test_size_limit_;
+  return limit;
+}
+
 size_t jet_pager::dirty_pages() const {
   return size_t(std::count_if(frames_.begin(), frames_.end(), [](const frame& held) { return held.dirty; }));
 }
@@ -220,7 +235,7 @@ void jet_create_empty_file(const std::string& path) {
     int error = errno;
     if (error == EEXIST) throw jet_error(3204, "Database already exists.");
     if (error == ENOENT || error == ENOTDIR) throw jet_not_found(path);
-    throw jet_error(jet_dao_error::disk_full, "Disk or network error. (" + system_text(error) + ")");
+    throw jet_io_failure(error);
   }
   ::close(fd);
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "jet/file/file_io.h"
 #include "jet/format/format.h"
 
 class jet_pager {
@@ -20,8 +21,9 @@ class jet_pager {
   static constexpr size_t cache_pages = 64;
 
   // Opens an existing file. Raises jet_error 3024 when it does not exist,
-  // 3051/3045 when it cannot be opened as asked.
-  jet_pager(const std::string& path, bool writable);
+  // 3051/3045 when it cannot be opened as asked. Reads and writes go through
+  // `io` (the real calls unless a test hands in another).
+  jet_pager(const std::string& path, bool writable, jet_file_io& io = jet_posix_io());
   // Writes back what flush() has not; an error then is lost, so those who
   // change pages call flush() before letting go of the pager.
   ~jet_pager();
@@ -46,21 +48,38 @@ class jet_pager {
   uint32_t page_size() const { return page_size_; }
   uint32_t page_count() const { return uint32_t(file_size_ / page_size_); }
 
-  // A page past the end of the file is a corrupt reference (3049).
+  // The largest file this pager grows its file to: what Access opens of the
+  // file's format (jet_format::max_file_size), unless a test lowered it.
+  uint64_t size_limit() const;
+  // For tests: a lower limit (0: the format's again), to reach the refusal
+  // without writing gigabytes. Never raises the format's limit.
+  void set_size_limit_for_tests(uint64_t bytes) { test_size_limit_ = bytes; }
+  // For tests: reads and writes from now on go through `io`, which must
+  // outlive its use. Nothing held is lost by the switch.
+  void set_io_for_tests(jet_file_io& io) { io_ = &io; }
+
+  // A page past the end of the file is a corrupt reference (3049); a read
+  // the system refuses is 3043 (jet_io_failure).
   std::vector<uint8_t> read_page(uint32_t page) const;
   // The same into `out`, whose allocation is used again.
   void read_page(uint32_t page, std::vector<uint8_t>& out) const;
-  // Writes a whole page; writing page_count() extends the file by one page.
-  // Raises 3026 when pages written back to make room are refused.
+  // Writes a whole page; writing page_count() extends the file by one page,
+  // which is refused (3001, jet_size_limit_reached) before anything changes
+  // when the file would pass size_limit(). Raises 3026/3043 (jet_io_failure)
+  // when pages written back to make room are refused.
   void write_page(uint32_t page, const std::vector<uint8_t>& bytes);
   // The held bytes of an existing page, to be changed in place (their size
   // stays the page size); the page counts as changed. Valid until the next
   // call on this pager. Saves a writer that adds to one page again and again
   // a copy of the page each time.
   std::vector<uint8_t>& page_for_update(uint32_t page);
-  // Writes every changed page back to the file; 3026 when the disk refuses
-  // (the pages not written stay held, and a later flush tries them again).
+  // Writes every changed page back to the file; 3026/3043 when the disk
+  // refuses (the pages not written stay held, and a later flush tries them
+  // again).
   void flush();
+  // flush(), then asks the system to put the file on the disk: a disk that
+  // accepts writes into its cache may refuse them only here (3026/3043).
+  void sync();
   // Changed pages not yet written back.
   size_t dirty_pages() const;
 
@@ -89,6 +108,8 @@ class jet_pager {
   std::string path_;
   bool writable_;
   int fd_ = -1;
+  jet_file_io* io_;
+  uint64_t test_size_limit_ = 0;
   uint64_t file_size_ = 0;
   const jet_format* format_ = &jet_format_jet4();
   uint32_t page_size_ = 4096;

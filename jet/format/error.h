@@ -11,6 +11,7 @@ constexpr int corrupt = 3049;
 constexpr int read_only = 3051;
 constexpr int unrecognized_format = 3343;
 constexpr int disk_full = 3026;
+constexpr int disk_error = 3043;
 constexpr int invalid_argument = 3001;
 constexpr int item_not_found = 3265;
 }  // namespace jet_dao_error
@@ -29,3 +30,10 @@ class jet_error : public std::runtime_error {
 jet_error jet_corrupt(const std::string& file, const std::string& detail);
 jet_error jet_unrecognized(const std::string& file);
 jet_error jet_not_found(const std::string& file);
+// A failed read, write or sync as DAO names it: a full disk (ENOSPC, a
+// quota: EDQUOT, the process's file-size limit: EFBIG) is 3026 "Not enough
+// space on disk.", anything else 3043 "Disk or network error.".
+jet_error jet_io_failure(int system_error);
+// A file that would grow past what Access opens: Access itself answers
+// 3001 "Invalid argument." when a database reaches its size limit.
+jet_error jet_size_limit_reached();

@@ -23,6 +23,9 @@ struct jet_format {
   uint8_t version = 0;        // header byte 0x14: 0 Jet 3, 1 Jet 4
   const char* name = "";      // "Jet 3", "Jet 4"
   uint32_t page_size = 0;
+  // The largest file Access opens of this version; the engine grows no file
+  // past it.
+  uint64_t max_file_size = 0;
 
   // Database definition page (page 0); offsets inside the unmasked page.
   struct {

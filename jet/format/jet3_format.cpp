@@ -13,6 +13,7 @@ jet_format jet3_layout() {
   f.version = jet_const::version_jet3;
   f.name = "Jet 3";
   f.page_size = 2048;
+  f.max_file_size = uint64_t(1) << 30;  // 1 GB
   f.header = {.mask_length = 126, .sort_order = 0x3a, .sort_version = 0x38, .password_length = 20,
               .create_date = jet_format::absent};
   f.data_page = {.row_count = 0x08, .row_table = 0x0a};

@@ -7,6 +7,7 @@ const jet_format& jet_format_jet4() {
     f.version = jet_const::version_jet4;
     f.name = "Jet 4";
     f.page_size = 4096;
+    f.max_file_size = uint64_t(1) << 31;  // 2 GB
     f.header = {.mask_length = 128, .sort_order = 0x6e, .sort_version = 0x70, .password_length = 40,
                 .create_date = 0x72};
     f.data_page = {.row_count = 0x0c, .row_table = 0x0e};

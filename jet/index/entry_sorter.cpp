@@ -48,9 +48,7 @@ bool entry_less(const jet_sorted_entry& a, const jet_sorted_entry& b) {
   return a.row_pointer < b.row_pointer;
 }
 
-[[noreturn]] void run_failure() {
-  throw jet_error(jet_dao_error::disk_full, "Disk or network error. (temporary sort file)");
-}
+[[noreturn]] void run_failure() { throw jet_io_failure(errno); }
 
 }  // namespace
 

@@ -47,7 +47,7 @@ class jet_entry_sorter {
     add(group, entry.key.data(), entry.key.size(), entry.row_pointer);
   }
   // Hands every entry to `take` in order; the sorter is empty afterwards
-  // and takes entries again. Raises 3026 when the temporary file fails.
+  // and takes entries again. Raises 3026/3043 when the temporary file fails.
   void drain(const std::function<void(const jet_sorted_entry&)>& take);
 
   // Runs written so far, those of merge passes included.

@@ -38,10 +38,8 @@ size_t floor_power_of_two(size_t n) {
   return p;
 }
 
-[[noreturn]] void disk_error(const char* what) {
-  throw jet_error(jet_dao_error::disk_full,
-                  std::string("Disk or network error. (") + what + ": " + std::strerror(errno) + ")");
-}
+// The temporary file's trouble (`what`) goes to nobody: DAO's text is the same for all.
+[[noreturn]] void disk_error(const char* /*what*/) { throw jet_io_failure(errno); }
 
 // An unlinked file in $TMPDIR (or /tmp): it goes away with its descriptor.
 int open_temporary_file() {

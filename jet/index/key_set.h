@@ -29,9 +29,9 @@ class jet_key_set {
   static uint64_t hash(std::string_view key);
 
   // Row pointers of the keys stored with `key_hash`, each a candidate.
-  // Raises 3026 when the temporary file cannot be read.
+  // Raises 3026/3043 when the temporary file cannot be read.
   std::vector<uint32_t> candidates(uint64_t key_hash) const;
-  // `row_pointer` is never 0: page 0 is the file's header. Raises 3026 when
+  // `row_pointer` is never 0: page 0 is the file's header. Raises 3026/3043 when
   // the temporary file cannot be written.
   void insert(uint64_t key_hash, uint32_t row_pointer);
   // Forgets every key and lets the temporary file go.

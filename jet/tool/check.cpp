@@ -110,8 +110,8 @@ jet_check_report jet_check_database(const jet_database& db) {
       long rows = long(all_rows.size());
       report.rows += rows;
       if (rows != long(def.row_count))
-        report.problems.push_back(name + ": " + std::to_string(rows) + " rows, the definition says " +
-                                  std::to_string(def.row_count));
+        report.notes.push_back(name + ": " + std::to_string(rows) + " rows, the definition says " +
+                               std::to_string(def.row_count) + " (Access leaves such counts)");
       db.properties(*table);
       for (size_t i = 0; i < def.real_indexes.size(); ++i) {
         std::string label = name + " index " + std::to_string(i);

@@ -39,6 +39,7 @@ int run_check(int argc, char** argv) {
   jet_database db(argv[2], true);
   jet_check_report report = jet_check_database(db);
   for (const std::string& problem : report.problems) std::cout << "problem: " << problem << '\n';
+  for (const std::string& note : report.notes) std::cout << "note: " << note << '\n';
   std::cout << report.tables << " tables, " << report.rows << " rows, " << report.indexes_verified
             << " indexes checked against their rows";
   if (report.indexes_unverified)

@@ -2,6 +2,9 @@
 // lines, the errors it reports and the exit code it ends with.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include "agent_run.h"
 
 namespace fs = std::filesystem;
@@ -137,4 +140,59 @@ TEST_F(AgentConversion, ExistingDestinationThatIsNoAccessFileEndsTheRun) {
   const std::string trace = read_file(folder / "run.log");
   EXPECT_NE(trace.find("Conversion started on "), std::string::npos) << trace;
   EXPECT_NE(trace.find("Error:\nFile '" + path + "' does not comply"), std::string::npos) << trace;
+}
+
+namespace {
+// Files the agent writes may not grow past `bytes` while this lives: the
+// limit and the ignored SIGXFSZ pass to the agent through fork and exec, so
+// its writes past the limit fail with EFBIG as on a full disk.
+class agent_file_size_limit {
+ public:
+  explicit agent_file_size_limit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~agent_file_size_limit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, old_handler_);
+  }
+  agent_file_size_limit(const agent_file_size_limit&) = delete;
+  agent_file_size_limit& operator=(const agent_file_size_limit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*old_handler_)(int) = nullptr;
+};
+}  // namespace
+
+TEST_F(AgentConversion, AFullDiskEndsTheRunWithOneErrorAndAFailureExitCode) {
+  // 400 rows of 1500 characters: far more than the engine holds before writing.
+  std::string schema = "CREATE TABLE BIG (ID NUMBER(6) PRIMARY KEY, TEXT VARCHAR2(2000));\n";
+  for (int i = 1; i <= 400; ++i) {
+    std::string text(1500, 'a');
+    for (size_t at = 0; at < text.size(); ++at) text[at] = char('a' + (at * 7 + size_t(i)) % 26);
+    schema += "INSERT INTO BIG VALUES (" + std::to_string(i) + ", '" + text + "');\n";
+  }
+  folder.write("big.sql", schema);
+  const std::string load = std::string("'") + OCILITE_TOOL + "' run '" + (folder / "oracle").string() +
+                           "' DB SCOTT '" + (folder / "big.sql").string() + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(load.c_str()), 0);
+  folder.write("big.txt", "BIG\n");
+
+  // The definitions alone fit; the rows do not.
+  agent_run r = run({"--dest=defs", "--acc_ver=1", "--tab_file=big.txt", "--tab_def"});
+  ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+  const rlim_t room = rlim_t(fs::file_size(folder / "defs.mdb")) + 16 * 4096;
+  {
+    agent_file_size_limit limit(room);
+    r = run({"--dest=full", "--acc_ver=1", "--tab_file=big.txt"});
+  }
+  EXPECT_EQ(r.out, "Converting database DB(1 tables)\nConverting table BIG(400 records)\nError:\n"
+                   "BIG: Not enough space on disk.\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.exit_code, 255);
+  EXPECT_LE(fs::file_size(folder / "full.mdb"), room);
 }

@@ -646,6 +646,57 @@ TEST_F(DriverTest, AbortOnARecordEndsTheRunQuietly) {
   EXPECT_EQ(written_table(u"U").rows.size(), 1u);
 }
 
+TEST_F(DriverTest, AFullOrFailingDiskEndsTheRunWithOneReportAfterTheFileIsClosed) {
+  struct refusal {
+    LONG number;
+    const char16_t* text;
+    const char* shown;
+  };
+  // What every later record would meet again; another 3001 stays a record's error.
+  const refusal refusals[] = {{3026, u"Not enough space on disk.", "T: Not enough space on disk."},
+                              {3043, u"Disk or network error.", "T: Disk or network error."},
+                              {3001, u"Invalid argument.", "T: Invalid argument."}};
+  for (const refusal& r : refusals) {
+    SCOPED_TRACE(r.number);
+    wizard_dialogs dialogs;
+    handler_.set_front_end(&dialogs);
+    test_converter& c = make(dmw_front_end::wizard);
+    source_table t = id_note_table(5);
+    // From the third record on, every update is refused.
+    t.on_fetch = [&r](size_t position) {
+      if (position >= 2) dao_fake::the_world().fail_next("Update", r.number, r.text);
+    };
+    c.source().add_table(u"T", std::move(t));
+    c.source().add_table(u"U", id_note_table(1));
+    c.selected_tables() = {u"T", u"U"};
+    bool closed_when_shown = false;
+    dialogs.on_error = [&] { closed_when_shown = written().closed && log_.open_streams == 0; };
+    run();
+    EXPECT_EQ(dialogs.shown, std::vector<std::string>{r.shown});
+    EXPECT_TRUE(dialogs.asked.empty()) << dialogs.asked[0];
+    EXPECT_TRUE(closed_when_shown);
+    EXPECT_EQ(written_names(), std::vector<std::u16string>{u"T"});
+    EXPECT_EQ(written_table(u"T").rows.size(), 2u);
+    EXPECT_TRUE(c.is_finished());
+    EXPECT_FALSE(c.failed_before_converting());
+    handler_.set_front_end(nullptr);
+    dao_fake::the_world().files.clear();
+  }
+
+  // A 3001 of another text is the record's own: the run goes on.
+  test_converter& c = make();
+  source_table t = id_note_table(3);
+  t.on_fetch = [](size_t position) {
+    if (position == 1) dao_fake::the_world().fail_next("Update", 3001, u"This value cannot be indexed yet.");
+  };
+  c.source().add_table(u"T", std::move(t));
+  c.selected_tables() = {u"T"};
+  run();
+  EXPECT_EQ(out_, "Converting database ORCL(1 tables)\nConverting table T(3 records)\nError:\nT, record #2: "
+                  "This value cannot be indexed yet.\n");
+  EXPECT_EQ(written_table(u"T").rows.size(), 2u);
+}
+
 TEST_F(DriverTest, StandardExceptionEndsTheRunWithItsTextOnStandardError) {
   test_converter& c = make();
   c.source().add_table(u"A", id_note_table(1));

@@ -8,6 +8,7 @@
 #include "DAO/dao_engi.h"
 #include "DAO/dao_excp.h"
 #include "dao_test_support.h"
+#include "faulty_io.h"
 #include "jet/dao/register.h"
 #include "platform/codepage.h"
 #include "sample_files.h"
@@ -185,6 +186,33 @@ TEST_F(jd_layer_test, failures_of_the_engine_reach_the_layer_with_dao_numbers) {
   } catch (const dao_exception& error) {
     EXPECT_EQ(error.number(), 3024) << error.text();
   }
+}
+
+TEST_F(jd_layer_test, a_full_disk_reaches_the_layer_as_3026_that_ends_the_run) {
+  std::unique_ptr<udb_database> db = engine_->create_db(name_);
+  udb_schema fields(true);
+  fill_schema(fields);
+  std::unique_ptr<udb_recordset> stream = db->create_table(u"EMP", fields, indexes());
+  int refused = 0;
+  {
+    // Room for the empty table only: the held pages are refused once they are written.
+    file_size_limit limit(rlim_t(std::filesystem::file_size(file_->path())) + 8 * 4096);
+    for (int id = 1; id <= 400 && refused == 0; ++id) {
+      try {
+        stream->append_record(*record(id, u"N" + platform::utf8_to_utf16(std::to_string(id)), nullptr, ole_variant(),
+                                      std::u16string(3000, char16_t(u'a' + id % 26))));
+      } catch (const dao_exception& error) {
+        ++refused;
+        EXPECT_EQ(error.number(), 3026);
+        EXPECT_EQ(error.text(), "Not enough space on disk.");
+        EXPECT_EQ(error.level(), 1) << "every later record would meet it again";
+      }
+    }
+  }
+  EXPECT_EQ(refused, 1);
+  stream.reset();
+  db.reset();
+  expect_file_consistent(file_->path());
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ TEST(jet_ikey, access_samples_rebuild_every_text_index) {
     jet_database db(file, true);
     jet_check_report report = jet_check_database(db);
     EXPECT_EQ(report.indexes_unverified, 0);
-    for (const std::string& problem : report.problems) EXPECT_NE(problem.find("rows, the definition says"), std::string::npos) << problem;
+    EXPECT_TRUE(report.problems.empty()) << report.problems[0];  // stale row counts are notes
     for (const jet_catalog_entry* table : db.tables()) {
       jet_table_def def = db.table_def(*table);
       std::vector<bool> indexed(def.columns.size(), false);

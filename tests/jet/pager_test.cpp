@@ -17,6 +17,7 @@
 #include "jet/format/format.h"
 #include "jet/format/text.h"
 #include "jet/table/cursor.h"
+#include "faulty_io.h"
 #include "sample_files.h"
 
 namespace {
@@ -35,29 +36,6 @@ std::vector<uint8_t> on_disk(const std::string& path, uint32_t page) {
   if (whole.size() < size_t(page + 1) * page_size) return {};
   return std::vector<uint8_t>(whole.begin() + long(page) * page_size, whole.begin() + long(page + 1) * page_size);
 }
-
-// Files may not grow past `bytes` while this lives; writes past it fail
-// (EFBIG) instead of ending the process.
-class file_size_limit {
- public:
-  explicit file_size_limit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~file_size_limit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, old_handler_);
-  }
-  file_size_limit(const file_size_limit&) = delete;
-  file_size_limit& operator=(const file_size_limit&) = delete;
-
- private:
-  rlimit saved_{};
-  void (*old_handler_)(int) = nullptr;
-};
 
 int error_number(const std::function<void()>& action) {
   try {
