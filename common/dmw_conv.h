@@ -69,6 +69,8 @@ class dunmarrow_convertor : public udb_converter,
   bool failed_before_converting() const { return failed_before_converting_; }
 
   static const char non_conforming_message[];
+  // Filled with the field's name.
+  static const char field_left_empty_message[];
 
  private:
   // The run from the engine to the last entry; the engine, the destination
@@ -78,6 +80,9 @@ class dunmarrow_convertor : public udb_converter,
   void convert_entry(udb_database& source, udb_database& destination, udb_validator& validator,
                      const std::u16string& name, const std::u16string& select_text);
   void copy_records(udb_recordset& from, udb_recordset& to, const std::u16string& name);
+  // After a record was stored: one record error for each field Access made
+  // us leave empty because the record would have been too large.
+  void report_fields_left_empty(const udb_recordset& to, const std::u16string& name);
   // Says how many values of table `name` an Access 95/97 destination had to
   // store with '?' for characters its code page lacks.
   void report_unstorable_text(const udb_recordset& to, const std::u16string& name);
