@@ -32,6 +32,8 @@ const tk_cmdli_option agent_options[] = {
 };
 
 namespace {
+const char kInvalidMode[] = "Invalid merge/overwrite mode";
+
 // A decimal integer as the C library reads one: leading blanks and a sign
 // are taken, reading stops at the first other character, no digits give 0.
 int read_integer(const std::string& text) {
@@ -45,8 +47,7 @@ int read_integer(const std::string& text) {
 void set_mode_option(dunmarrow_convertor& converter, const std::string& text) {
   int mode = read_integer(text);
   trace(2, "\tgot mode %d", mode);
-  if (text != std::to_string(mode) || mode < 0 || mode > 3)
-    print_and_exit("Invalid merge/overwrite mode");
+  if (text != std::to_string(mode) || mode < 0 || mode > 3) print_and_exit(kInvalidMode);
   converter.set_mode(mode);
 }
 
@@ -135,6 +136,9 @@ bool parse_cmd_line(int argc, const char* const* argv) {
       case opt_profile:
         trace(1, "parse_cmd_line - got profile %s", value.c_str());
         profile_loaded = converter.load_profile_file(tk_from_ansi(value));
+        if (!profile_loaded) break;
+        // Going on in mode 0 would overwrite the file the profile meant to keep.
+        if (converter.profile_mode_refused()) print_and_exit(kInvalidMode);
         break;
       case opt_silent:
         trace(1, "parse_cmd_line - silent mode is ON");

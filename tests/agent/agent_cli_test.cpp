@@ -260,3 +260,21 @@ TEST_F(AgentCli, LogonFailuresThroughAClientEndTheRunWithTheirMappedTexts) {
   EXPECT_FALSE(fs::exists(folder / "out"));
   EXPECT_FALSE(fs::exists(folder / "out.mdb"));
 }
+
+TEST_F(AgentCli, ProfileModeMustBeEmptyOrOneDigitZeroToThree) {
+  for (const char* bad : {"3abc", "99", "x", "4", "-1"}) {
+    SCOPED_TRACE(bad);
+    folder.write("p.dmw", std::string("[Generic settings]\r\ndest=x.mdb\r\nsrc=ORCL\r\nmode=") + bad + "\r\n");
+    expect_run(run({"--profile=p.dmw"}), "", "Invalid merge/overwrite mode\n", 255);
+    // Refused at the profile: what follows it cannot save the run.
+    expect_run(run({"--profile=p.dmw", "--mode=3"}), "", "Invalid merge/overwrite mode\n", 255);
+    expect_run(run({"--profile=p.dmw", "--silent"}), "", "Invalid merge/overwrite mode\n", 255);
+  }
+  // Empty or absent: the run goes on to the connection as before.
+  for (const char* good : {"mode=\r\n", "", "mode=3\r\n"}) {
+    SCOPED_TRACE(good);
+    folder.write("p.dmw", std::string("[Generic settings]\r\ndest=x.mdb\r\nsrc=ORCL\r\n") + good);
+    expect_run(run({"--profile=p.dmw"}), kConnectFailure, "", 255);
+  }
+  EXPECT_FALSE(fs::exists(folder / "x.mdb"));
+}
