@@ -11,6 +11,11 @@ std::u16string tk_from_utf8(std::string_view text) { return platform::utf8_to_ut
 std::string tk_to_ansi(std::u16string_view text) { return platform::utf16_to_ansi(text); }
 std::u16string tk_from_ansi(std::string_view text) { return platform::ansi_to_utf16(text); }
 
+bool tk_is_valid_ansi(std::string_view text) {
+  // A substitute never converts back to the bytes it replaced.
+  return platform::utf16_to_ansi(platform::ansi_to_utf16(text)) == text;
+}
+
 namespace {
 template <class Char>
 std::basic_string<Char> trim_spaces(std::basic_string_view<Char> text, bool left, bool right) {

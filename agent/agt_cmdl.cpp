@@ -34,6 +34,14 @@ const tk_cmdli_option agent_options[] = {
 namespace {
 const char kInvalidMode[] = "Invalid merge/overwrite mode";
 
+// A name the locale cannot read would reach the file system as some other
+// name (its substitutes): refused instead.
+void check_file_name(const std::string& text, const char* option) {
+  if (!tk_is_valid_ansi(text))
+    print_and_exit(std::string("The name given with ") + option +
+                   " is not valid in the locale's character set.");
+}
+
 // A decimal integer as the C library reads one: leading blanks and a sign
 // are taken, reading stops at the first other character, no digits give 0.
 int read_integer(const std::string& text) {
@@ -110,12 +118,14 @@ bool parse_cmd_line(int argc, const char* const* argv) {
         converter.set_destination_format(read_integer(value));
         break;
       case opt_dest:
+        check_file_name(value, "--dest=");
         set_destination_option(converter, value);
         break;
       case opt_help:
         print_and_exit(agent_usage_text());
       case opt_logfile:
         trace(1, "parse_cmd_line - got logfile %s", value.c_str());
+        check_file_name(value, "--logfile=");
         converter.set_logfile(value);
         break;
       case opt_mode:

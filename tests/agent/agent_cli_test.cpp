@@ -278,3 +278,20 @@ TEST_F(AgentCli, ProfileModeMustBeEmptyOrOneDigitZeroToThree) {
   }
   EXPECT_FALSE(fs::exists(folder / "x.mdb"));
 }
+
+TEST_F(AgentCli, FileNamesTheLocaleCannotReadAreRefused) {
+  for (const char* locale : {"LC_ALL=C.UTF-8", "LC_ALL=C"}) {
+    SCOPED_TRACE(locale);
+    const auto run_in = [&](const std::vector<std::string>& args) { return run_agent(args, folder.path(), {locale}); };
+    expect_run(run_in(with_required({"--dest=o\xFFut"})), "",
+               "The name given with --dest= is not valid in the locale's character set.\n", 255);
+    expect_run(run_in({"--logfile=r\xFFun.log", "--dest=out", "--src=ORCL", "--acc_ver=1"}), "",
+               "The name given with --logfile= is not valid in the locale's character set.\n", 255);
+    // A broken sequence is as unreadable as a lone byte.
+    expect_run(run_in(with_required({"--dest=\xC3("})), "",
+               "The name given with --dest= is not valid in the locale's character set.\n", 255);
+    EXPECT_TRUE(fs::is_empty(folder.path()));
+    // Characters the locale reads pass.
+    expect_run(run_in(with_required({"--dest=\xC3\xA9t\xC3\xA9"})), kConnectFailure, "", 255);
+  }
+}
