@@ -13,6 +13,11 @@ std::u16string tk_from_ansi(std::string_view text);
 // tk_from_ansi would otherwise put a substitute in the place of the others.
 bool tk_is_valid_ansi(std::string_view text);
 
+// Overwrites the whole buffer (capacity, not only size) and empties the
+// text, so that a secret does not outlive its use in freed memory.
+void tk_wipe(std::string& text);
+void tk_wipe(std::u16string& text);
+
 // Remove the space character (not tabs) at the start, the end, or both.
 std::u16string tk_trim_left(std::u16string_view text);
 std::u16string tk_trim_right(std::u16string_view text);

@@ -1,8 +1,11 @@
 #include "agent/agt_cmdl.h"
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "TK/tk_fname.h"
 #include "TK/tk_strin.h"
@@ -42,6 +45,17 @@ void check_file_name(const std::string& text, const char* option) {
                    " is not valid in the locale's character set.");
 }
 
+// The value of an argument that carries a password, or null.
+char* secret_value(char* argument) {
+  for (const tk_cmdli_option* entry = agent_options; *entry->prefix; ++entry) {
+    const size_t length = std::strlen(entry->prefix);
+    if (std::strncmp(argument, entry->prefix, length) != 0) continue;
+    // The first prefix that begins the argument decides, as in parsing.
+    return entry->id == opt_oracle_password ? argument + length : nullptr;
+  }
+  return nullptr;
+}
+
 // A decimal integer as the C library reads one: leading blanks and a sign
 // are taken, reading stops at the first other character, no digits give 0.
 int read_integer(const std::string& text) {
@@ -77,7 +91,15 @@ struct oracle_options {
   std::u16string user;
   std::u16string password;
   std::u16string port = u"1521";
+  // The converter keeps its own copy; this one goes with the parse.
+  ~oracle_options() { tk_wipe(password); }
 };
+
+// Profiles are plain text: a password in one that others can read is theirs too.
+bool readable_by_others(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IRGRP | S_IROTH)) != 0;
+}
 
 void check_required_settings(dunmarrow_convertor& converter, const oracle_options& oracle) {
   if (converter.dest_name().empty()) print_and_exit("You should enter MS Access database name");
@@ -88,6 +110,12 @@ void check_required_settings(dunmarrow_convertor& converter, const oracle_option
     print_and_exit("You should specify MS Access format version (use '--acc_ver' option)");
 }
 }  // namespace
+
+void mask_secret_arguments(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (char* value = secret_value(argv[i])) std::memset(value, '*', std::strlen(value));
+  }
+}
 
 void print_and_exit(const std::string& message) {
   trace(3, "%s", message.c_str());
@@ -103,11 +131,17 @@ void print_and_exit(const std::string& message) {
 
 bool parse_cmd_line(int argc, const char* const* argv) {
   trace(1, "parse_cmd_line");
-  for (int i = 0; i < argc; ++i) trace(1, "parameter #%d: %s", i, argv[i]);
+  for (int i = 0; i < argc; ++i) {
+    // The trace file shows the argument as ps does once it is masked.
+    std::string shown = argv[i];
+    if (char* value = secret_value(shown.data())) std::memset(value, '*', std::strlen(value));
+    trace(1, "parameter #%d: %s", i, shown.c_str());
+  }
 
   dunmarrow_convertor& converter = dunmarrow_convertor::get();
   oracle_options oracle;
   bool profile_loaded = false;
+  std::string profile_warning;  // once, however many profiles
 
   tk_cmdli args(agent_options, argc, argv);
   for (; args.more(); args.next()) {
@@ -139,6 +173,7 @@ bool parse_cmd_line(int argc, const char* const* argv) {
         break;
       case opt_oracle_password:
         oracle.password = tk_from_ansi(value);
+        args.wipe_value();
         break;
       case opt_port:
         oracle.port = tk_from_ansi(value);
@@ -149,6 +184,10 @@ bool parse_cmd_line(int argc, const char* const* argv) {
         if (!profile_loaded) break;
         // Going on in mode 0 would overwrite the file the profile meant to keep.
         if (converter.profile_mode_refused()) print_and_exit(kInvalidMode);
+        if (profile_warning.empty() && converter.profile_held_password() && readable_by_others(value)) {
+          profile_warning = "Warning: profile " + value +
+                            " holds a password and can be read by other users (chmod 600 " + value + ").";
+        }
         break;
       case opt_silent:
         trace(1, "parse_cmd_line - silent mode is ON");
@@ -174,6 +213,10 @@ bool parse_cmd_line(int argc, const char* const* argv) {
       default:  // matched no option; refused below
         break;
     }
+  }
+  if (!profile_warning.empty() && !converter.is_quiet()) {
+    std::fputs((profile_warning + "\n").c_str(), stderr);
+    std::fflush(stderr);
   }
   if (!args.unmatched().empty()) return false;
 

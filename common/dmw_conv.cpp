@@ -306,6 +306,9 @@ bool dunmarrow_convertor::load_profile_file(const std::u16string& path) {
   trace(2, u"dunmarrow_convertor::load_profile_file(%s)", path.c_str());
   udb_profile profile;
   if (!profile.load(path)) return false;
+  profile_held_password_ = oracle_converter_impl::profile_holds_password(profile) ||
+                           !profile.value(names::access_settings, kWorkgroupPassword).empty() ||
+                           !profile.value(names::access_settings, kDatabasePassword).empty();
   udb_converter::load_profile(profile);
   oracle_converter_impl::load_profile(profile);
   load_access_part(profile, access_);

@@ -48,6 +48,9 @@ class dunmarrow_convertor : public udb_converter,
   // Applies a profile file through every part of the settings; false when the
   // file cannot be loaded (the settings are then unchanged).
   bool load_profile_file(const std::u16string& path);
+  // Whether the profile last loaded held a password (Oracle, workgroup or
+  // database): a front end warns when others can read such a file.
+  bool profile_held_password() const { return profile_held_password_; }
   // Writes the settings as a profile file; a failure is not reported.
   void store_profile_file(const std::u16string& path) const;
 
@@ -97,6 +100,7 @@ class dunmarrow_convertor : public udb_converter,
   std::string run_failure_;
   bool failed_before_converting_ = false;
   bool entries_begun_ = false;
+  bool profile_held_password_ = false;
 };
 
 // The checks a front end makes on a destination file name before a run; each
