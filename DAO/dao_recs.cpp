@@ -189,6 +189,7 @@ void dao_recordset::init_indexes(_TableDef* tabledef) {
 
 void dao_recordset::append_record(udb_record& record) {
   trace(1, "dao_recordset::append_record");
+  fields_left_empty_.clear();
   convert_record(record);
   // Checked before AddNew so that a refused record leaves no new record pending.
   if (record.size() != schema_.size()) {
@@ -273,6 +274,7 @@ void dao_recordset::put_value(size_t column, const VARIANT& value) {
   VARIANT empty;
   VariantInit(&empty);
   dao_check(recordset_->put_Collect(dao_arg_text(name), empty));
+  fields_left_empty_.push_back(schema_[column].name);
 }
 
 udb_record* dao_recordset::get_item() {

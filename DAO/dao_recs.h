@@ -42,13 +42,18 @@ class dao_recordset : public udb_recordset {
   // Text values of the records added so far that held characters that code
   // page lacks (the engine stores '?' in their place).
   uint64_t unstorable_text_values() const { return unstorable_text_values_; }
+  // Once append_record has returned: the fields it wrote empty because their
+  // values would have made the record too large (the record is stored). The driver
+  // reports them once the record is in, so that no value goes missing unsaid.
+  const std::vector<std::u16string>& fields_left_empty() const { return fields_left_empty_; }
 
  private:
   void init_schema(Fields* fields);
   void init_indexes(_TableDef* tabledef);
   void read_eof();
   // Writes one value into the new record, naming the schema's field at
-  // `column`; a record-too-large failure writes an empty value instead.
+  // `column`; a record-too-large failure writes an empty value instead and
+  // notes the field.
   void put_value(size_t column, const VARIANT& value);
   // The field's name as handed to DAO, made once and kept while the schema's
   // name stays the same.
@@ -67,6 +72,7 @@ class dao_recordset : public udb_recordset {
   const platform::code_page_table* text_code_page_ = nullptr;
   uint64_t unstorable_text_values_ = 0;
   uint32_t unstorable_in_record_ = 0;  // of the record being added
+  std::vector<std::u16string> fields_left_empty_;  // of the record last added
 };
 
 // A value Access can store in place of one it has no type for: VT_I1 becomes

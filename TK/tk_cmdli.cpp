@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "TK/tk_excep.h"
+#include "TK/tk_strin.h"
 
 tk_cmdli::tk_cmdli(const tk_cmdli_option* table, int argc, const char* const* argv)
     : table_(table), cursor_(argv + 1), remaining_(argc > 0 ? argc - 1 : 0) {
@@ -25,6 +26,11 @@ int tk_cmdli::id() const {
 const std::string& tk_cmdli::value() const {
   TK_CHECK(more(), "tk_cmdli");
   return value_;
+}
+
+void tk_cmdli::wipe_value() {
+  TK_CHECK(more(), "tk_cmdli");
+  tk_wipe(value_);
 }
 
 void tk_cmdli::classify(const char* argument) {

@@ -26,6 +26,8 @@ class tk_cmdli {
   // Both require more().
   int id() const;
   const std::string& value() const;  // the text after the matched prefix
+  // Overwrites the current value, once the caller has taken a secret from it.
+  void wipe_value();
 
   const std::vector<std::string>& unmatched() const { return unmatched_; }
 

@@ -1,6 +1,7 @@
 #include "TK/tk_strin.h"
 
 #include <cstdio>
+#include <cstring>
 #include <cwctype>
 
 #include "TK/tk_trace.h"
@@ -10,6 +11,22 @@ std::string tk_to_utf8(std::u16string_view text) { return platform::utf16_to_utf
 std::u16string tk_from_utf8(std::string_view text) { return platform::utf8_to_utf16(text); }
 std::string tk_to_ansi(std::u16string_view text) { return platform::utf16_to_ansi(text); }
 std::u16string tk_from_ansi(std::string_view text) { return platform::ansi_to_utf16(text); }
+
+bool tk_is_valid_ansi(std::string_view text) {
+  // A substitute never converts back to the bytes it replaced.
+  return platform::utf16_to_ansi(platform::ansi_to_utf16(text)) == text;
+}
+
+void tk_wipe(std::string& text) {
+  // explicit_bzero is not removed as a store to memory about to be freed.
+  ::explicit_bzero(text.data(), text.capacity());
+  text.clear();
+}
+
+void tk_wipe(std::u16string& text) {
+  ::explicit_bzero(text.data(), text.capacity() * sizeof(char16_t));
+  text.clear();
+}
 
 namespace {
 template <class Char>

@@ -9,6 +9,14 @@ std::string tk_to_utf8(std::u16string_view text);
 std::u16string tk_from_utf8(std::string_view text);
 std::string tk_to_ansi(std::u16string_view text);
 std::u16string tk_from_ansi(std::string_view text);
+// Whether every byte of the text reads as a character of the ANSI code page:
+// tk_from_ansi would otherwise put a substitute in the place of the others.
+bool tk_is_valid_ansi(std::string_view text);
+
+// Overwrites the whole buffer (capacity, not only size) and empties the
+// text, so that a secret does not outlive its use in freed memory.
+void tk_wipe(std::string& text);
+void tk_wipe(std::u16string& text);
 
 // Remove the space character (not tabs) at the start, the end, or both.
 std::u16string tk_trim_left(std::u16string_view text);

@@ -209,9 +209,13 @@ void udb_converter::load_profile(const udb_profile& profile) {
   if (profile.get_value(names::generic_settings, names::skip_indexes, v) && !v.empty())
     skip_indexes_ = v != u"0";
   // Only the four modes there are; any other text leaves the mode as it is.
-  if (profile.get_value(names::generic_settings, names::mode, v) && v.size() == 1 &&
-      v[0] >= u'0' && v[0] <= u'3')
-    mode_ = v[0] - u'0';
+  profile_mode_refused_ = false;
+  if (profile.get_value(names::generic_settings, names::mode, v) && !v.empty()) {
+    if (v.size() == 1 && v[0] >= u'0' && v[0] <= u'3')
+      mode_ = v[0] - u'0';
+    else
+      profile_mode_refused_ = true;
+  }
 }
 
 void udb_converter::store_profile(udb_profile& profile) const {

@@ -113,9 +113,14 @@ class udb_converter : public tk_converter {
   // scalar settings the profile holds.
   void load_profile(const udb_profile& profile);
   void store_profile(udb_profile& profile) const;
+  // True when the profile last loaded held a mode that is neither empty nor
+  // one of the digits 0 to 3; the mode was left as it was. A front end that
+  // would otherwise go on in mode 0 and overwrite the file refuses it.
+  bool profile_mode_refused() const { return profile_mode_refused_; }
 
  protected:
   int32_t mode_ = 0;
+  bool profile_mode_refused_ = false;
   std::atomic<int32_t> record_count_{0};      // as the source reports it
   std::atomic<int32_t> record_index_{0};      // from 0
   std::atomic<int32_t> table_count_{0};       // number of selected tables

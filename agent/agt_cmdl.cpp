@@ -1,8 +1,11 @@
 #include "agent/agt_cmdl.h"
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "TK/tk_fname.h"
 #include "TK/tk_strin.h"
@@ -32,6 +35,27 @@ const tk_cmdli_option agent_options[] = {
 };
 
 namespace {
+const char kInvalidMode[] = "Invalid merge/overwrite mode";
+
+// A name the locale cannot read would reach the file system as some other
+// name (its substitutes): refused instead.
+void check_file_name(const std::string& text, const char* option) {
+  if (!tk_is_valid_ansi(text))
+    print_and_exit(std::string("The name given with ") + option +
+                   " is not valid in the locale's character set.");
+}
+
+// The value of an argument that carries a password, or null.
+char* secret_value(char* argument) {
+  for (const tk_cmdli_option* entry = agent_options; *entry->prefix; ++entry) {
+    const size_t length = std::strlen(entry->prefix);
+    if (std::strncmp(argument, entry->prefix, length) != 0) continue;
+    // The first prefix that begins the argument decides, as in parsing.
+    return entry->id == opt_oracle_password ? argument + length : nullptr;
+  }
+  return nullptr;
+}
+
 // A decimal integer as the C library reads one: leading blanks and a sign
 // are taken, reading stops at the first other character, no digits give 0.
 int read_integer(const std::string& text) {
@@ -45,8 +69,7 @@ int read_integer(const std::string& text) {
 void set_mode_option(dunmarrow_convertor& converter, const std::string& text) {
   int mode = read_integer(text);
   trace(2, "\tgot mode %d", mode);
-  if (text != std::to_string(mode) || mode < 0 || mode > 3)
-    print_and_exit("Invalid merge/overwrite mode");
+  if (text != std::to_string(mode) || mode < 0 || mode > 3) print_and_exit(kInvalidMode);
   converter.set_mode(mode);
 }
 
@@ -68,7 +91,15 @@ struct oracle_options {
   std::u16string user;
   std::u16string password;
   std::u16string port = u"1521";
+  // The converter keeps its own copy; this one goes with the parse.
+  ~oracle_options() { tk_wipe(password); }
 };
+
+// Profiles are plain text: a password in one that others can read is theirs too.
+bool readable_by_others(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IRGRP | S_IROTH)) != 0;
+}
 
 void check_required_settings(dunmarrow_convertor& converter, const oracle_options& oracle) {
   if (converter.dest_name().empty()) print_and_exit("You should enter MS Access database name");
@@ -79,6 +110,12 @@ void check_required_settings(dunmarrow_convertor& converter, const oracle_option
     print_and_exit("You should specify MS Access format version (use '--acc_ver' option)");
 }
 }  // namespace
+
+void mask_secret_arguments(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (char* value = secret_value(argv[i])) std::memset(value, '*', std::strlen(value));
+  }
+}
 
 void print_and_exit(const std::string& message) {
   trace(3, "%s", message.c_str());
@@ -94,11 +131,17 @@ void print_and_exit(const std::string& message) {
 
 bool parse_cmd_line(int argc, const char* const* argv) {
   trace(1, "parse_cmd_line");
-  for (int i = 0; i < argc; ++i) trace(1, "parameter #%d: %s", i, argv[i]);
+  for (int i = 0; i < argc; ++i) {
+    // The trace file shows the argument as ps does once it is masked.
+    std::string shown = argv[i];
+    if (char* value = secret_value(shown.data())) std::memset(value, '*', std::strlen(value));
+    trace(1, "parameter #%d: %s", i, shown.c_str());
+  }
 
   dunmarrow_convertor& converter = dunmarrow_convertor::get();
   oracle_options oracle;
   bool profile_loaded = false;
+  std::string profile_warning;  // once, however many profiles
 
   tk_cmdli args(agent_options, argc, argv);
   for (; args.more(); args.next()) {
@@ -109,12 +152,14 @@ bool parse_cmd_line(int argc, const char* const* argv) {
         converter.set_destination_format(read_integer(value));
         break;
       case opt_dest:
+        check_file_name(value, "--dest=");
         set_destination_option(converter, value);
         break;
       case opt_help:
         print_and_exit(agent_usage_text());
       case opt_logfile:
         trace(1, "parse_cmd_line - got logfile %s", value.c_str());
+        check_file_name(value, "--logfile=");
         converter.set_logfile(value);
         break;
       case opt_mode:
@@ -128,6 +173,7 @@ bool parse_cmd_line(int argc, const char* const* argv) {
         break;
       case opt_oracle_password:
         oracle.password = tk_from_ansi(value);
+        args.wipe_value();
         break;
       case opt_port:
         oracle.port = tk_from_ansi(value);
@@ -135,6 +181,13 @@ bool parse_cmd_line(int argc, const char* const* argv) {
       case opt_profile:
         trace(1, "parse_cmd_line - got profile %s", value.c_str());
         profile_loaded = converter.load_profile_file(tk_from_ansi(value));
+        if (!profile_loaded) break;
+        // Going on in mode 0 would overwrite the file the profile meant to keep.
+        if (converter.profile_mode_refused()) print_and_exit(kInvalidMode);
+        if (profile_warning.empty() && converter.profile_held_password() && readable_by_others(value)) {
+          profile_warning = "Warning: profile " + value +
+                            " holds a password and can be read by other users (chmod 600 " + value + ").";
+        }
         break;
       case opt_silent:
         trace(1, "parse_cmd_line - silent mode is ON");
@@ -160,6 +213,10 @@ bool parse_cmd_line(int argc, const char* const* argv) {
       default:  // matched no option; refused below
         break;
     }
+  }
+  if (!profile_warning.empty() && !converter.is_quiet()) {
+    std::fputs((profile_warning + "\n").c_str(), stderr);
+    std::fflush(stderr);
   }
   if (!args.unmatched().empty()) return false;
 

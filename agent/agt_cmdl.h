@@ -33,6 +33,11 @@ extern const tk_cmdli_option agent_options[];
 // and internal errors travel as tk_exceptions.
 bool parse_cmd_line(int argc, const char* const* argv);
 
+// Overwrites the value of each password argument with '*' (its length
+// kept), in the process's own argument memory, so that ps and
+// /proc/PID/cmdline no longer show it. argv[0] is skipped.
+void mask_secret_arguments(int argc, char** argv);
+
 // Traces the message and, unless the converter is quiet, writes it with a
 // line break to standard error; then ends the process with exit code -1.
 [[noreturn]] void print_and_exit(const std::string& message);

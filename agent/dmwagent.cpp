@@ -2,8 +2,13 @@
 #include <clocale>
 #include <exception>
 #include <optional>
+#include <string>
+#include <vector>
+
+#include <sys/prctl.h>
 
 #include "TK/tk_excep.h"
+#include "TK/tk_strin.h"
 #include "TK/tk_trace.h"
 #include "agent/agt_cmdl.h"
 #include "agent/agt_dest.h"
@@ -18,6 +23,16 @@
 #endif
 
 int main(int argc, char** argv) {
+  // The Oracle password is in this process from here to its end: no core
+  // file or other user's debugger may read it from memory.
+  ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+  // Parsed from copies; the arguments themselves, which ps shows, lose the
+  // password at once.
+  std::vector<std::string> arguments(argv, argv + argc);
+  mask_secret_arguments(argc, argv);
+  std::vector<const char*> parsed_argv;
+  for (const std::string& argument : arguments) parsed_argv.push_back(argument.c_str());
+
   // Narrow text follows the user's locale, as the ANSI code page would.
   std::setlocale(LC_ALL, "");
 #ifdef __GLIBC__
@@ -42,7 +57,9 @@ int main(int argc, char** argv) {
   std::optional<dunmarrow_convertor> converter;
   try {
     converter.emplace(dmw_front_end::agent);
-    if (argc < 2 || !parse_cmd_line(argc, argv)) print_and_exit(agent_usage_text());
+    const bool parsed = argc >= 2 && parse_cmd_line(argc, parsed_argv.data());
+    for (std::string& argument : arguments) tk_wipe(argument);
+    if (!parsed) print_and_exit(agent_usage_text());
     try {
       converter->connect_oracle_server(converter->source_name());
     } catch (const tk_exception& error) {

@@ -66,6 +66,7 @@ void read_flag(const tk_reg_key& key, const char* name, bool& flag) {
 
 const char dunmarrow_convertor::non_conforming_message[] =
     "The structure of data source does not conform to the destination table.";
+const char dunmarrow_convertor::field_left_empty_message[] = "Record is too large; field %s left empty.";
 
 dunmarrow_convertor::dunmarrow_convertor(dmw_front_end front_end)
     : front_end_(front_end), registry_(registry_path) {
@@ -229,6 +230,7 @@ void dunmarrow_convertor::copy_records(udb_recordset& from, udb_recordset& to,
       udb_record* record = from.get_item();
       TK_CHECK(record != nullptr, "dmw_conv");
       to.append_record(*record);
+      report_fields_left_empty(to, name);
     } catch (const dao_exception& error) {
       // A full or failing disk would refuse every later record too: the run
       // ends, reported once, after the destination is closed.
@@ -240,6 +242,16 @@ void dunmarrow_convertor::copy_records(udb_recordset& from, udb_recordset& to,
     }
     from.next();
     ++record_index_;
+  }
+}
+
+void dunmarrow_convertor::report_fields_left_empty(const udb_recordset& to, const std::u16string& name) {
+  const auto* access = dynamic_cast<const dao_recordset*>(&to);
+  if (!access || access->fields_left_empty().empty()) return;
+  error_handler& handler = error_handler::get();
+  for (const std::u16string& field : access->fields_left_empty()) {
+    handler.set_object_description(name, record_index_ + 1);
+    handler.handle(tk_exception(field_left_empty_message, tk_to_ansi(field), 0), false);
   }
 }
 
@@ -297,6 +309,9 @@ bool dunmarrow_convertor::load_profile_file(const std::u16string& path) {
   trace(2, u"dunmarrow_convertor::load_profile_file(%s)", path.c_str());
   udb_profile profile;
   if (!profile.load(path)) return false;
+  profile_held_password_ = oracle_converter_impl::profile_holds_password(profile) ||
+                           !profile.value(names::access_settings, kWorkgroupPassword).empty() ||
+                           !profile.value(names::access_settings, kDatabasePassword).empty();
   udb_converter::load_profile(profile);
   oracle_converter_impl::load_profile(profile);
   load_access_part(profile, access_);

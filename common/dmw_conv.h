@@ -48,6 +48,9 @@ class dunmarrow_convertor : public udb_converter,
   // Applies a profile file through every part of the settings; false when the
   // file cannot be loaded (the settings are then unchanged).
   bool load_profile_file(const std::u16string& path);
+  // Whether the profile last loaded held a password (Oracle, workgroup or
+  // database): a front end warns when others can read such a file.
+  bool profile_held_password() const { return profile_held_password_; }
   // Writes the settings as a profile file; a failure is not reported.
   void store_profile_file(const std::u16string& path) const;
 
@@ -69,6 +72,8 @@ class dunmarrow_convertor : public udb_converter,
   bool failed_before_converting() const { return failed_before_converting_; }
 
   static const char non_conforming_message[];
+  // Filled with the field's name.
+  static const char field_left_empty_message[];
 
  private:
   // The run from the engine to the last entry; the engine, the destination
@@ -78,6 +83,9 @@ class dunmarrow_convertor : public udb_converter,
   void convert_entry(udb_database& source, udb_database& destination, udb_validator& validator,
                      const std::u16string& name, const std::u16string& select_text);
   void copy_records(udb_recordset& from, udb_recordset& to, const std::u16string& name);
+  // After a record was stored: one record error for each field Access made
+  // us leave empty because the record would have been too large.
+  void report_fields_left_empty(const udb_recordset& to, const std::u16string& name);
   // Says how many values of table `name` an Access 95/97 destination had to
   // store with '?' for characters its code page lacks.
   void report_unstorable_text(const udb_recordset& to, const std::u16string& name);
@@ -92,6 +100,7 @@ class dunmarrow_convertor : public udb_converter,
   std::string run_failure_;
   bool failed_before_converting_ = false;
   bool entries_begun_ = false;
+  bool profile_held_password_ = false;
 };
 
 // The checks a front end makes on a destination file name before a run; each

@@ -79,3 +79,7 @@ void oracle_converter_impl::store_profile(udb_profile& profile) const {
   put_if_set(profile, kPort, port_);
   put_if_set(profile, kUser, user_);
 }
+
+bool oracle_converter_impl::profile_holds_password(const udb_profile& profile) {
+  return !profile.value(names::oracle_settings, kPassword).empty();
+}

@@ -36,6 +36,8 @@ class oracle_converter_impl {
   // empty; storing writes only the values that are not empty.
   void load_profile(const udb_profile& profile);
   void store_profile(udb_profile& profile) const;
+  // Whether the profile's Oracle settings carry a password.
+  static bool profile_holds_password(const udb_profile& profile);
 
   const std::u16string& oracle_host() const { return host_; }
   const std::u16string& oracle_port() const { return port_; }

@@ -111,13 +111,23 @@ TEST_F(dao_record_io_test, FieldThatMakesTheRecordTooLargeIsLeftEmpty) {
   EXPECT_EQ(table().rows[0][0].to_wstring(), u"a");
   EXPECT_TRUE(log.has_line("Record is too large."));
   EXPECT_TRUE(log.has_line("\tAdd field 'Name', type=00000008 (value=a)"));
+  // The stored record names the field it lost, for the driver to report.
+  const auto& access = dynamic_cast<const dao_recordset&>(*stream_);
+  EXPECT_EQ(access.fields_left_empty(), std::vector<std::u16string>{u"Memo"});
+  // The next record starts with nothing to report.
+  stream_->append_record(*record(u"c", 3, nullptr, ole_variant(), ole_variant()));
+  EXPECT_TRUE(access.fields_left_empty().empty());
+  stream_->append_record(*record(u"d", 4, nullptr, ole_variant(), ole_variant(std::u16string(5000, u'y'))));
+  EXPECT_EQ(access.fields_left_empty(), std::vector<std::u16string>{u"Memo"});
 
   // Any other refusal of a value fails the record.
   world().fail_next("Collect", 3163, u"The field is too small to accept the amount of data you attempted to add.");
   const raised r = raised_by([&] { stream_->append_record(*record(u"b", 2, nullptr)); });
   EXPECT_TRUE(r.is_dao);
   EXPECT_EQ(r.code, 0x10000u + 3163u);
-  EXPECT_EQ(table().rows.size(), 1u);
+  EXPECT_EQ(table().rows.size(), 3u);
+  // A record that was not stored leaves no field to report.
+  EXPECT_TRUE(access.fields_left_empty().empty());
 }
 
 TEST_F(dao_record_io_test, RecordOfAnotherShapeIsRefusedBeforeAnythingIsAdded) {

@@ -219,6 +219,7 @@ TEST(UdbConverter, GenericSettingsFollowTheirRules) {
   c.set_skip_indexes(true);
   ASSERT_TRUE(load_into(c, "[Generic settings]\r\nmode=12\r\nonly definitions=0\r\nskip indexes=\r\n"));
   EXPECT_EQ(c.mode(), 2);  // two characters: unchanged
+  EXPECT_TRUE(c.profile_mode_refused());
   EXPECT_FALSE(c.only_definitions());
   EXPECT_TRUE(c.skip_indexes());  // empty: unchanged
 
@@ -226,8 +227,18 @@ TEST(UdbConverter, GenericSettingsFollowTheirRules) {
   for (const char* value : {"4", "9", "x", "-", " "}) {
     ASSERT_TRUE(load_into(c, std::string("[Generic settings]\r\nmode=") + value + "\r\n"));
     EXPECT_EQ(c.mode(), 2) << value;
+    // A blank value reads as empty: nothing to refuse.
+    EXPECT_EQ(c.profile_mode_refused(), *value != ' ') << value;
   }
   ASSERT_TRUE(load_into(c, "[Generic settings]\r\nmode=0\r\n"));
+  EXPECT_EQ(c.mode(), 0);
+  EXPECT_FALSE(c.profile_mode_refused());
+  // Empty or absent: nothing to refuse, the mode stays.
+  ASSERT_TRUE(load_into(c, "[Generic settings]\r\nmode=\r\n"));
+  EXPECT_FALSE(c.profile_mode_refused());
+  ASSERT_TRUE(load_into(c, "[Generic settings]\r\nmode=12\r\n"));
+  ASSERT_TRUE(load_into(c, "[Generic settings]\r\nsrc=S\r\n"));
+  EXPECT_FALSE(c.profile_mode_refused());
   EXPECT_EQ(c.mode(), 0);
 }
 

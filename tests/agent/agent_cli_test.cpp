@@ -2,8 +2,14 @@
 // exit code, byte for byte.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "agent_run.h"
 
@@ -259,4 +265,114 @@ TEST_F(AgentCli, LogonFailuresThroughAClientEndTheRunWithTheirMappedTexts) {
   // Nothing was written at the destination.
   EXPECT_FALSE(fs::exists(folder / "out"));
   EXPECT_FALSE(fs::exists(folder / "out.mdb"));
+}
+
+TEST_F(AgentCli, ProfileModeMustBeEmptyOrOneDigitZeroToThree) {
+  for (const char* bad : {"3abc", "99", "x", "4", "-1"}) {
+    SCOPED_TRACE(bad);
+    folder.write("p.dmw", std::string("[Generic settings]\r\ndest=x.mdb\r\nsrc=ORCL\r\nmode=") + bad + "\r\n");
+    expect_run(run({"--profile=p.dmw"}), "", "Invalid merge/overwrite mode\n", 255);
+    // Refused at the profile: what follows it cannot save the run.
+    expect_run(run({"--profile=p.dmw", "--mode=3"}), "", "Invalid merge/overwrite mode\n", 255);
+    expect_run(run({"--profile=p.dmw", "--silent"}), "", "Invalid merge/overwrite mode\n", 255);
+  }
+  // Empty or absent: the run goes on to the connection as before.
+  for (const char* good : {"mode=\r\n", "", "mode=3\r\n"}) {
+    SCOPED_TRACE(good);
+    folder.write("p.dmw", std::string("[Generic settings]\r\ndest=x.mdb\r\nsrc=ORCL\r\n") + good);
+    expect_run(run({"--profile=p.dmw"}), kConnectFailure, "", 255);
+  }
+  EXPECT_FALSE(fs::exists(folder / "x.mdb"));
+}
+
+TEST_F(AgentCli, FileNamesTheLocaleCannotReadAreRefused) {
+  for (const char* locale : {"LC_ALL=C.UTF-8", "LC_ALL=C"}) {
+    SCOPED_TRACE(locale);
+    const auto run_in = [&](const std::vector<std::string>& args) { return run_agent(args, folder.path(), {locale}); };
+    expect_run(run_in(with_required({"--dest=o\xFFut"})), "",
+               "The name given with --dest= is not valid in the locale's character set.\n", 255);
+    expect_run(run_in({"--logfile=r\xFFun.log", "--dest=out", "--src=ORCL", "--acc_ver=1"}), "",
+               "The name given with --logfile= is not valid in the locale's character set.\n", 255);
+    // A broken sequence is as unreadable as a lone byte.
+    expect_run(run_in(with_required({"--dest=\xC3("})), "",
+               "The name given with --dest= is not valid in the locale's character set.\n", 255);
+    EXPECT_TRUE(fs::is_empty(folder.path()));
+    // Characters the locale reads pass.
+    expect_run(run_in(with_required({"--dest=\xC3\xA9t\xC3\xA9"})), kConnectFailure, "", 255);
+  }
+}
+
+TEST_F(AgentCli, ProfileHoldingAPasswordThatOthersCanReadIsWarnedAboutOnce) {
+  const std::string with_password =
+      "[Generic settings]\r\ndest=x.mdb\r\nsrc=ORCL\r\n\r\n[Oracle settings]\r\nuser=scott\r\npassword=tiger\r\n";
+  const std::string warning =
+      "Warning: profile p.dmw holds a password and can be read by other users (chmod 600 p.dmw).\n";
+  folder.write("p.dmw", with_password);
+  fs::permissions(folder / "p.dmw", static_cast<fs::perms>(0644));
+  expect_run(run({"--profile=p.dmw", "--acc_ver=1"}), kConnectFailure, warning, 255);
+  expect_run(run({"--profile=p.dmw", "--profile=p.dmw"}), kConnectFailure, warning, 255);
+  expect_run(run({"--profile=p.dmw", "--silent"}), "", "", 255);
+  fs::permissions(folder / "p.dmw", static_cast<fs::perms>(0640));
+  expect_run(run({"--profile=p.dmw"}), kConnectFailure, warning, 255);
+  fs::permissions(folder / "p.dmw", static_cast<fs::perms>(0600));
+  expect_run(run({"--profile=p.dmw"}), kConnectFailure, "", 255);
+  // The Access passwords count as well; a profile without any is no one's secret.
+  folder.write("a.dmw", "[Generic settings]\r\ndest=x.mdb\r\nsrc=ORCL\r\n\r\n[MS Access settings]\r\n"
+                        "database password=pw\r\n");
+  fs::permissions(folder / "a.dmw", static_cast<fs::perms>(0604));
+  expect_run(run({"--profile=a.dmw"}), kConnectFailure,
+             "Warning: profile a.dmw holds a password and can be read by other users (chmod 600 a.dmw).\n", 255);
+  folder.write("n.dmw", "[Generic settings]\r\ndest=x.mdb\r\nsrc=ORCL\r\n");
+  fs::permissions(folder / "n.dmw", static_cast<fs::perms>(0644));
+  expect_run(run({"--profile=n.dmw"}), kConnectFailure, "", 255);
+}
+
+TEST_F(AgentCli, PasswordLeavesTheProcessArgumentsAndTheProcessCannotBeDumped) {
+  // The first trace line waits on a FIFO nobody reads: the agent is held
+  // right after parsing, the password in hand.
+  ASSERT_EQ(::mkfifo((folder / "trace.fifo").c_str(), 0666), 0);
+  ASSERT_EQ(::chmod((folder / "trace.fifo").c_str(), 0666), 0);  // past the umask, for the other user
+  ASSERT_EQ(::chmod(folder.path().c_str(), 0777), 0);
+  std::vector<std::string> texts = {DMWAGENT_PATH, "--oraclu=scott", "--oraclp=tiger", "--dest=out",
+                                    "--src=ORCL", "--acc_ver=1", "--logfile=trace.fifo"};
+  std::vector<char*> argv;
+  for (auto& t : texts) argv.push_back(t.data());
+  argv.push_back(nullptr);
+  std::string lc = "LC_ALL=C", lib = "DMW_OCI_LIBRARY=/nonexistent/libclntsh.so";
+  std::vector<char*> envp = {lc.data(), lib.data(), nullptr};
+  const std::string cwd = folder.path().string();
+  // Run as another user when we are root: the owner of /proc/PID then shows
+  // whether the process may be dumped (root owns it when it may not).
+  const bool as_nobody = ::geteuid() == 0;
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDOUT_FILENO);
+    ::dup2(null, STDERR_FILENO);
+    if (as_nobody && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(122);
+    if (::chdir(cwd.c_str()) != 0) ::_exit(120);
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(121);
+  }
+  const std::string expected = std::string(DMWAGENT_PATH) + '\0' + "--oraclu=scott" + '\0' + "--oraclp=*****" + '\0' +
+                               "--dest=out" + '\0' + "--src=ORCL" + '\0' + "--acc_ver=1" + '\0' +
+                               "--logfile=trace.fifo" + '\0';
+  const fs::path proc = "/proc/" + std::to_string(pid);
+  std::string cmdline;
+  // Held at the FIFO once the log file is enabled; the masking comes before.
+  for (int i = 0; i < 600 && cmdline != expected; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    cmdline = read_file(proc / "cmdline");
+  }
+  EXPECT_EQ(cmdline, expected);
+  EXPECT_EQ(cmdline.find("tiger"), std::string::npos);
+  struct stat st {};
+  ASSERT_EQ(::stat((proc / "status").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u) << "the agent may be dumped";
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status)) << "the agent was not held at its log file; exit code "
+                                   << (WIFEXITED(status) ? WEXITSTATUS(status) : -1);
 }

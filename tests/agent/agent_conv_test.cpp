@@ -196,3 +196,35 @@ TEST_F(AgentConversion, AFullDiskEndsTheRunWithOneErrorAndAFailureExitCode) {
   EXPECT_EQ(r.exit_code, 255);
   EXPECT_LE(fs::file_size(folder / "full.mdb"), room);
 }
+
+TEST_F(AgentConversion, FieldsLeftEmptyForATooLargeRecordAreReportedAndTheRunSucceeds) {
+  // Thirty full 250-character texts are more than an Access 2000 record holds.
+  std::string columns, short_row, full_row;
+  for (int i = 1; i <= 30; ++i) {
+    columns += ", S" + std::to_string(i) + " VARCHAR2(250)";
+    short_row += ", 'v" + std::to_string(i) + "'";
+    full_row += ", '" + std::string(250, static_cast<char>('a' + i % 26)) + "'";
+  }
+  folder.write("wide.sql", "CREATE TABLE WIDE (ID NUMBER(4) PRIMARY KEY" + columns + ");\n" +
+                               "INSERT INTO WIDE VALUES (1" + short_row + ");\n" +
+                               "INSERT INTO WIDE VALUES (2" + short_row + ");\n" +
+                               "INSERT INTO WIDE VALUES (3" + full_row + ");\n" +
+                               "INSERT INTO WIDE VALUES (4" + short_row + ");\n");
+  const std::string load = std::string("'") + OCILITE_TOOL + "' run '" + (folder / "oracle").string() +
+                           "' DB SCOTT '" + (folder / "wide.sql").string() + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(load.c_str()), 0);
+  folder.write("tables.txt", "WIDE\n");
+  agent_run r = run({"--dest=wide", "--acc_ver=1", "--tab_file=tables.txt"});
+  ASSERT_EQ(r.out.rfind("Converting database DB(1 tables)\nConverting table WIDE(4 records)\n"
+                        "Error:\nWIDE, record #3: Record is too large; field S", 0), 0u) << r.out;
+  // One report for each field left empty, from the first that did not fit to the last.
+  const size_t first = r.out.find("field S") + 7;
+  const int first_dropped = std::stoi(r.out.substr(first));
+  std::string expected = "Converting database DB(1 tables)\nConverting table WIDE(4 records)\n";
+  for (int i = first_dropped; i <= 30; ++i)
+    expected += "Error:\nWIDE, record #3: Record is too large; field S" + std::to_string(i) + " left empty.\n";
+  EXPECT_EQ(r.out, expected);
+  EXPECT_GT(first_dropped, 1);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.exit_code, 0);
+}

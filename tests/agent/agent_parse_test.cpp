@@ -200,3 +200,16 @@ TEST_F(AgentParse, CheckDestReportsAFileThatCannotBeRemoved) {
   EXPECT_THROW(check_dest(here("locked/out.mdb")), tk_exception_ex);
   EXPECT_TRUE(fs::exists(folder / "locked/out.mdb"));
 }
+
+TEST(AgentSecrets, PasswordArgumentsAreMaskedInPlaceAndNothingElse) {
+  std::vector<std::string> texts = {"--oraclp=program", "--oraclu=scott", "--oraclp=tiger", "--oraclp=",
+                                    "--oraclp", "--oraclpx=1", "--dest=--oraclp=x", "--oraclp=t=i g"};
+  std::vector<char*> argv;
+  for (auto& t : texts) argv.push_back(t.data());
+  const std::vector<char*> buffers = argv;
+  mask_secret_arguments(static_cast<int>(argv.size()), argv.data());
+  // The very buffers the process was handed: that is what ps reads.
+  EXPECT_EQ(argv, buffers);
+  EXPECT_EQ(texts, (std::vector<std::string>{"--oraclp=program", "--oraclu=scott", "--oraclp=*****", "--oraclp=",
+                                             "--oraclp", "--oraclpx=1", "--dest=--oraclp=x", "--oraclp=*****"}));
+}

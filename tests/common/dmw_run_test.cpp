@@ -478,6 +478,39 @@ TEST_F(DriverTest, RefusedRecordIsReportedWithItsNumberAndTheNextOnesAreCopied) 
   EXPECT_EQ(c.record_index(), 5);
 }
 
+TEST_F(DriverTest, FieldLeftEmptyForARecordTooLargeIsReportedAfterTheRecordIsStored) {
+  test_converter& c = make();
+  source_table t = id_note_table(4);
+  // Only the third record is too large, and only once its NOTE is written.
+  t.on_fetch = [](size_t position) { dao_fake::the_world().too_large_field = position == 2 ? u"NOTE" : u""; };
+  c.source().add_table(u"T", std::move(t));
+  c.source().add_table(u"U", id_note_table(1));
+  c.selected_tables() = {u"T", u"U"};
+  run();
+  EXPECT_EQ(out_, "Converting database ORCL(2 tables)\nConverting table T(4 records)\n"
+                  "Error:\nT, record #3: Record is too large; field NOTE left empty.\n"
+                  "Converting table U(1 records)\n");
+  EXPECT_EQ(err_, "");
+  const dao_fake::table& written_t = written_table(u"T");
+  ASSERT_EQ(written_t.rows.size(), 4u);
+  EXPECT_EQ(written_t.rows[2][0].to_long(), 3);
+  EXPECT_EQ(written_t.rows[2][1].get_type(), VT_EMPTY);
+  EXPECT_EQ(written_t.rows[3][1].to_wstring(), u"n");
+  // Reported once the record was in: the report follows its Update.
+  EXPECT_LT(trace_position("Commit new record into database"), trace_position("T, record #3: Record is too large"));
+  EXPECT_FALSE(c.failed_before_converting());
+  EXPECT_EQ(handler_.object_description(), "");
+
+  // The wizard asks whether to go on, as for any refused record.
+  dao_fake::the_world().files.clear();
+  wizard_dialogs dialogs;
+  handler_.set_front_end(&dialogs);
+  c.selected_tables() = {u"T"};
+  run();
+  EXPECT_EQ(dialogs.asked, std::vector<std::string>{"T, record #3: Record is too large; field NOTE left empty."});
+  EXPECT_EQ(written_table(u"T").rows.size(), 4u);
+}
+
 TEST_F(DriverTest, SourceErrorEndsOnlyItsTable) {
   test_converter& c = make();
   source_table t = id_note_table(4);
