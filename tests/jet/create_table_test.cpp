@@ -27,16 +27,6 @@
 
 namespace {
 
-std::string run(const std::string& command, int* status) {
-  std::string output;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen((command + " 2>&1").c_str(), "r"), ::pclose);
-  std::array<char, 4096> buffer;
-  size_t got;
-  while (pipe && (got = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0) output.append(buffer.data(), got);
-  *status = pipe ? ::pclose(pipe.release()) : -1;
-  return output;
-}
-
 // mdb-reader's reading of the whole file against our dump; empty when they agree.
 std::string mdb_reader_disagreement(const std::string& path) {
   std::string readers = std::string(DMW_SOURCE_DIR) + "/tools/readers";

@@ -25,16 +25,6 @@
 
 namespace {
 
-std::string run(const std::string& command, int* status) {
-  std::string output;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen((command + " 2>&1").c_str(), "r"), ::pclose);
-  std::array<char, 4096> buffer;
-  size_t got;
-  while (pipe && (got = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0) output.append(buffer.data(), got);
-  *status = pipe ? ::pclose(pipe.release()) : -1;
-  return output;
-}
-
 std::string utf8(const std::u16string& text) { return platform::utf16_to_utf8(text); }
 
 // A table's shape: columns and indexes, without page numbers; with each

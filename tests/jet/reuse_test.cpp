@@ -33,16 +33,6 @@ namespace {
 
 const uint32_t global_map = jet_row_pointer(jet_const::global_usage_map_page, 0);
 
-std::string run(const std::string& command, int* status) {
-  std::string output;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen((command + " 2>&1").c_str(), "r"), ::pclose);
-  std::array<char, 4096> buffer;
-  size_t got;
-  while (pipe && (got = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0) output.append(buffer.data(), got);
-  *status = pipe ? ::pclose(pipe.release()) : -1;
-  return output;
-}
-
 // ID Long (primary key), CODE Text(40) (indexed), NOTE Memo, BLOB OLE.
 void create_table(jet_database& db, const std::u16string& name) {
   jet_new_index primary{u"PrimaryKey", {{u"ID", true}}, true, true, false, true};

@@ -1,7 +1,10 @@
 #include "sample_files.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cstdio>
+#include <memory>
 #include <fstream>
 #include <unistd.h>
 
@@ -57,4 +60,14 @@ std::vector<uint8_t> read_whole_file(const std::string& path) {
 void write_whole_file(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::string run(const std::string& command, int* status) {
+  std::string output;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen((command + " 2>&1").c_str(), "r"), ::pclose);
+  std::array<char, 4096> buffer;
+  size_t got;
+  while (pipe && (got = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0) output.append(buffer.data(), got);
+  *status = pipe ? ::pclose(pipe.release()) : -1;
+  return output;
 }

@@ -29,4 +29,7 @@ class scratch_file {
 };
 
 std::vector<uint8_t> read_whole_file(const std::string& path);
+// A shell command's standard output and error together; `status` receives
+// what pclose answers (-1 when the command could not be started).
+std::string run(const std::string& command, int* status);
 void write_whole_file(const std::string& path, const std::vector<uint8_t>& bytes);
