@@ -322,11 +322,17 @@ void jd_session::close() {
   }
   writers_.clear();
   try {
-    // The pages still held in memory, then the file onto the disk: a disk
-    // that caches writes may refuse them only now.
-    if (db_ && db_->pager().writable()) db_->pager_for_update().sync();
+    // The pages still held in memory, then the file onto the disk (a disk
+    // that caches writes may refuse them only now), then the journal goes.
+    if (db_ && db_->pager().writable()) db_->pager_for_update().commit();
   } catch (...) {
     if (!first) first = std::current_exception();
+    // A file that cannot be finished goes back to what it was.
+    try {
+      if (db_ && db_->pager().writable()) db_->pager_for_update().roll_back();
+    } catch (...) {
+      // The journal stays for the next opener.
+    }
   }
   db_.reset();
   if (first) std::rethrow_exception(first);

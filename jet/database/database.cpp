@@ -13,10 +13,10 @@ bool jet_same_name(const std::u16string& a, const std::u16string& b) {
 }
 
 jet_database::jet_database(const std::string& path, bool read_only, bool exclusive)
-    : pager_(std::make_unique<jet_pager>(path, !read_only)) {
-  // Held before anything is read, so that an exclusive holder's half-written
-  // file is never looked at.
-  lock_ = std::make_unique<jet_lock>(path, read_only, exclusive);
+    // Held before anything is read, so that a writer's half-written file is
+    // never looked at, and a journal a dead writer left is played back first.
+    : lock_(std::make_unique<jet_lock>(path, read_only, exclusive)),
+      pager_(std::make_unique<jet_pager>(path, !read_only)) {
   header_ = jet_read_header(pager_->read_prefix(jet_format_jet4().page_size), path);
   pager_->set_format(*header_.format);
   if (pager_->page_count() <= jet_const::catalog_tdef_page) throw jet_corrupt(path, "file shorter than its catalog");

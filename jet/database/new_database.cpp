@@ -7,6 +7,7 @@
 #include "jet/database/database_template.h"
 #include "jet/database/new_table.h"
 #include "jet/database/table_writer.h"
+#include "jet/file/journal.h"
 #include "jet/file/page_writer.h"
 #include "jet/file/pager.h"
 #include "jet/format/byte_view.h"
@@ -209,15 +210,17 @@ void jet_create_database(const std::string& path, const jet_format& format) {
         jet_write_new_table(pager, def, maps, chain);
         table_ids.push_back(int32_t(def.page));
       }
-      pager.flush();
+      pager.commit();
     }
     jet_database db(path, false);
     write_catalog(db, t, table_ids, created);
     db.reload_catalog();
     write_permissions(db, t, table_ids);
+    db.pager_for_update().commit();
   } catch (...) {
     std::error_code ignored;
     std::filesystem::remove(path, ignored);  // no half-made database stays behind
+    std::filesystem::remove(jet_journal::name_for(path), ignored);
     throw;
   }
 }

@@ -7,11 +7,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "jet/file/journal.h"
+
 namespace {
 
-// The database file's hold: one byte past the largest file Jet can make, so
-// it never stands on a page.
+// The database file's locks, past the largest file Jet can make, so that
+// they never stand on a page: the hold (shared openers read-lock it, an
+// exclusive one write-locks it) and the writer's byte (the one opener for
+// update write-locks it, readers read-lock it, so a reader never sees a
+// writer's pages half-written). The journal's playback has a byte of its own
+// (jet/file/journal.cpp).
 constexpr off_t database_hold_at = off_t(1) << 32;
+constexpr off_t writer_at = database_hold_at + 1;
 
 // The lock file's own locks, past its entries: a gate taken shared while an
 // opener signs in and exclusively while one signs out (so a sign-in never
@@ -125,11 +132,23 @@ void jet_fd::reset() {
 }
 
 jet_lock::jet_lock(const std::string& database_path, bool read_only, bool exclusive) : exclusive_(exclusive) {
+  // A few rounds at most: each retry means the name was given to another
+  // file (a database replaced by a new one) between our opening and holding it.
+  for (int round = 0;; ++round) {
+    hold(database_path, read_only);
+    if (still_named(database_fd_.get(), database_path) || round == 100) break;
+    database_fd_.reset();
+  }
+  if (!exclusive_) sign_in(database_path, read_only);
+}
+
+void jet_lock::hold(const std::string& database_path, bool read_only) {
   // A write lock needs a descriptor open for writing; a read-only file can
   // still be held exclusively by whoever may write it, and is held shared by
   // anyone else (nobody without that right can change it either).
-  database_fd_ = jet_fd(::open(database_path.c_str(), (exclusive ? O_RDWR : O_RDONLY) | O_CLOEXEC));
-  if (!database_fd_ && exclusive && read_only && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+  const bool writes = exclusive_ || !read_only;
+  database_fd_ = jet_fd(::open(database_path.c_str(), (writes ? O_RDWR : O_RDONLY) | O_CLOEXEC));
+  if (!database_fd_ && exclusive_ && read_only && (errno == EACCES || errno == EROFS || errno == EPERM)) {
     exclusive_ = false;
     database_fd_ = jet_fd(::open(database_path.c_str(), O_RDONLY | O_CLOEXEC));
   }
@@ -140,12 +159,19 @@ jet_lock::jet_lock(const std::string& database_path, bool read_only, bool exclus
     throw jet_error(jet_dao_error::file_in_use,
                     jet_in_use(database_path).what() + std::string(" (") + system_text(error) + ")");
   }
-  const int held = set_lock(database_fd_.get(), exclusive_ ? F_WRLCK : F_RDLCK, database_hold_at, 1, false);
-  if (held == EAGAIN) throw jet_in_use(database_path);
-  if (held != 0)
-    throw jet_error(jet_dao_error::file_in_use,
-                    jet_in_use(database_path).what() + std::string(" (") + system_text(held) + ")");
-  if (!exclusive_) sign_in(database_path, read_only);
+  const int fd = database_fd_.get();
+  const auto refuse_if = [&](int held) {
+    if (held == EAGAIN) throw jet_in_use(database_path);
+    if (held != 0)
+      throw jet_error(jet_dao_error::file_in_use,
+                      jet_in_use(database_path).what() + std::string(" (") + system_text(held) + ")");
+  };
+  refuse_if(set_lock(fd, exclusive_ ? F_WRLCK : F_RDLCK, database_hold_at, 1, false));
+  if (!exclusive_) refuse_if(set_lock(fd, read_only ? F_RDLCK : F_WRLCK, writer_at, 1, false));
+  // No writer is at work now but this opener: a journal beside the file is
+  // one that a writer who died left, and goes back into the file before
+  // anyone reads it.
+  jet_play_back_journal(database_path);
 }
 
 void jet_lock::sign_in(const std::string& database_path, bool read_only) {

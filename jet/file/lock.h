@@ -2,7 +2,10 @@
 // Who has a database open, and how. Every opener holds an open-file-description
 // lock on the database file (shared openers a read lock, an exclusive opener a
 // write lock), so shared and exclusive opens exclude each other between
-// processes and between two opens in one process. Shared openers also sign in
+// processes and between two opens in one process. Among shared openers, one
+// may write at a time, and only while nobody reads: an opener for update is
+// refused while another one or a reader has the file, and a reader while a
+// writer has it (3045), so that no reader ever sees a page half-written. Shared openers also sign in
 // to the lock file NAME.ldb beside the database, one 64-byte entry each
 // (computer name, then user name, 32 bytes each, NUL-padded); the last one out
 // removes it. Exclusive openers neither need nor touch the lock file, as Jet.
@@ -50,7 +53,8 @@ class jet_fd {
 class jet_lock {
  public:
   // Signs this opener in. Raises 3045 when someone holds the file exclusively,
-  // or when an exclusive hold is asked for while anyone has it open; 3051 when
+  // when an exclusive hold is asked for while anyone has it open, or when
+  // a writer would meet another opener or a reader a writer; 3051 when
   // a shared opening for update cannot use the lock file (a folder nobody may
   // write, as a write-protected medium). A read-only shared opening goes on
   // without an entry then. The database file must exist.
@@ -67,6 +71,9 @@ class jet_lock {
   const std::string& lock_file() const { return lock_file_; }
 
  private:
+  // Opens the database file and takes its locks; plays back a journal a
+  // dead writer left.
+  void hold(const std::string& database_path, bool read_only);
   void sign_in(const std::string& database_path, bool read_only);
   void sign_out() noexcept;
 

@@ -34,16 +34,25 @@ jet_pager::jet_pager(const std::string& path, bool writable, jet_file_io& io)
     throw jet_unrecognized(path);
   }
   file_size_ = uint64_t(info.st_size);
+  session_start_size_ = file_size_;
   // Frames are handed out by address: they never move.
   if (writable_) frames_.reserve(cache_pages);
 }
 
 jet_pager::~jet_pager() {
   if (fd_ < 0) return;
-  try {
-    flush();
-  } catch (...) {
-    // Nobody is left to tell; writers flush before this point to see the error.
+  if (writable_) {
+    try {
+      commit();
+    } catch (...) {
+      // Nobody is left to tell; writers commit before this point to see the
+      // error. What cannot be finished is undone.
+      try {
+        roll_back();
+      } catch (...) {
+        // The journal stays; the next opener plays it back.
+      }
+    }
   }
   ::close(fd_);
 }
@@ -196,11 +205,34 @@ void jet_pager::write_run(const std::vector<frame*>& run) const {
   }
 }
 
+void jet_pager::journal_originals(const std::vector<frame*>& dirty) {
+  if (!journal_) journal_ = std::make_unique<jet_journal>(path_, page_size_, session_start_size_, *io_);
+  std::vector<uint8_t> original(page_size_);
+  for (const frame* held : dirty) {
+    if (!journal_->needs(held->page)) continue;
+    // The last page of a file cut short may be partial: what there is of it.
+    std::fill(original.begin(), original.end(), 0);
+    const off_t at = off_t(uint64_t(held->page) * page_size_);
+    size_t done = 0;
+    while (done < page_size_) {
+      ssize_t got = io_->pread(fd_, original.data() + done, page_size_ - done, at + off_t(done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) throw jet_io_failure(errno);
+      if (got == 0) break;
+      done += size_t(got);
+    }
+    journal_->keep(held->page, original);
+  }
+  journal_->make_durable();
+}
+
 void jet_pager::flush() {
   std::vector<frame*> dirty;
   for (frame& held : frames_)
     if (held.dirty) dirty.push_back(&held);
+  if (dirty.empty()) return;
   std::sort(dirty.begin(), dirty.end(), [](const frame* a, const frame* b) { return a->page < b->page; });
+  journal_originals(dirty);
   std::vector<frame*> run;
   for (size_t start = 0; start < dirty.size();) {
     size_t end = start + 1;
@@ -217,6 +249,27 @@ void jet_pager::sync() {
   while (io_->fsync(fd_) != 0) {
     if (errno != EINTR) throw jet_io_failure(errno);
   }
+}
+
+void jet_pager::commit() {
+  if (!writable_) return;
+  sync();
+  if (journal_) {
+    journal_->commit();
+    journal_.reset();
+  }
+  session_start_size_ = file_size_;
+}
+
+void jet_pager::roll_back() {
+  if (!writable_) return;
+  frames_.clear();
+  last_found_ = 0;
+  if (journal_) {
+    journal_.reset();
+    jet_play_back_journal(path_, *io_);
+  }
+  file_size_ = session_start_size_;
 }
 
 uint64_t jet_pager::size_limit() const {

@@ -8,11 +8,19 @@
 // changes; other handles on the file see them once they are written back.
 // A pager open for writing also keeps pages it reads while it has room for
 // them without writing anything back (the file is its alone then).
+//
+// A pager open for writing is one writer's session: before a page the file
+// had at the start is overwritten, the rollback journal keeps its original
+// bytes (jet/file/journal.h). commit() ends the session with the file whole
+// on the disk; a pager let go without a commit commits then, and when that
+// fails (a full disk) it rolls back, so that the file is as it was before.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "jet/file/file_io.h"
+#include "jet/file/journal.h"
 #include "jet/format/format.h"
 
 class jet_pager {
@@ -24,8 +32,8 @@ class jet_pager {
   // 3051/3045 when it cannot be opened as asked. Reads and writes go through
   // `io` (the real calls unless a test hands in another).
   jet_pager(const std::string& path, bool writable, jet_file_io& io = jet_posix_io());
-  // Writes back what flush() has not; an error then is lost, so those who
-  // change pages call flush() before letting go of the pager.
+  // Commits what commit() has not; when that fails, rolls back. The error
+  // is lost then, so those who change pages call commit() themselves.
   ~jet_pager();
   jet_pager(const jet_pager&) = delete;
   jet_pager& operator=(const jet_pager&) = delete;
@@ -82,6 +90,16 @@ class jet_pager {
   void sync();
   // Changed pages not yet written back.
   size_t dirty_pages() const;
+  // sync(), then ends the session: the journal goes, and the file as it is
+  // now is what a crash from here on returns to.
+  void commit();
+  // Forgets the changes not written back and plays the journal back: the
+  // file returns to what it was when the session began (or was last
+  // committed). 3026/3043 when the disk refuses even that; the journal then
+  // stays for the next opener.
+  void roll_back();
+  // The journal's size so far; 0 when this session has written nothing back.
+  uint64_t journal_bytes() const { return journal_ ? journal_->bytes() : 0; }
 
  private:
   static constexpr uint32_t no_page = UINT32_MAX;
@@ -104,6 +122,9 @@ class jet_pager {
   void read_from_file(uint32_t page, std::vector<uint8_t>& into) const;
   // Writes the pages of `run`, whose numbers follow one another, with one call.
   void write_run(const std::vector<frame*>& run) const;
+  // Puts the original bytes of the pages about to be written into the
+  // journal, and the journal on the disk, before any of them is overwritten.
+  void journal_originals(const std::vector<frame*>& dirty);
 
   std::string path_;
   bool writable_;
@@ -111,6 +132,8 @@ class jet_pager {
   jet_file_io* io_;
   uint64_t test_size_limit_ = 0;
   uint64_t file_size_ = 0;
+  uint64_t session_start_size_ = 0;  // the file's length when the session began
+  std::unique_ptr<jet_journal> journal_;
   const jet_format* format_ = &jet_format_jet4();
   uint32_t page_size_ = 4096;
   mutable std::vector<frame> frames_;

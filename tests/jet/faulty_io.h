@@ -89,3 +89,37 @@ class file_size_limit {
   rlimit saved_{};
   void (*old_handler_)(int) = nullptr;
 };
+
+// A process that dies with the disk half-written: once `budget` bytes have
+// been written, the write that passes it puts only its first part and the
+// process ends on the spot (no destructor, no flush), as under kill -9 or a
+// power loss in the middle of a write.
+class crash_io : public jet_file_io {
+ public:
+  static constexpr int died = 86;  // the exit status of a process that crashed so
+  explicit crash_io(uint64_t budget) : left_(budget) {}
+
+  ssize_t pread(int fd, void* buffer, size_t length, off_t offset) override {
+    return ::pread(fd, buffer, length, offset);
+  }
+  ssize_t pwritev(int fd, const iovec* parts, int count, off_t offset) override {
+    uint64_t length = 0;
+    for (int i = 0; i < count; ++i) length += parts[i].iov_len;
+    if (length <= left_) {
+      left_ -= length;
+      return ::pwritev(fd, parts, count, offset);
+    }
+    for (int i = 0; i < count && left_ > 0; ++i) {
+      iovec part = parts[i];
+      if (part.iov_len > left_) part.iov_len = size_t(left_);
+      if (::pwritev(fd, &part, 1, offset) != ssize_t(part.iov_len)) break;
+      offset += off_t(part.iov_len);
+      left_ -= part.iov_len;
+    }
+    ::_exit(died);
+  }
+  int fsync(int fd) override { return ::fsync(fd); }
+
+ private:
+  uint64_t left_;
+};

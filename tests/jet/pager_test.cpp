@@ -148,23 +148,25 @@ TEST(jet_pager, a_writer_reports_a_full_disk_from_close_and_its_database_stays_r
     jet_create_table(db, u"N", {id, note}, {});
   }
   const uintmax_t size_before = std::filesystem::file_size(file.path());
-  jet_database db(file.path(), false);
-  jet_table_writer writer(db, *db.find_table(u"N"));
-  for (int i = 0; i < 20; ++i) {
-    std::vector<jet_value> row(2);
-    row[0] = jet_value::null(jet_type::long_integer);
-    row[0].is_null = false;
-    row[0].integer = i;
-    row[1] = jet_value::null(jet_type::memo);
-    row[1].is_null = false;
-    row[1].text = std::u16string(size_t(300 + 40 * i), char16_t(u'a' + i % 26));
-    writer.append(row);
-  }
   {
-    file_size_limit limit(size_before);
-    EXPECT_EQ(error_number([&] { writer.close(); }), 3026);
+    jet_database db(file.path(), false);
+    jet_table_writer writer(db, *db.find_table(u"N"));
+    for (int i = 0; i < 20; ++i) {
+      std::vector<jet_value> row(2);
+      row[0] = jet_value::null(jet_type::long_integer);
+      row[0].is_null = false;
+      row[0].integer = i;
+      row[1] = jet_value::null(jet_type::memo);
+      row[1].is_null = false;
+      row[1].text = std::u16string(size_t(300 + 40 * i), char16_t(u'a' + i % 26));
+      writer.append(row);
+    }
+    {
+      file_size_limit limit(size_before);
+      EXPECT_EQ(error_number([&] { writer.close(); }), 3026);
+    }
+    writer.close();
   }
-  writer.close();
   jet_database reader(file.path(), true);
   jet_table_def def = reader.table_def(*reader.find_table(u"N"));
   EXPECT_EQ(def.row_count, 20u);
