@@ -76,10 +76,13 @@ const char dunmarrow_convertor::field_left_empty_message[] = "Record is too larg
 dunmarrow_convertor::dunmarrow_convertor(dmw_front_end front_end)
     : front_end_(front_end), registry_(registry_path) {
   trace(1, "dunmarrow_convertor::ctor");
-  if (front_end_ == dmw_front_end::agent)
+  if (front_end_ == dmw_front_end::agent) {
     destination_format_ = format_not_given;
-  else
+    // The agent logs on once and stores no settings.
+    forget_password_after_logon(true);
+  } else {
     serialize(false);
+  }
 }
 
 dunmarrow_convertor::~dunmarrow_convertor() {
