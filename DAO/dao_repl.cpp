@@ -26,16 +26,23 @@ size_t name_start(const std::u16string& path) {
   return slash == std::u16string::npos ? 0 : slash + 1;
 }
 
+// A folder opened for syncing, closed with the object.
+struct folder_handle {
+  explicit folder_handle(const std::string& folder) : fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd < 0) throw tk_exception_ex();
+  }
+  ~folder_handle() { ::close(fd); }
+  folder_handle(const folder_handle&) = delete;
+  folder_handle& operator=(const folder_handle&) = delete;
+  const int fd;
+};
+
 // The rename is only durable once the folder that records it is on disk.
 void sync_folder(const std::u16string& file_name) {
   const size_t start = name_start(file_name);
   const std::string folder = start == 0 ? "." : tk_to_ansi(file_name.substr(0, start));
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) throw tk_exception_ex();
-  const int synced = ::fsync(fd);
-  const int error = errno;
-  ::close(fd);
-  if (synced != 0) throw tk_exception_ex(error);
+  const folder_handle handle(folder);
+  if (::fsync(handle.fd) != 0) throw tk_exception_ex();
 }
 
 void remove_file(const std::u16string& file_name) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,6 +174,7 @@ void dunmarrow_convertor::convert_all() {
   table_count_ = 0;
   table_index_ = 0;
   if (replacement) {
+    // Finished: the new file, closed, takes the destination's place.
     destination.reset();
     replacement->put_in_place();
   }
@@ -372,7 +374,7 @@ void common_check_replaceable(const std::u16string& destination) {
     // folder keeps others' files.
     const std::string folder = tk_to_ansi(tk_file_wname(destination).folder());
     const std::string folder_path = folder.empty() ? "." : folder;
-    if (::access(folder_path.c_str(), W_OK | X_OK) != 0) throw tk_exception_ex();
+    if (::faccessat(AT_FDCWD, folder_path.c_str(), W_OK | X_OK, AT_EACCESS) != 0) throw tk_exception_ex();
     struct stat folder_info {};
     if (::stat(folder_path.c_str(), &folder_info) != 0) throw tk_exception_ex();
     const uid_t user = ::geteuid();

@@ -111,5 +111,6 @@ void common_check_dest(const std::u16string& destination);
 // the run has finished: an existing destination whose folder forbids removing
 // it is a tk_exception_ex with the system's error; one that another process
 // holds open (or a live run's build file beside it) is DAO's 3045 at level 1.
-// Nothing on disk changes.
+// Nothing on disk changes; an engine of this process, if there is one, is
+// left loaded with the destination's version.
 void common_check_replaceable(const std::u16string& destination);
