@@ -52,49 +52,4 @@ TEST_F(dao_replacement_test, TheDestinationChangesOnlyWhenTheNewFileIsPutInPlace
   EXPECT_EQ(world().file(destination), world().files.at(build));
 }
 
-TEST_F(dao_replacement_test, OnlyAnotherUsersHoldStopsTheReplacement) {
-  temp_dir dir;
-  const std::u16string destination = tk_from_utf8(dir.file("out.mdb"));
-  world().add_file(destination);
-  std::string header(4096, '\0');
-  header[20] = 1;
-  write_bytes(dir.file("out.mdb"), header);
-  const std::string in_use = "Could not use '" + tk_to_utf8(destination) + "'; file already in use.";
-
-  // Whatever else keeps the engine from holding the file does not.
-  world().fail_next("OpenDatabase", 3049, u"damaged");
-  dao_check_replaceable(*engine_, destination);
-  dao_check_replaceable(*engine_, destination);
-  EXPECT_TRUE(world().called("OpenDatabase(" + tk_to_utf8(destination) + ", vt11:1, vt11:0, vt8:)"));
-
-  world().fail_next("OpenDatabase", 3045, u"in use");
-  try {
-    dao_check_replaceable(*engine_, destination);
-    ADD_FAILURE() << "a file in use passed";
-  } catch (const dao_exception& e) {
-    EXPECT_EQ(e.text(), in_use);
-    EXPECT_EQ(e.number(), 3045);
-    EXPECT_EQ(e.level(), 1);
-  }
-
-  // Held at the moment of replacing: the new file goes, the old one stays.
-  {
-    dao_replacement replacement(*engine_, destination);
-    replacement.create_db().reset();
-    world().fail_next("OpenDatabase", 3045, u"in use");
-    EXPECT_EQ(raised_by([&] { replacement.put_in_place(); }).text, in_use);
-  }
-  EXPECT_FALSE(exists(dao_build_name(destination)));
-  EXPECT_EQ(read_bytes(dir.file("out.mdb")), header);
-
-  // A live run's build file is in use too; a dead run's is removed.
-  write_bytes(tk_to_utf8(dao_build_name(destination)), header);
-  world().add_file(dao_build_name(destination));
-  world().fail_next("OpenDatabase", 3045, u"in use");
-  EXPECT_EQ(raised_by([&] { dao_replacement(*engine_, destination); }).text, in_use);
-  EXPECT_TRUE(exists(dao_build_name(destination)));
-  { dao_replacement after_a_crash(*engine_, destination); }
-  EXPECT_FALSE(exists(dao_build_name(destination)));
-}
-
 }  // namespace
