@@ -35,6 +35,13 @@ constexpr long version_byte_offset = 20;
 
 const char file_format_message[] = "File '%s' does not comply with MS Access format.";
 
+// The text with every `from` replaced by `to`.
+std::string renamed(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
 // A std::FILE that closes itself.
 struct file_closer {
   void operator()(std::FILE* file) const { std::fclose(file); }
@@ -95,8 +102,13 @@ void dao_engine::set_version(uint32_t key) {
 }
 
 std::unique_ptr<udb_database> dao_engine::create_db(const std::u16string& file_name) {
+  return create_db(file_name, file_name);
+}
+
+std::unique_ptr<udb_database> dao_engine::create_db(const std::u16string& file_name,
+                                                    const std::u16string& shown_name) {
   trace(2, u"dao_engine::create_db (%s)", file_name.c_str());
-  trace(3, u"Creating MS Access database '%s'", file_name.c_str());
+  trace(3, u"Creating MS Access database '%s'", shown_name.c_str());
   TK_CHECK(version_ != no_version && !engine_.is_null(), "dao_engi");
 
   dao_bstr name(file_name);
@@ -111,9 +123,14 @@ std::unique_ptr<udb_database> dao_engine::create_db(const std::u16string& file_n
         "with the application.\n",
         version_ == access_2000 ? "Microsoft Access 2000" : "Microsoft Access 95/97", 1);
   }
-  dao_check(result);
+  try {
+    dao_check(result);
+  } catch (const dao_exception& error) {
+    if (shown_name == file_name) throw;
+    throw dao_exception(renamed(error.text(), tk_to_ansi(file_name), tk_to_ansi(shown_name)), error.number());
+  }
   dao_require(database);
-  auto created = std::make_unique<dao_database>(file_name, database.get(), mode_created);
+  auto created = std::make_unique<dao_database>(shown_name, database.get(), mode_created);
   note_text_code_page(*created, database.get());
   return created;
 }

@@ -32,6 +32,9 @@ class dao_engine : public tk_singleton<dao_engine> {
   virtual ~dao_engine();
 
   virtual std::unique_ptr<udb_database> create_db(const std::u16string& file_name);
+  // The same under another file name: the trace, the database's name and the
+  // engine's messages say shown_name.
+  std::unique_ptr<udb_database> create_db(const std::u16string& file_name, const std::u16string& shown_name);
   virtual std::unique_ptr<udb_database> open_db(const std::u16string& file_name, uint32_t mode,
                                                 const std::u16string& password);
   // Deletes the file; a failure raises tk_exception_ex with the system error.

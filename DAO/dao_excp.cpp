@@ -9,6 +9,9 @@
 dao_exception::dao_exception(const std::string& description, LONG number)
     : tk_exception(description, code_base + static_cast<uint32_t>(number), level_for(description, number)) {}
 
+dao_exception::dao_exception(const std::string& description, LONG number, int level)
+    : tk_exception(description, code_base + static_cast<uint32_t>(number), level) {}
+
 int dao_exception::level_for(const std::string& description, LONG number) {
   if (number == 3026 || number == 3043) return 1;
   if (number == 3001 && description == "Invalid argument.") return 1;

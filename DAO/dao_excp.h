@@ -19,6 +19,9 @@ class dao_exception : public tk_exception {
   // a full disk (3026), a failing disk (3043), and a file at Access's size
   // limit (3001 with DAO's bare "Invalid argument."); level 0 otherwise.
   dao_exception(const std::string& description, LONG number);
+  // At a level of the caller's choosing: DAO's answer to a whole-file step
+  // that ends the run.
+  dao_exception(const std::string& description, LONG number, int level);
   // DAO's own error number.
   LONG number() const { return static_cast<LONG>(code_ - code_base); }
   static int level_for(const std::string& description, LONG number);

@@ -117,7 +117,6 @@ std::unique_ptr<ora_database> ora_engine::open_db(const std::u16string& connect_
   trace(2, "The connection has been established");
   connect_string_ = connect_string;
   user_ = user;
-  password_ = password;
   return std::make_unique<ora_database>(connect_string);
 }
 

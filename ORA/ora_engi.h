@@ -28,7 +28,8 @@ class ora_engine : public tk_singleton<ora_engine> {
   bool is_initialized() const { return initialized_; }
 
   // Logs off any earlier session, logs on and reads the table list. A failed
-  // logon is an ora_exception and leaves the engine without a session.
+  // logon is an ora_exception and leaves the engine without a session. The
+  // password is not kept: the caller decides how long it lives.
   std::unique_ptr<ora_database> open_db(const std::u16string& connect_string, const std::u16string& user,
                                         const std::u16string& password);
   // The easy-connect form "//host:port/service", built verbatim.
@@ -74,5 +75,4 @@ class ora_engine : public tk_singleton<ora_engine> {
   OCISvcCtx* service_ = nullptr;
   std::u16string connect_string_;
   std::u16string user_;
-  std::u16string password_;
 };

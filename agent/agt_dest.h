@@ -2,7 +2,6 @@
 // The agent's check of the destination file before a run.
 #include <string>
 
-// The checks every front end makes, then, in mode 0, the removal of an
-// existing file (a failure to remove it is a tk_exception_ex). Other modes
-// keep the file.
+// The checks every front end makes, then, in mode 0, that the run may
+// replace the file when it has finished. Nothing on disk changes.
 void check_dest(const std::u16string& destination);

@@ -1,12 +1,18 @@
 #include "common/dmw_conv.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "DAO/dao_engi.h"
 #include "DAO/dao_excp.h"
 #include "DAO/dao_recs.h"
+#include "DAO/dao_repl.h"
 #include "DAO/dao_vali.h"
 #include "TK/tk_fname.h"
 #include "TK/tk_trace.h"
@@ -71,10 +77,13 @@ const char dunmarrow_convertor::field_left_empty_message[] = "Record is too larg
 dunmarrow_convertor::dunmarrow_convertor(dmw_front_end front_end)
     : front_end_(front_end), registry_(registry_path) {
   trace(1, "dunmarrow_convertor::ctor");
-  if (front_end_ == dmw_front_end::agent)
+  if (front_end_ == dmw_front_end::agent) {
     destination_format_ = format_not_given;
-  else
+    // The agent logs on once and stores no settings.
+    forget_password_after_logon(true);
+  } else {
     serialize(false);
+  }
 }
 
 dunmarrow_convertor::~dunmarrow_convertor() {
@@ -122,13 +131,19 @@ void dunmarrow_convertor::convert_all() {
   TK_CHECK(source != nullptr, "dmw_conv");
 
   dao_engine engine(false);
-  if (mode_ == 0)
+  // In mode 0 the new file is built beside the destination, which stays as it
+  // is until the run has finished; declared before the new database, so that
+  // the database is closed before a run that ends early removes its file.
+  std::optional<dao_replacement> replacement;
+  if (mode_ == 0) {
+    replacement.emplace(engine, dest_name_);
     engine.set_version(destination_format_ == 0 ? dao_engine::access_97 : dao_engine::access_2000);
-  else
+  } else {
     engine.set_version(engine.get_acc_version(dest_name_));
+  }
   set_oracle_skip_indexes(skip_indexes_);
   std::unique_ptr<udb_database> destination =
-      mode_ == 0 ? engine.create_db(dest_name_)
+      mode_ == 0 ? replacement->create_db()
                  : engine.open_db(dest_name_, dao_engine::mode_opened, std::u16string());
   TK_CHECK(destination != nullptr, "dmw_conv");
 
@@ -158,6 +173,11 @@ void dunmarrow_convertor::convert_all() {
   error_handler::get().clear_object_description();
   table_count_ = 0;
   table_index_ = 0;
+  if (replacement) {
+    // Finished: the new file, closed, takes the destination's place.
+    destination.reset();
+    replacement->put_in_place();
+  }
   // Leaving releases the validator, then the destination (closing the file),
   // then the engine.
 }
@@ -341,4 +361,28 @@ void common_check_dest(const std::u16string& destination) {
   if (!tk_is_path_exist(tk_file_wname(destination).folder()))
     throw tk_exception(
         "Destination path does not exist.\nPlease verify the correct path was given.", 1);
+}
+
+void common_check_replaceable(const std::u16string& destination) {
+  trace(1, u"common_check_replaceable(%s)", destination.c_str());
+  const std::string file = tk_to_ansi(destination);
+  struct stat file_info {};
+  if (::lstat(file.c_str(), &file_info) != 0) {
+    if (errno != ENOENT) throw tk_exception_ex();
+  } else {
+    // What unlink() would answer: the folder must be writable, and a sticky
+    // folder keeps others' files.
+    const std::string folder = tk_to_ansi(tk_file_wname(destination).folder());
+    const std::string folder_path = folder.empty() ? "." : folder;
+    if (::faccessat(AT_FDCWD, folder_path.c_str(), W_OK | X_OK, AT_EACCESS) != 0) throw tk_exception_ex();
+    struct stat folder_info {};
+    if (::stat(folder_path.c_str(), &folder_info) != 0) throw tk_exception_ex();
+    const uid_t user = ::geteuid();
+    if ((folder_info.st_mode & S_ISVTX) != 0 && user != 0 && file_info.st_uid != user && folder_info.st_uid != user)
+      throw tk_exception_ex(EPERM);
+  }
+  // The engine of a run in this process, or one of its own for the check.
+  std::optional<dao_engine> own_engine;
+  dao_engine& engine = dao_engine::instance() ? *dao_engine::instance() : own_engine.emplace(false);
+  dao_check_replaceable(engine, destination);
 }

@@ -106,3 +106,11 @@ class dunmarrow_convertor : public udb_converter,
 // The checks a front end makes on a destination file name before a run; each
 // failure is a level-1 tk_exception with the user's message.
 void common_check_dest(const std::u16string& destination);
+
+// The check of mode 0 (overwrite), which replaces the destination only once
+// the run has finished: an existing destination whose folder forbids removing
+// it is a tk_exception_ex with the system's error; one that another process
+// holds open (or a live run's build file beside it) is DAO's 3045 at level 1.
+// Nothing on disk changes; an engine of this process, if there is one, is
+// left loaded with the destination's version.
+void common_check_replaceable(const std::u16string& destination);

@@ -2,6 +2,7 @@
 
 #include "ORA/ora_db.h"
 #include "TK/tk_excep.h"
+#include "TK/tk_strin.h"
 #include "TK/tk_trace.h"
 #include "UDB/udb_conv.h"
 
@@ -16,6 +17,7 @@ constexpr char16_t kUser[] = u"user";
 void take_if_set(const udb_profile& profile, const char16_t* key, std::u16string& field) {
   std::u16string value = profile.value(names::oracle_settings, key);
   if (!value.empty()) field = value;
+  tk_wipe(value);  // it may be the password
 }
 
 void put_if_set(udb_profile& profile, const char16_t* key, const std::u16string& field) {
@@ -28,6 +30,7 @@ oracle_converter_impl::oracle_converter_impl() { trace(2, "oracle_converter_impl
 oracle_converter_impl::~oracle_converter_impl() {
   trace(2, "oracle_converter_impl::dtor");
   database_.reset();  // before the engine it was opened through
+  tk_wipe(password_);
 }
 
 void oracle_converter_impl::store_oracle_settings(const std::u16string& host,
@@ -49,7 +52,13 @@ udb_database& oracle_converter_impl::connect_oracle_server(const std::u16string&
   // A profile without a host leaves it empty; it means this machine, as an
   // empty host typed by the user does.
   if (host_.empty()) host_ = u"localhost";
-  database_ = engine_.open_db(host_, user_, password_, port_, database_name);
+  try {
+    database_ = engine_.open_db(host_, user_, password_, port_, database_name);
+  } catch (...) {
+    if (forget_password_after_logon_) tk_wipe(password_);
+    throw;
+  }
+  if (forget_password_after_logon_) tk_wipe(password_);
   database_name_ = database_name;
   return *database_;
 }

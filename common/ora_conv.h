@@ -24,6 +24,8 @@ class oracle_converter_impl {
   // Drops the current connection and connects to the database (service)
   // with the stored settings; on success the name is kept. Failures are
   // tk_exceptions (ora_exception from the server) and leave no connection.
+  // With forget_password_after_logon set, the password is wiped after the
+  // logon, whether it succeeded or not.
   udb_database& connect_oracle_server(const std::u16string& database_name);
   // The connected source, or null.
   udb_database* source_database() const { return database_.get(); }
@@ -45,6 +47,10 @@ class oracle_converter_impl {
   const std::u16string& oracle_password() const { return password_; }
   const std::u16string& oracle_database_name() const { return database_name_; }
 
+  // For a front end that never stores its settings nor logs on again: the
+  // password then lives no longer in memory than the logon needs it.
+  void forget_password_after_logon(bool on) { forget_password_after_logon_ = on; }
+
   // The driver hands the skip-indexes setting to the Oracle side before a run.
   void set_oracle_skip_indexes(bool on) { oracle_skip_indexes_ = on; }
   bool oracle_skip_indexes() const { return oracle_skip_indexes_; }
@@ -57,6 +63,7 @@ class oracle_converter_impl {
   std::unique_ptr<udb_database> database_;
   // The converter reads and writes these for its registry form.
   bool oracle_skip_indexes_ = false;
+  bool forget_password_after_logon_ = false;
   std::u16string database_name_;  // service or SID name of the connection
   std::u16string user_;
   std::u16string password_;

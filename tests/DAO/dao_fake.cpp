@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <fstream>
+#include <iterator>
 
 #include "TK/tk_strin.h"
 #include "platform/collate.h"
@@ -15,6 +17,36 @@ std::atomic<int> live{0};
 HRESULT dao_error(LONG number) { return static_cast<HRESULT>(0x800A0000u + static_cast<uint32_t>(number)); }
 
 std::string utf8(const std::u16string& text) { return tk_to_utf8(text); }
+
+// Where a file made by the double names its catalog entry.
+constexpr size_t disk_tag_at = 0x100;
+const std::string disk_tag = "dao_fake:";
+
+std::string disk_bytes(const std::u16string& name) {
+  std::ifstream in(utf8(name), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The entry name the double's file on disk carries; empty for any other file.
+std::u16string entry_named_on_disk(const std::u16string& name) {
+  const std::string bytes = disk_bytes(name);
+  if (bytes.size() < disk_tag_at || bytes.compare(disk_tag_at, disk_tag.size(), disk_tag) != 0) return {};
+  const size_t start = disk_tag_at + disk_tag.size();
+  return tk_from_utf8(bytes.substr(start, bytes.find('\0', start) - start));
+}
+
+bool write_disk_file(const std::u16string& name) {
+  // Relative names live in the catalog only: no test leaves files where it runs.
+  if (name.empty() || name[0] != u'/') return false;
+  std::ofstream out(utf8(name), std::ios::binary);
+  if (!out) return false;
+  std::string header(4096, '\0');
+  header[20] = 1;
+  const std::string tag = disk_tag + utf8(name);
+  header.replace(disk_tag_at, tag.size(), tag);
+  out << header;
+  return bool(out);
+}
 
 HRESULT raise(LONG number, const std::u16string& description) {
   the_world().error_number = number;
@@ -737,20 +769,19 @@ class fake_engine : public object<_DBEngine> {
     the_world().calls.push_back("CreateDatabase(" + utf8(name) + ", " + utf8(locale) + ", " + variant_log(option) +
                                 ")");
     FAKE_ENTER("CreateDatabase");
-    auto& files = the_world().files;
-    if (files.count(name)) return raise(3204, u"Database already exists.");
+    if (the_world().file(name)) return raise(3204, u"Database already exists.");
     auto db = std::make_shared<database>();
-    files[name] = db;
+    the_world().files[name] = db;
+    db->has_disk_file = write_disk_file(name);
     return hand_out("CreateDatabase", new fake_database(db), out);
   }
   HRESULT OpenDatabase(BSTR name, VARIANT options, VARIANT read_only, VARIANT connect, Database** out) override {
     the_world().calls.push_back("OpenDatabase(" + utf8(name) + ", " + variant_log(options) + ", " +
                                 variant_log(read_only) + ", " + variant_log(connect) + ")");
     FAKE_ENTER("OpenDatabase");
-    auto& files = the_world().files;
-    auto it = files.find(name);
-    if (it == files.end()) return raise(3024, u"Could not find file '" + std::u16string(name) + u"'.");
-    return hand_out("OpenDatabase", new fake_database(it->second), out);
+    std::shared_ptr<database> db = the_world().file(name);
+    if (!db) return raise(3024, u"Could not find file '" + std::u16string(name) + u"'.");
+    return hand_out("OpenDatabase", new fake_database(db), out);
   }
 };
 
@@ -819,6 +850,15 @@ table* database::find(const std::u16string& table_name) {
     if (platform::equal_ignore_case(t->name, table_name)) return t.get();
   }
   return nullptr;
+}
+
+std::shared_ptr<database> world::file(const std::u16string& name) const {
+  const std::u16string on_disk = entry_named_on_disk(name);
+  auto it = files.find(on_disk.empty() ? name : on_disk);
+  if (it == files.end()) return nullptr;
+  // The double's own file of that name was renamed away or removed.
+  if (on_disk.empty() && it->second->has_disk_file) return nullptr;
+  return it->second;
 }
 
 database& world::add_file(const std::u16string& name) {

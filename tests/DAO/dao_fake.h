@@ -45,6 +45,7 @@ struct table {
 struct database {
   std::vector<std::shared_ptr<table>> tables;
   bool closed = false;
+  bool has_disk_file = false;  // made by CreateDatabase in a folder that exists
   LONG collating_order = 1033;  // dbSortGeneral
 
   table& add_table(const std::u16string& name, LONG attributes = 0);
@@ -59,6 +60,10 @@ struct planned_failure {
 };
 
 struct world {
+  // The catalog of files by the name each was made under. A file created under
+  // an absolute name in a folder that exists also gets a file on disk (an
+  // Access 2000 header naming its entry), so that rename() and unlink() act on
+  // it as on a real one.
   std::map<std::u16string, std::shared_ptr<database>> files;
   std::vector<std::string> calls;  // "Member(arguments)", UTF-8, in call order
   std::map<std::string, planned_failure> failures;
@@ -72,6 +77,10 @@ struct world {
   std::map<std::u16string, SHORT> stored_types;
 
   database& add_file(const std::u16string& name);
+  // The database a name stands for: the entry named by the file on disk when
+  // that file was made by the double, otherwise the entry of that name; null
+  // when there is none, or when the double's file of that name is gone.
+  std::shared_ptr<database> file(const std::u16string& name) const;
   // The next call of the member fails with DAO's error.
   void fail_next(const std::string& member, LONG number, const std::u16string& description);
   void fail_next(const std::string& member, HRESULT result);

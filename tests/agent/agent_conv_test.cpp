@@ -5,7 +5,9 @@
 #include <csignal>
 #include <sys/resource.h>
 
+#include "DAO/dao_engi.h"
 #include "agent_run.h"
+#include "jet/dao/register.h"
 
 namespace fs = std::filesystem;
 
@@ -33,6 +35,21 @@ class AgentConversion : public ::testing::Test {
                              "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(load.c_str()), 0);
     env = {std::string("DMW_OCI_LIBRARY=") + OCILITE_LIBRARY, "OCILITE_HOME=" + home.string()};
+  }
+  // Table BIG, listed in big.txt: 400 rows of 1500 characters, far more than
+  // the engine holds before writing.
+  void load_big_table() {
+    std::string schema = "CREATE TABLE BIG (ID NUMBER(6) PRIMARY KEY, TEXT VARCHAR2(2000));\n";
+    for (int i = 1; i <= 400; ++i) {
+      std::string text(1500, 'a');
+      for (size_t at = 0; at < text.size(); ++at) text[at] = char('a' + (at * 7 + size_t(i)) % 26);
+      schema += "INSERT INTO BIG VALUES (" + std::to_string(i) + ", '" + text + "');\n";
+    }
+    folder.write("big.sql", schema);
+    const std::string load = std::string("'") + OCILITE_TOOL + "' run '" + (folder / "oracle").string() +
+                             "' DB SCOTT '" + (folder / "big.sql").string() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(load.c_str()), 0);
+    folder.write("big.txt", "BIG\n");
   }
   agent_run run(std::vector<std::string> args) {
     args.insert(args.end(), {"--src=DB", "--oraclu=scott", "--oraclp=tiger"});
@@ -169,18 +186,7 @@ class agent_file_size_limit {
 }  // namespace
 
 TEST_F(AgentConversion, AFullDiskEndsTheRunWithOneErrorAndAFailureExitCode) {
-  // 400 rows of 1500 characters: far more than the engine holds before writing.
-  std::string schema = "CREATE TABLE BIG (ID NUMBER(6) PRIMARY KEY, TEXT VARCHAR2(2000));\n";
-  for (int i = 1; i <= 400; ++i) {
-    std::string text(1500, 'a');
-    for (size_t at = 0; at < text.size(); ++at) text[at] = char('a' + (at * 7 + size_t(i)) % 26);
-    schema += "INSERT INTO BIG VALUES (" + std::to_string(i) + ", '" + text + "');\n";
-  }
-  folder.write("big.sql", schema);
-  const std::string load = std::string("'") + OCILITE_TOOL + "' run '" + (folder / "oracle").string() +
-                           "' DB SCOTT '" + (folder / "big.sql").string() + "' >/dev/null 2>&1";
-  ASSERT_EQ(std::system(load.c_str()), 0);
-  folder.write("big.txt", "BIG\n");
+  load_big_table();
 
   // The definitions alone fit; the rows do not.
   agent_run r = run({"--dest=defs", "--acc_ver=1", "--tab_file=big.txt", "--tab_def"});
@@ -194,7 +200,9 @@ TEST_F(AgentConversion, AFullDiskEndsTheRunWithOneErrorAndAFailureExitCode) {
                    "BIG: Not enough space on disk.\n");
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.exit_code, 255);
-  EXPECT_LE(fs::file_size(folder / "full.mdb"), room);
+  // Nothing of the half-made file is left.
+  EXPECT_FALSE(fs::exists(folder / "full.mdb"));
+  EXPECT_FALSE(fs::exists(folder / ".full.mdb.dmwtmp"));
 }
 
 TEST_F(AgentConversion, FieldsLeftEmptyForATooLargeRecordAreReportedAndTheRunSucceeds) {
@@ -227,4 +235,91 @@ TEST_F(AgentConversion, FieldsLeftEmptyForATooLargeRecordAreReportedAndTheRunSuc
   EXPECT_GT(first_dropped, 1);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.exit_code, 0);
+}
+
+// Mode 0 builds the new file beside the destination and puts it in place only
+// when the run has finished; until then the old file is untouched.
+TEST_F(AgentConversion, ModeZeroReplacesTheDestinationOnlyWhenTheRunHasFinished) {
+  const std::string old_bytes = "the previous conversion";
+  folder.write("out.mdb", old_bytes);
+  agent_run r = run_agent({"--dest=out", "--src=DB", "--acc_ver=1", "--oraclu=scott", "--oraclp=wrong"},
+                          folder.path(), env);
+  EXPECT_EQ(r.exit_code, 255) << r.out << r.err;
+  EXPECT_EQ(read_file(folder / "out.mdb"), old_bytes);
+  EXPECT_FALSE(fs::exists(folder / ".out.mdb.dmwtmp"));
+
+  // A full disk ends the run half-way, in either format.
+  load_big_table();
+  for (const std::string version : {"1", "0"}) {
+    r = run({"--dest=defs" + version, "--acc_ver=" + version, "--tab_file=big.txt", "--tab_def"});
+    ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+    const rlim_t room = rlim_t(fs::file_size(folder / ("defs" + version + ".mdb"))) + 16 * 4096;
+    {
+      agent_file_size_limit limit(room);
+      r = run({"--dest=out", "--acc_ver=" + version, "--tab_file=big.txt", "--logfile=full.log"});
+    }
+    EXPECT_EQ(r.out, "Converting database DB(1 tables)\nConverting table BIG(400 records)\nError:\n"
+                     "BIG: Not enough space on disk.\n") << "--acc_ver=" << version;
+    EXPECT_EQ(r.exit_code, 255);
+    EXPECT_EQ(read_file(folder / "out.mdb"), old_bytes) << "--acc_ver=" << version;
+    EXPECT_FALSE(fs::exists(folder / ".out.mdb.dmwtmp"));
+    // The user's file name is the one the trace gives, never the build file's.
+    const std::string trace = read_file(folder / "full.log");
+    EXPECT_NE(trace.find("Creating MS Access database '" + (folder / "out.mdb").string() + "'"), std::string::npos)
+        << trace;
+    EXPECT_EQ(trace.find("dmwtmp'"), std::string::npos) << trace;
+  }
+
+  // A finished run replaces it, records refused on the way or not.
+  r = run({"--dest=out", "--acc_ver=1"});
+  EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+  const std::string written = read_file(folder / "out.mdb");
+  ASSERT_GT(written.size(), 4096u);
+  EXPECT_EQ(written[0x14], 1);
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder.path()))
+    EXPECT_EQ(entry.path().string().find("dmwtmp"), std::string::npos) << entry.path();
+}
+
+TEST_F(AgentConversion, BuildFileOfARunThatDiedIsRemovedAndTheRunSucceeds) {
+  folder.write("out.mdb", "old");
+  // Left by a run killed half-way: no database at all, or one nobody holds.
+  folder.write(".out.mdb.dmwtmp", "half a file");
+  agent_run r = run({"--dest=out", "--acc_ver=1"});
+  EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+  EXPECT_FALSE(fs::exists(folder / ".out.mdb.dmwtmp"));
+  const std::string first = read_file(folder / "out.mdb");
+  EXPECT_EQ(first[0x14], 1);
+
+  fs::copy_file(folder / "out.mdb", folder / ".out.mdb.dmwtmp");
+  r = run({"--dest=out", "--acc_ver=0"});
+  EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+  EXPECT_FALSE(fs::exists(folder / ".out.mdb.dmwtmp"));
+  EXPECT_EQ(read_file(folder / "out.mdb")[0x14], 0) << "the new Access 97 file is in place";
+}
+
+TEST_F(AgentConversion, ModeZeroLeavesADestinationAnotherProcessHoldsAsItIs) {
+  jet_register_dao_engine();
+  ASSERT_EQ(run({"--dest=out", "--acc_ver=1"}).exit_code, 0);
+  const std::string before = read_file(folder / "out.mdb");
+  const std::string in_use = "Error:\nCould not use '" + (folder / "out.mdb").string() + "'; file already in use.\n";
+  dao_engine engine(false);
+  engine.set_version(dao_engine::access_2000);
+  {
+    // This test process is the other user of the file.
+    std::unique_ptr<udb_database> held = engine.open_db((folder / "out.mdb").u16string(), dao_engine::mode_opened, u"");
+    agent_run r = run({"--dest=out", "--acc_ver=1"});
+    EXPECT_EQ(r.out, in_use);
+    EXPECT_EQ(r.exit_code, 255);
+    EXPECT_EQ(read_file(folder / "out.mdb"), before);
+    EXPECT_FALSE(fs::exists(folder / ".out.mdb.dmwtmp"));
+  }
+  {
+    // A second mode-0 run finds the first one's build file in use and leaves it.
+    std::unique_ptr<udb_database> first_run = engine.create_db((folder / ".out.mdb.dmwtmp").u16string());
+    agent_run r = run({"--dest=out", "--acc_ver=1"});
+    EXPECT_EQ(r.out, in_use);
+    EXPECT_EQ(r.exit_code, 255);
+    EXPECT_EQ(read_file(folder / "out.mdb"), before);
+    EXPECT_TRUE(fs::exists(folder / ".out.mdb.dmwtmp"));
+  }
 }

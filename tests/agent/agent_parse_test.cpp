@@ -6,6 +6,8 @@
 
 #include <optional>
 
+#include "DAO/dao_engi.h"
+#include "DAO/dao_excp.h"
 #include "TK/tk_excep.h"
 #include "TK/tk_trace.h"
 #include "agent/agt_cmdl.h"
@@ -15,6 +17,7 @@
 #include "common/dmw_conv.h"
 #include "common/err_hand.h"
 #include "common/err_text.h"
+#include "jet/dao/register.h"
 
 namespace fs = std::filesystem;
 
@@ -173,15 +176,17 @@ TEST_F(AgentParse, TableNamesFileReplacesTheTableList) {
   EXPECT_EQ(converter->selected_tables(), (std::vector<std::u16string>{u"B", u"A "}));
 }
 
-TEST_F(AgentParse, CheckDestRemovesAnExistingFileInModeZeroOnly) {
+TEST_F(AgentParse, CheckDestLeavesAnExistingFileInEveryMode) {
   folder.write("out.mdb", "old");
-  converter->set_mode(1);
-  check_dest(here("out.mdb"));
-  EXPECT_TRUE(fs::exists(folder / "out.mdb"));
-  converter->set_mode(0);
-  check_dest(here("out.mdb"));
-  EXPECT_FALSE(fs::exists(folder / "out.mdb"));
-  check_dest(here("out.mdb"));  // nothing to remove
+  folder.write("empty.mdb", "");
+  for (int mode : {1, 0}) {
+    converter->set_mode(mode);
+    check_dest(here("out.mdb"));
+    check_dest(here("empty.mdb"));
+    EXPECT_EQ(read_file(folder / "out.mdb"), "old") << "mode " << mode;
+    EXPECT_TRUE(fs::exists(folder / "empty.mdb")) << "mode " << mode;
+  }
+  check_dest(here("absent.mdb"));  // nothing to replace
 
   try {
     check_dest(here("missing/out.mdb"));
@@ -190,6 +195,42 @@ TEST_F(AgentParse, CheckDestRemovesAnExistingFileInModeZeroOnly) {
     EXPECT_EQ(e.level(), 1);
     EXPECT_EQ(e.text(), "Destination path does not exist.\nPlease verify the correct path was given.");
   }
+}
+
+TEST_F(AgentParse, CheckDestInModeZeroRefusesADatabaseSomeoneHoldsOpen) {
+  jet_register_dao_engine();
+  const std::u16string path = here("out.mdb");
+  const std::string in_use = "Could not use '" + (folder / "out.mdb").string() + "'; file already in use.";
+  auto expect_in_use = [&] {
+    try {
+      check_dest(path);
+      ADD_FAILURE() << "a file in use passed";
+    } catch (const dao_exception& e) {
+      EXPECT_EQ(e.number(), 3045);
+      EXPECT_EQ(e.level(), 1) << "the run must not start";
+      EXPECT_EQ(e.text(), in_use);
+    }
+  };
+  converter->set_mode(0);
+  {
+    dao_engine engine(false);
+    engine.set_version(dao_engine::access_2000);
+    engine.create_db(path).reset();
+    const std::string before = read_file(folder / "out.mdb");
+    {
+      std::unique_ptr<udb_database> reader = engine.open_db(path, dao_engine::mode_opened, u"");
+      expect_in_use();
+      converter->set_mode(1);  // merging modes share the file as the engine lets them
+      check_dest(path);
+      converter->set_mode(0);
+    }
+    EXPECT_EQ(read_file(folder / "out.mdb"), before);
+    // A live mode-0 run on the same destination holds its build file.
+    std::unique_ptr<udb_database> other_run = engine.create_db(here(".out.mdb.dmwtmp"));
+    expect_in_use();
+    EXPECT_TRUE(fs::exists(folder / ".out.mdb.dmwtmp"));
+  }
+  check_dest(path);  // released: the same file may now be replaced
 }
 
 TEST_F(AgentParse, CheckDestReportsAFileThatCannotBeRemoved) {

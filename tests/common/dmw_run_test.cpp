@@ -14,6 +14,7 @@
 
 #include "../DAO/dao_fake.h"
 #include "DAO/dao_engi.h"
+#include "DAO/dao_repl.h"
 #include "ORA/ora_excp.h"
 #include "TK/tk_strin.h"
 #include "TK/tk_trace.h"
@@ -230,7 +231,13 @@ class DriverTest : public ::testing::Test {
     std::ofstream(folder_ / "out.mdb", std::ios::binary) << header;
     return dao_fake::the_world().add_file(dest_);
   }
-  dao_fake::database& written() { return *dao_fake::the_world().files.at(dest_); }
+  // The database at the destination; when the run put none there, the one it
+  // built beside it (its file removed when the run ended early).
+  dao_fake::database& written() {
+    dao_fake::world& world = dao_fake::the_world();
+    if (auto at_destination = world.file(dest_)) return *at_destination;
+    return *world.files.at(dao_build_name(dest_));
+  }
   dao_fake::table& written_table(const std::u16string& name) {
     dao_fake::table* t = written().find(name);
     if (!t) throw std::logic_error("no table " + tk_to_utf8(name));
@@ -745,4 +752,69 @@ TEST_F(DriverTest, StandardExceptionEndsTheRunWithItsTextOnStandardError) {
   EXPECT_TRUE(c.is_finished());
   EXPECT_FALSE(c.failed_before_converting());
   trace_position("ERROR:\nout of memory");
+}
+
+TEST_F(DriverTest, ModeZeroPutsTheNewFileInPlaceOnlyWhenTheRunHasFinished) {
+  const std::u16string build = dao_build_name(dest_);
+  existing_file().add_table(u"OLD");
+  const std::string old_bytes = read_all(folder_ / "out.mdb");
+  wizard_dialogs dialogs;
+  handler_.set_front_end(&dialogs);
+  test_converter& c = make(dmw_front_end::wizard);
+  c.source().add_table(u"A", id_note_table(2));
+  c.selected_tables() = {u"A"};
+  // Ends by an error, a user's cancel, a standard exception: the old file stays as it was.
+  const std::function<void(size_t)> endings[] = {
+      [](size_t) { throw tk_exception("The Oracle session was lost.", 1); },
+      [](size_t) { throw tk_final_exception(); },
+      [](size_t) { throw std::runtime_error("out of memory"); }};
+  for (const auto& ending : endings) {
+    c.source().table(u"A").on_fetch = ending;
+    run();
+    EXPECT_EQ(read_all(folder_ / "out.mdb"), old_bytes);
+    EXPECT_EQ(written_names(), std::vector<std::u16string>{u"OLD"});
+    EXPECT_FALSE(fs::exists(tk_to_utf8(build)));
+  }
+  // The report of a refused record still lets the run finish.
+  c.source().table(u"A").on_fetch = [](size_t position) {
+    if (position == 0) dao_fake::the_world().fail_next("Update", 3022, u"duplicate");
+  };
+  dao_fake::the_world().calls.clear();
+  run();
+  EXPECT_EQ(written_names(), std::vector<std::u16string>{u"A"});
+  EXPECT_EQ(written_table(u"A").rows.size(), 1u);
+  EXPECT_TRUE(written().closed);
+  EXPECT_FALSE(fs::exists(tk_to_utf8(build)));
+  // The old file was held while the new one took its place, after the new one was closed.
+  const auto& calls = dao_fake::the_world().calls;
+  const auto hold = std::find(calls.begin(), calls.end(), "OpenDatabase(" + tk_to_utf8(dest_) + ", vt11:1, vt11:0, vt8:)");
+  EXPECT_NE(hold, calls.end());
+  EXPECT_LT(std::find(calls.begin(), calls.end(), "Database.Close"), hold);
+  // The user is told of the file they named.
+  EXPECT_NE(trace_text().find("Creating MS Access database '" + tk_to_utf8(dest_) + "'"), std::string::npos);
+}
+
+TEST_F(DriverTest, ModeZeroLeavesAFileHeldByAnotherUserAndRemovesOnlyADeadRunsBuildFile) {
+  const std::u16string build = dao_build_name(dest_);
+  wizard_dialogs dialogs;
+  handler_.set_front_end(&dialogs);
+  test_converter& c = make(dmw_front_end::wizard);
+  c.source().add_table(u"A", id_note_table(1));
+  c.selected_tables() = {u"A"};
+  // Left by a run that died: not a database, so nobody's.
+  std::ofstream(tk_to_utf8(build), std::ios::binary) << "half a file";
+  run();
+  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_EQ(written_names(), std::vector<std::u16string>{u"A"});
+  EXPECT_FALSE(fs::exists(tk_to_utf8(build)));
+
+  // Someone holds the destination when the run would replace it.
+  existing_file().add_table(u"OLD");
+  const std::string old_bytes = read_all(folder_ / "out.mdb");
+  dao_fake::the_world().fail_next("OpenDatabase", 3045, u"Could not use '" + dest_ + u"'; file already in use.");
+  run();
+  EXPECT_EQ(dialogs.shown, std::vector<std::string>{"Could not use '" + tk_to_utf8(dest_) + "'; file already in use."});
+  EXPECT_EQ(read_all(folder_ / "out.mdb"), old_bytes);
+  EXPECT_FALSE(fs::exists(tk_to_utf8(build)));
+  EXPECT_TRUE(c.is_finished());
 }

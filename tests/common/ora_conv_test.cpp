@@ -10,6 +10,7 @@
 #include "TK/tk_excep.h"
 #include "TK/tk_trace.h"
 #include "UDB/udb_conv.h"
+#include "common/dmw_conv.h"
 #include "common/ora_conv.h"
 #include "ORA/ora_excp.h"
 #include "tests/ORA/ora_home.h"
@@ -169,4 +170,31 @@ TEST_F(OracleConnection, QueryChecksAnswerWithoutThrowingAndKeepTheConnection) {
   EXPECT_FALSE(oracle.test_oracle_query(u"SELECT * FROM NO_SUCH_TABLE"));
   EXPECT_EQ(oracle.source_database(), &db);
   EXPECT_EQ(oracle.oracle_engine().get_records_cnt(u"EMP"), 1);
+}
+
+TEST_F(OracleConnection, AFrontEndThatLogsOnOnceKeepsThePasswordNoLongerThanTheLogon) {
+  // Kept by default: the wizard stores it and may log on again.
+  oracle.connect_oracle_server(u"DB");
+  EXPECT_EQ(oracle.oracle_password(), u"tiger");
+
+  oracle.forget_password_after_logon(true);
+  udb_database& db = oracle.connect_oracle_server(u"DB");
+  EXPECT_EQ(oracle.oracle_password(), u"");
+  EXPECT_TRUE(oracle.test_oracle_query(u"SELECT ID FROM EMP"));  // the session lives on
+  EXPECT_EQ(oracle.source_database(), &db);
+
+  oracle.store_oracle_settings(u"localhost", u"scott", u"lion", u"1521");
+  EXPECT_THROW(oracle.connect_oracle_server(u"DB"), ora_exception);
+  EXPECT_EQ(oracle.oracle_password(), u"") << "a failed logon forgets it too";
+}
+
+TEST(OracleConnectionFromProfile, TheAgentsConverterForgetsThePasswordOnceLoggedOn) {
+  ora_test_home home;
+  home.create_user("DB", "SCOTT", "tiger");
+  home.make_current();
+  dunmarrow_convertor agent(dmw_front_end::agent);
+  agent.store_oracle_settings(u"", u"scott", u"tiger", u"1521");
+  agent.connect_oracle_server(u"DB");
+  EXPECT_EQ(agent.oracle_password(), u"");
+  EXPECT_NE(agent.source_database(), nullptr);
 }
