@@ -48,12 +48,8 @@ class parser {
     return false;
   }
   bool name(std::string& out, oracle_error& error) {
-    if (i_ < t_.size() && is_name(t_[i_])) {
+    if (i_ < t_.size() && is_name(t_[i_])) {  // the tokenizer has refused names too long
       out = t_[i_++].text;
-      if (out.size() > 30) {
-        error = make_error(972);
-        return false;
-      }
       return true;
     }
     if (i_ >= t_.size()) error = make_error(936);

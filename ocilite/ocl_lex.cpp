@@ -112,6 +112,10 @@ bool tokenize(std::string_view sql, std::vector<token>& tokens, oracle_error& er
       t.text = sym;
       i += sym.size();
     }
+    if ((t.kind == token_kind::word || t.kind == token_kind::quoted) && t.text.size() > max_identifier_bytes) {
+      error = make_error(972);
+      return false;
+    }
     t.end = i;
     tokens.push_back(std::move(t));
   }

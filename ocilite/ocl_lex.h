@@ -26,7 +26,7 @@ struct token {
 };
 
 // False with ORA-01756 (or ORA-00911) in error on an unterminated literal or
-// a character Oracle does not accept.
+// a character Oracle does not accept, ORA-00972 on a name beyond 128 bytes.
 bool tokenize(std::string_view sql, std::vector<token>& tokens, oracle_error& error,
               int first_line = 1);
 
@@ -34,6 +34,9 @@ bool tokenize(std::string_view sql, std::vector<token>& tokens, oracle_error& er
 inline const std::string& object_name(const token& t) { return t.text; }
 
 bool is_name(const token& t);
+
+// The longest identifier, in bytes, as Oracle 12.2 and later allow.
+constexpr size_t max_identifier_bytes = 128;
 
 // The identifier written so SQLite finds it whatever its case or spelling.
 std::string sqlite_name(const std::string& oracle_name);
