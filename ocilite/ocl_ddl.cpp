@@ -149,7 +149,7 @@ std::vector<std::pair<std::string, otype>> table_columns(session& s, const std::
     for (int i = 0; i < sqlite3_column_count(st); ++i) {
       otype type;
       parse_declared(sqlite3_column_decltype(st, i), type);
-      out.emplace_back(sqlite3_column_name(st, i), type);
+      out.emplace_back(oracle_name(sqlite3_column_name(st, i)), type);
     }
   }
   sqlite3_finalize(st);
@@ -632,7 +632,8 @@ bool create_view(session& s, parser& p, bool replace, bool parse_only, oracle_er
   bool described = false;
   {
     cursor probe;  // closed before the schema changes again
-    described = probe.prepare(s, "SELECT * FROM " + sqlite_name(view), error) && probe.execute(error);
+    // Oracle's SQL, so the name is quoted as Oracle quotes it (it holds no '"').
+    described = probe.prepare(s, "SELECT * FROM \"" + view + "\"", error) && probe.execute(error);
     if (described) view_columns = probe.columns();
   }
   oracle_error ignored;

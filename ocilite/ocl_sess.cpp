@@ -90,6 +90,9 @@ std::unique_ptr<session> open_file(const std::string& path, const std::string& u
   if (sqlite3_open_v2(path.c_str(), &s->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
     return nullptr;
   sqlite3_busy_timeout(s->db, 5000);
+  // A quoted name that names nothing is an error in Oracle; SQLite would take
+  // it for a string.
+  sqlite3_db_config(s->db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_stmt* probe = nullptr;
   if (sqlite3_prepare_v2(s->db, "SELECT PASSWORD, LOCKED FROM \"OCILITE$ACCOUNT\"", -1, &probe,
                          nullptr) != SQLITE_OK) {
