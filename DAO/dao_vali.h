@@ -1,8 +1,8 @@
 #pragma once
-// Names acceptable to Access: no grave accent, exclamation mark, square
-// brackets or full stop, no leading or trailing space, not empty; no length
-// limit and no reserved words. One variant per kind of name, each seeded with
-// the names already taken.
+// Names acceptable to Access: at most 64 characters, no control character,
+// grave accent, exclamation mark, square brackets or full stop, no leading or
+// trailing space, not empty; no reserved words. One variant per kind of name,
+// each seeded with the names already taken.
 #include <string>
 #include <vector>
 

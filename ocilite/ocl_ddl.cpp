@@ -48,12 +48,8 @@ class parser {
     return false;
   }
   bool name(std::string& out, oracle_error& error) {
-    if (i_ < t_.size() && is_name(t_[i_])) {
+    if (i_ < t_.size() && is_name(t_[i_])) {  // the tokenizer has refused names too long
       out = t_[i_++].text;
-      if (out.size() > 30) {
-        error = make_error(972);
-        return false;
-      }
       return true;
     }
     if (i_ >= t_.size()) error = make_error(936);
@@ -153,7 +149,7 @@ std::vector<std::pair<std::string, otype>> table_columns(session& s, const std::
     for (int i = 0; i < sqlite3_column_count(st); ++i) {
       otype type;
       parse_declared(sqlite3_column_decltype(st, i), type);
-      out.emplace_back(sqlite3_column_name(st, i), type);
+      out.emplace_back(oracle_name(sqlite3_column_name(st, i)), type);
     }
   }
   sqlite3_finalize(st);
@@ -636,7 +632,8 @@ bool create_view(session& s, parser& p, bool replace, bool parse_only, oracle_er
   bool described = false;
   {
     cursor probe;  // closed before the schema changes again
-    described = probe.prepare(s, "SELECT * FROM " + sqlite_name(view), error) && probe.execute(error);
+    // Oracle's SQL, so the name is quoted as Oracle quotes it (it holds no '"').
+    described = probe.prepare(s, "SELECT * FROM \"" + view + "\"", error) && probe.execute(error);
     if (described) view_columns = probe.columns();
   }
   oracle_error ignored;

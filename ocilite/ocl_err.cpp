@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <map>
 
+#include "ocilite/ocl_lex.h"
+
 namespace ocl {
 
 namespace {
@@ -113,7 +115,7 @@ oracle_error error_from_sqlite(const std::string& message, const std::string& us
   if (starts_with(message, "no such table: ") || starts_with(message, "no such view: "))
     return make_error(942);
   if (starts_with(message, "no such column: ")) {
-    std::string name = after("no such column: ");
+    std::string name = oracle_name(after("no such column: "));
     auto dot = name.rfind('.');
     if (dot != std::string::npos) name = name.substr(0, dot) + "\".\"" + name.substr(dot + 1);
     return make_error(904, "\"" + name + "\"");
@@ -125,8 +127,8 @@ oracle_error error_from_sqlite(const std::string& message, const std::string& us
   if (starts_with(message, "NOT NULL constraint failed: ")) {
     std::string target = after("NOT NULL constraint failed: ");
     auto dot = target.find('.');
-    std::string where = "\"" + user + "\".\"" + target.substr(0, dot) + "\".\"" +
-                        (dot == std::string::npos ? std::string() : target.substr(dot + 1)) + "\"";
+    std::string where = "\"" + user + "\".\"" + oracle_name(target.substr(0, dot)) + "\".\"" +
+                        (dot == std::string::npos ? std::string() : oracle_name(target.substr(dot + 1))) + "\"";
     return make_error(1400, where);
   }
   if (starts_with(message, "table ") && message.find("already exists") != std::string::npos)

@@ -22,13 +22,27 @@ std::string expression_name(const char* sqlite_name) {
   return name;
 }
 
-std::string column_list(const std::string& failed_columns) {
-  // "T.A, T.B" → "A,B"
+// SQLite's list of the columns a key failed on, "T.A, T.B", as "A,B" in
+// Oracle's names. The table's own name may hold ". " or ", ", so it is cut
+// off where it is known.
+std::string column_list(const std::string& failed_columns, const std::string& table) {
+  const std::string prefix = sqlite_identifier(table) + ".";
+  if (failed_columns.rfind(prefix, 0) == 0) {
+    std::string out;
+    size_t at = prefix.size();
+    for (;;) {
+      size_t next = failed_columns.find(", " + prefix, at);
+      out += oracle_name(failed_columns.substr(at, next == std::string::npos ? next : next - at));
+      if (next == std::string::npos) return out;
+      out += ',';
+      at = next + 2 + prefix.size();
+    }
+  }
   std::string out, part;
   auto flush = [&] {
     auto dot = part.rfind('.');
     if (!out.empty()) out += ',';
-    out += dot == std::string::npos ? part : part.substr(dot + 1);
+    out += oracle_name(dot == std::string::npos ? part : part.substr(dot + 1));
     part.clear();
   };
   for (char c : failed_columns) {
@@ -37,39 +51,6 @@ std::string column_list(const std::string& failed_columns) {
   }
   if (!part.empty()) flush();
   return out;
-}
-
-// SQLite finds names whatever their case; Oracle matches a quoted name
-// exactly. A quoted name that matches a table, view or column only in
-// another case is an error, as Oracle reports it.
-bool check_quoted_names(session& s, const std::vector<token>& tokens, oracle_error& error) {
-  for (size_t i = 0; i < tokens.size(); ++i) {
-    const token& t = tokens[i];
-    if (t.kind != token_kind::quoted) continue;
-    sqlite3_stmt* st = nullptr;
-    const char* sql =
-        "SELECT max(NAME = ?1), max(IS_TABLE) FROM (SELECT TABLE_NAME AS NAME, 1 AS IS_TABLE FROM"
-        " \"OCILITE$TABLES\" UNION ALL SELECT VIEW_NAME, 1 FROM \"OCILITE$VIEWS\" UNION ALL"
-        " SELECT COLUMN_NAME, 0 FROM \"OCILITE$COLUMNS\" UNION ALL SELECT name, 1 FROM"
-        " sqlite_temp_master) WHERE NAME = ?1 COLLATE NOCASE";
-    int exact = 1, is_table = 0;
-    if (sqlite3_prepare_v2(s.db, sql, -1, &st, nullptr) == SQLITE_OK) {
-      sqlite3_bind_text(st, 1, t.text.c_str(), -1, SQLITE_TRANSIENT);
-      if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL) {
-        exact = sqlite3_column_int(st, 0);
-        is_table = sqlite3_column_int(st, 1);
-      }
-    }
-    sqlite3_finalize(st);
-    if (exact) continue;
-    bool alias = false;  // the same quoted name defined elsewhere in the statement
-    for (size_t k = 0; k < tokens.size(); ++k)
-      if (k != i && tokens[k].kind == token_kind::quoted && tokens[k].text == t.text) alias = true;
-    if (alias) continue;
-    error = is_table ? make_error(942) : make_error(904, "\"" + t.text + "\"");
-    return false;
-  }
-  return true;
 }
 
 // INSERT ... VALUES (..., DEFAULT, ...): SQLite has no DEFAULT in a values
@@ -150,8 +131,8 @@ oracle_error cursor::map_error(const char* message) const {
       text.rfind("PRIMARY KEY constraint failed: ", 0) == 0) {
     // Name the Oracle constraint (or unique index) over the same columns.
     std::string failed = text.substr(text.find(": ") + 2);
-    std::string table = failed.substr(0, failed.find('.'));
-    std::string wanted = column_list(failed), name = "?";
+    std::string table = target_table();
+    std::string wanted = column_list(failed, table), name = "?";
     sqlite3_stmt* st = nullptr;
     const char* sql =
         "SELECT INDEX_NAME, group_concat(COLUMN_NAME, ',') FROM (SELECT INDEX_NAME, COLUMN_NAME"
@@ -168,7 +149,7 @@ oracle_error cursor::map_error(const char* message) const {
     return make_error(1, session_->user + "." + name);
   }
   if (text.rfind("CHECK constraint failed: ", 0) == 0) {
-    std::string name = text.substr(25);
+    std::string name = oracle_name(text.substr(25));
     auto column_of = [&](const char* prefix) {
       return name.rfind(prefix, 0) == 0 ? name.substr(std::strlen(prefix)) : std::string();
     };
@@ -178,6 +159,13 @@ oracle_error cursor::map_error(const char* message) const {
     if (!column_of("OCILITE$PRECISION$").empty()) return make_error(1438);
     if (!column_of("OCILITE$NUMBER$").empty()) return make_error(1722);
     return make_error(2290, session_->user + "." + name);
+  }
+  if (text.rfind("NOT NULL constraint failed: ", 0) == 0) {
+    const std::string table = target_table();
+    const std::string prefix = "NOT NULL constraint failed: " + sqlite_identifier(table) + ".";
+    if (text.rfind(prefix, 0) == 0)
+      return make_error(1400, "\"" + session_->user + "\".\"" + table + "\".\"" +
+                                  oracle_name(text.substr(prefix.size())) + "\"");
   }
   if (text.rfind("FOREIGN KEY constraint failed", 0) == 0) {
     // SQLite does not say which key; name the table's own foreign key when it
@@ -253,7 +241,6 @@ bool cursor::prepare(session& s, const std::string& oracle_sql, oracle_error& er
   }
   std::string translated;
   if (!translate(sql_, tokens_, 0, tokens_.size(), translated, error)) return false;
-  if (!check_quoted_names(s, tokens_, error)) return false;
   const char* tail = nullptr;
   if (sqlite3_prepare_v2(s.db, translated.c_str(), (int)translated.size(), &stmt_, &tail) !=
       SQLITE_OK) {
@@ -326,12 +313,13 @@ void cursor::describe() {
           sqlite3_table_column_metadata(session_->db, database, table, origin, nullptr, nullptr,
                                         &not_null, nullptr, nullptr) == SQLITE_OK)
         column.nullable = !not_null;
-      column.name = alias ? alias : "";
+      column.name = oracle_name(alias ? alias : "");
       // SQLite names an unaliased column as written; Oracle gives the stored name.
-      if (origin && alias && strcasecmp(origin, alias) == 0) column.name = origin;
+      if (origin && alias && strcasecmp(origin, alias) == 0) column.name = oracle_name(origin);
     } else {
       column.type = type_of_value(row_pending_ ? sqlite3_column_type(stmt_, i) : SQLITE_TEXT);
-      column.name = origin ? std::string(alias ? alias : "") : expression_name(alias);
+      const char* given = alias ? alias : "";
+      column.name = origin || is_sqlite_name(given) ? oracle_name(given) : expression_name(given);
     }
     columns_.push_back(std::move(column));
   }

@@ -15,13 +15,45 @@ bool word_char(unsigned char c) {
 
 bool is_name(const token& t) { return t.kind == token_kind::word || t.kind == token_kind::quoted; }
 
-std::string sqlite_name(const std::string& oracle_name) {
+std::string sqlite_identifier(const std::string& name) {
+  std::string identifier;
+  for (char c : name) {
+    if (c == '~' || (c >= 'a' && c <= 'z')) identifier += '~';
+    identifier += c;
+  }
+  return identifier;
+}
+
+std::string sqlite_name(const std::string& name) {
   std::string quoted = "\"";
-  for (char c : oracle_name) {
+  for (char c : sqlite_identifier(name)) {
     if (c == '"') quoted += '"';
     quoted += c;
   }
   return quoted + "\"";
+}
+
+std::string oracle_name(std::string_view identifier) {
+  std::string name;
+  for (size_t i = 0; i < identifier.size(); ++i) {
+    if (identifier[i] == '~' && i + 1 < identifier.size()) ++i;
+    name += identifier[i];
+  }
+  return name;
+}
+
+bool is_sqlite_name(std::string_view identifier) {
+  for (size_t i = 0; i < identifier.size(); ++i) {
+    char c = identifier[i];
+    if (c == '~') {
+      if (i + 1 == identifier.size()) return false;
+      char next = identifier[++i];
+      if (next != '~' && !(next >= 'a' && next <= 'z')) return false;
+    } else if (c >= 'a' && c <= 'z') {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool tokenize(std::string_view sql, std::vector<token>& tokens, oracle_error& error,
@@ -74,6 +106,7 @@ bool tokenize(std::string_view sql, std::vector<token>& tokens, oracle_error& er
       }
       t.kind = token_kind::quoted;
       t.text = std::string(sql.substr(i + 1, close - i - 1));
+      for (char ch : t.text) line += ch == '\n';
       i = close + 1;
     } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit((unsigned char)sql[i + 1]))) {
       size_t j = i;
@@ -111,6 +144,10 @@ bool tokenize(std::string_view sql, std::vector<token>& tokens, oracle_error& er
       }
       t.text = sym;
       i += sym.size();
+    }
+    if ((t.kind == token_kind::word || t.kind == token_kind::quoted) && t.text.size() > max_identifier_bytes) {
+      error = make_error(972);
+      return false;
     }
     t.end = i;
     tokens.push_back(std::move(t));

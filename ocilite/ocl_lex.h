@@ -26,7 +26,7 @@ struct token {
 };
 
 // False with ORA-01756 (or ORA-00911) in error on an unterminated literal or
-// a character Oracle does not accept.
+// a character Oracle does not accept, ORA-00972 on a name beyond 128 bytes.
 bool tokenize(std::string_view sql, std::vector<token>& tokens, oracle_error& error,
               int first_line = 1);
 
@@ -35,7 +35,21 @@ inline const std::string& object_name(const token& t) { return t.text; }
 
 bool is_name(const token& t);
 
-// The identifier written so SQLite finds it whatever its case or spelling.
-std::string sqlite_name(const std::string& oracle_name);
+// The longest identifier, in bytes, as Oracle 12.2 and later allow.
+constexpr size_t max_identifier_bytes = 128;
+
+// The identifier written for SQLite, quoted. SQLite matches names without
+// regard to ASCII case, Oracle exactly, so each lower-case ASCII letter is
+// written after a '~' and a '~' is doubled: "Mixed" is M~i~x~e~d and no
+// longer meets MIXED. A name without lower case or '~' (every unquoted
+// one) is stored as it is written, as schema files made before have it.
+std::string sqlite_name(const std::string& name);
+// The same without the quotes, as SQLite names it in its messages.
+std::string sqlite_identifier(const std::string& name);
+// The Oracle name of an identifier SQLite reports (a column, a constraint).
+std::string oracle_name(std::string_view identifier);
+// Whether SQLite's name for a column is one that sqlite_name wrote (rather
+// than the text of an expression SQLite named the column by).
+bool is_sqlite_name(std::string_view identifier);
 
 }  // namespace ocl
