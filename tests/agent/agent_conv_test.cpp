@@ -323,3 +323,40 @@ TEST_F(AgentConversion, ModeZeroLeavesADestinationAnotherProcessHoldsAsItIs) {
     EXPECT_TRUE(fs::exists(folder / ".out.mdb.dmwtmp"));
   }
 }
+
+// Modes 1 to 3 write into the existing file: a full disk undoes the whole
+// run, and a file someone else has open is not written at all.
+TEST_F(AgentConversion, ModesThatWriteIntoTheFileLeaveItAsItWasWhenTheDiskIsFullOrItIsInUse) {
+  load_big_table();
+  folder.write("small.txt", "T\n");
+  ASSERT_EQ(run({"--dest=out", "--acc_ver=1", "--tab_file=small.txt"}).exit_code, 0);
+  const std::string before = read_file(folder / "out.mdb");
+  const rlim_t room = rlim_t(before.size()) + 16 * 4096;
+  for (const std::string mode : {"1", "3"}) {
+    agent_run r;
+    {
+      agent_file_size_limit limit(room);
+      r = run({"--dest=out", "--acc_ver=1", "--mode=" + mode, "--tab_file=big.txt"});
+    }
+    EXPECT_EQ(r.exit_code, 255) << "--mode=" << mode << r.out << r.err;
+    EXPECT_NE(r.out.find("BIG: Not enough space on disk.\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(read_file(folder / "out.mdb") == before) << "--mode=" << mode;
+    EXPECT_FALSE(fs::exists(folder / "out.mdb-journal"));
+  }
+
+  jet_register_dao_engine();
+  dao_engine engine(false);
+  engine.set_version(dao_engine::access_2000);
+  const std::string in_use = "Could not use '" + (folder / "out.mdb").string() + "'; file already in use.";
+  for (uint32_t how : {dao_engine::mode_opened, dao_engine::mode_read_only}) {
+    // This test process is the other user: a writer, or a reader who must
+    // never see pages half-written.
+    std::unique_ptr<udb_database> held = engine.open_db((folder / "out.mdb").u16string(), how, u"");
+    for (const std::string mode : {"1", "2", "3"}) {
+      agent_run r = run({"--dest=out", "--acc_ver=1", "--mode=" + mode});
+      EXPECT_NE(r.out.find(in_use), std::string::npos) << "--mode=" << mode << ": " << r.out;
+      EXPECT_EQ(r.exit_code, 255);
+      EXPECT_TRUE(read_file(folder / "out.mdb") == before);
+    }
+  }
+}
