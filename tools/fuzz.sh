@@ -6,6 +6,9 @@
 # Environment: DMW_FUZZ_BUILD_DIR (default build-fuzz), DMW_FUZZ_OUT (default
 # fuzz-out: the growing corpora, crashes/<target>/ and the logs), DMW_JOBS.
 # Exits 1 when any target found a crash; its inputs are under crashes/<target>/.
+# A crash is made small with `build-fuzz/tests/fuzz/fuzz_<target> -minimize_crash=1
+# -max_total_time=60 CRASH`, and the small input, once the fault is fixed, goes
+# to tests/fuzz/regressions/<target>/, which the suite's fuzz tests replay first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
