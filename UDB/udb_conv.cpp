@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "TK/tk_excep.h"
 #include "TK/tk_strin.h"
@@ -31,15 +32,26 @@ bool read_file(const std::string& path, std::string& text) {
   file_descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat st{};
   if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  // Room for the whole file at once: a buffer that grows leaves copies of
+  // what it held (a password, perhaps) in memory it gives back.
+  text.reserve(static_cast<size_t>(st.st_size) + 1);
   char buf[8192];
   for (;;) {
     ssize_t n = ::read(file.fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
+    if (n <= 0) {
+      ::explicit_bzero(buf, sizeof buf);
+      return n == 0;
+    }
     text.append(buf, static_cast<size_t>(n));
   }
 }
+
+// Wipes a text that may hold a password when it goes out of scope.
+struct wiped_on_exit {
+  std::string& text;
+  ~wiped_on_exit() { tk_wipe(text); }
+};
 
 bool write_all(int fd, const std::string& text) {
   size_t done = 0;
@@ -77,6 +89,11 @@ udb_profile::udb_profile() {
   sections_[names::generic_settings];
 }
 
+udb_profile::~udb_profile() {
+  for (auto& [name, entries] : sections_)
+    for (auto& [key, value] : entries) tk_wipe(value);
+}
+
 void udb_profile::set_value(const std::u16string& section_name, const std::u16string& key,
                             const std::u16string& value) {
   sections_[section_name].emplace(key, value);  // a key already present keeps its value
@@ -107,6 +124,7 @@ const udb_profile::section* udb_profile::find_section(const std::u16string& sect
 bool udb_profile::load(const std::u16string& path) {
   trace(2, u"udb_profile::load(%s)", path.c_str());
   std::string text;
+  const wiped_on_exit wipe_text{text};
   if (!read_file(tk_to_ansi(path), text)) return false;
 
   udb_profile parsed;
@@ -117,7 +135,13 @@ bool udb_profile::load(const std::u16string& path) {
     if (end == std::string::npos) end = text.size();
     size_t line_end = (end > begin && text[end - 1] == '\r') ? end - 1 : end;
     TK_CHECK(line_end - begin < kLongestLine, "udb_conv");
-    std::u16string line = tk_trim(tk_from_utf8(std::string_view(text).substr(begin, line_end - begin)));
+    std::u16string decoded = tk_from_utf8(std::string_view(text).substr(begin, line_end - begin));
+    std::u16string line = tk_trim(decoded);
+    tk_wipe(decoded);
+    const struct wiped_line {
+      std::u16string& text;
+      ~wiped_line() { tk_wipe(text); }
+    } wipe_line{line};
     begin = end + 1;
 
     if (line.empty()) continue;

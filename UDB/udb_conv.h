@@ -42,6 +42,10 @@ class udb_profile {
   using section = std::map<std::u16string, std::u16string>;
 
   udb_profile();
+  // Values may be passwords: their memory is wiped before it is released.
+  ~udb_profile();
+  udb_profile(const udb_profile&) = default;
+  udb_profile& operator=(const udb_profile&) = default;
 
   // Replaces the contents with the file's; on false the profile is unchanged
   // (the file cannot be opened, or a key line comes before any section).
