@@ -44,7 +44,7 @@ bool gui_finish_page::page_init() {
   wizard_shell& shell = wizard_shell::get();
   shell.enable_button(wizard_shell::button::cancel, false);
   shell.enable_button(wizard_shell::button::help, false);
-  const std::vector<std::string>& list = shell.error_list();
+  const std::vector<std::string> list = shell.errors();
   if (!list.empty()) {
     trace(2, "Display errors");
     text_->setText(error_text_);

@@ -1,6 +1,7 @@
 #include "GUI2/wiz_shel.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -12,10 +13,14 @@
 #include <QResizeEvent>
 #include <QStyle>
 
+#include <QThread>
+
+#include "GUI2/dlg_err.h"
 #include "GUI2/wiz_help.h"
 #include "GUI2/wiz_imgs.h"
 #include "GUI2/wiz_page.h"
 #include "TK/tk_excep.h"
+#include "TK/tk_strin.h"
 #include "TK/tk_trace.h"
 
 namespace {
@@ -53,6 +58,9 @@ wizard_shell::wizard_shell(const QString& title, int icon, int watermark, int he
   const QSize logo = wizard_image_size(header_);
   setPixmap(QWizard::LogoPixmap, wizard_image(header_, logo));
 
+  if (error_handler* handler = error_handler::instance()) handler->set_front_end(this);
+  init_conversion::set_front_end(this);
+
   timer_.setTimerType(Qt::CoarseTimer);
   connect(&timer_, &QTimer::timeout, this, [this] {
     if (active_) active_->on_timer(timer_id);
@@ -62,6 +70,75 @@ wizard_shell::wizard_shell(const QString& title, int icon, int watermark, int he
 wizard_shell::~wizard_shell() {
   trace(2, "wizard_shell::dtor");
   stop_timer();
+  // The pages go first, while the shell they use is whole: the progress page
+  // stops and waits for a run that still goes on.
+  for (wizard_page* page : pages_) {
+    removePage(page->template_id());
+    delete page;
+  }
+  pages_.clear();
+  active_ = nullptr;
+  init_conversion::set_front_end(nullptr);
+  if (error_handler* handler = error_handler::instance()) handler->set_front_end(nullptr);
+}
+
+namespace {
+// Runs `call` on the object's thread and waits for it.
+template <class Call>
+void on_ui_thread(QObject* object, Call call) {
+  if (QThread::currentThread() == object->thread()) call();
+  else QMetaObject::invokeMethod(object, call, Qt::BlockingQueuedConnection);
+}
+}  // namespace
+
+std::vector<std::string> wizard_shell::errors() const {
+  std::lock_guard lock(errors_mutex_);
+  return error_list_;
+}
+
+void wizard_shell::add_error(const std::string& message) {
+  std::lock_guard lock(errors_mutex_);
+  if (error_list_.size() < max_errors) error_list_.push_back(message);
+}
+
+void wizard_shell::clear_errors() {
+  std::lock_guard lock(errors_mutex_);
+  error_list_.clear();
+}
+
+size_t wizard_shell::error_line_count() const {
+  std::lock_guard lock(errors_mutex_);
+  return error_list_.size();
+}
+
+void wizard_shell::append_error_line(const std::u16string& line) { add_error(tk_to_ansi(line)); }
+
+void wizard_shell::show_internal_error(const std::string& text) {
+  on_ui_thread(this, [&] { dlg_error_ex(text, QApplication::activeWindow()).exec(); });
+}
+
+void wizard_shell::show_error(const std::string& message) {
+  if (stopping_) return;
+  on_ui_thread(this, [&] { error(QString::fromLocal8Bit(message)); });
+}
+
+error_front_end::answer wizard_shell::ask_continue(const std::string& message) {
+  if (stopping_) return {false, false};
+  answer result{false, false};
+  on_ui_thread(this, [&] {
+    dlg_error_continue dialog(tk_from_ansi(message), QApplication::activeWindow());
+    result.abort = dialog.exec() == dlg_error_continue::abort_run;
+    result.do_not_show = dialog.do_not_show();
+  });
+  return result;
+}
+
+void wizard_shell::start_progress_timer(int period_ms) {
+  // Posted: a QTimer starts only on its own thread. A run that ends before
+  // the post is served still gets its first tick, which sees it finished.
+  QMetaObject::invokeMethod(this, [this, period_ms] {
+    if (!timer_.isActive()) start_timer(period_ms);
+  }, Qt::QueuedConnection);
 }
 
 QString wizard_shell::default_help_folder() {

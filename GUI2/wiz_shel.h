@@ -13,12 +13,22 @@
 #include <string>
 #include <vector>
 
+#include <mutex>
+
 #include "TK/tk_singl.h"
+#include "common/err_hand.h"
+#include "common/init_conv.h"
 
 class wizard_page;
 class help_viewer;
 
-class wizard_shell : public QWizard, public tk_singleton<wizard_shell> {
+// The shell is also the error handler's and the run's front end. Their calls
+// come from the conversion worker; windows are made only on the user-interface
+// thread, the worker waiting for the answer.
+class wizard_shell : public QWizard,
+                     public tk_singleton<wizard_shell>,
+                     public error_front_end,
+                     public conversion_front_end {
   Q_OBJECT
  public:
   static constexpr int timer_id = 0x10000;
@@ -72,8 +82,25 @@ class wizard_shell : public QWizard, public tk_singleton<wizard_shell> {
   // Called by the pages on activation: caption, icon and centring, once.
   void first_time_setup();
 
-  // The errors of the current run, for the finish page.
-  std::vector<std::string>& error_list() { return error_list_; }
+  // The errors of the current run, for the finish page: at most max_errors,
+  // later ones dropped.
+  std::vector<std::string> errors() const;
+  void add_error(const std::string& message);
+  void clear_errors();
+
+  // While set, the run's errors are recorded but no window is shown: the
+  // user has asked the run to stop and is waiting for it.
+  void set_stopping(bool stopping) { stopping_ = stopping; }
+
+  // error_front_end
+  bool is_up() const override { return true; }
+  size_t error_line_count() const override;
+  void append_error_line(const std::u16string& line) override;
+  void show_internal_error(const std::string& text) override;
+  void show_error(const std::string& message) override;
+  answer ask_continue(const std::string& message) override;
+  // conversion_front_end: the timer starts on the user-interface thread.
+  void start_progress_timer(int period_ms) override;
 
   // Switches to a page (the finish page after a run) as the sheet's own
   // move; an unknown template id is an internal error.
@@ -112,5 +139,7 @@ class wizard_shell : public QWizard, public tk_singleton<wizard_shell> {
   wizard_page* active_ = nullptr;
   QString help_folder_;
   std::unique_ptr<help_viewer> viewer_;
-  std::vector<std::string> error_list_;
+  mutable std::mutex errors_mutex_;
+  std::vector<std::string> error_list_;  // guarded: the worker appends
+  std::atomic<bool> stopping_{false};
 };

@@ -1,5 +1,6 @@
 #include "wizard/wiz_pags.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
@@ -17,6 +18,18 @@ QLabel* text_line(const QString& text, QWidget* parent) {
 }
 
 const char profile_extension[] = "dmw";
+
+// The converter's run on the worker; the thread's stop request becomes the
+// converter's, which the run polls between records.
+class conversion_runnable : public tk_runnable {
+ public:
+  void run(std::stop_token stop) override {
+    dunmarrow_convertor& converter = dunmarrow_convertor::get();
+    converter.clear_stop();
+    std::stop_callback on_stop(stop, [&converter] { converter.request_stop(); });
+    converter();
+  }
+};
 }  // namespace
 
 QString wizard_title() { return QString::asprintf("Dunmarrow %d.%d %s", 2, 5, ""); }
@@ -88,7 +101,8 @@ uint32_t progress_position(uint32_t tables, uint32_t table_index, uint32_t recor
 
 progress_page::progress_page()
     : wizard_page(page_template, wizard_page_kind::interior, 0),
-      bar_(new QProgressBar(this)), object_(new QLabel(this)) {
+      bar_(new QProgressBar(this)), object_(new QLabel(this)),
+      worker_([] { return new conversion_runnable; }, true) {
   trace(1, "progress_page::ctor");
   setTitle(QStringLiteral("Step 4 of 4"));
   setSubTitle(QStringLiteral("Database conversion is in progress"));
@@ -106,10 +120,47 @@ progress_page::progress_page()
   layout->addStretch();
 }
 
+progress_page::~progress_page() { stop_run(); }
+
 bool progress_page::page_init() {
   trace(2, "progress_page::page_init");
   bar_->setValue(0);
+  object_->clear();
+  dunmarrow_convertor* converter = dunmarrow_convertor::instance();
+  if (!converter || !converter->source_database()) return true;
+  wizard_shell& shell = wizard_shell::get();
+  shell.set_wizard_buttons(false, false, false);
+  shell.clear_errors();
+  converter->set_finished(false);
+  worker_.start();
   return true;
+}
+
+bool progress_page::on_cancel() {
+  if (!wizard_page::on_cancel()) return false;
+  stop_run();
+  return true;
+}
+
+void progress_page::stop_run() {
+  if (!worker_.has_thread()) return;
+  trace(2, "progress_page::stop_run");
+  wizard_shell& shell = wizard_shell::get();
+  shell.set_stopping(true);
+  dunmarrow_convertor::get().request_stop();
+  while (worker_.is_running()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  reap_worker();
+  shell.stop_timer();
+  shell.set_stopping(false);
+}
+
+void progress_page::reap_worker() {
+  try {
+    worker_.join();
+  } catch (const std::exception& error) {
+    // The run reports its own failures; anything else is only traced.
+    trace(3, "ERROR:\n%s", error.what());
+  }
 }
 
 void progress_page::on_timer(int /*timer_id*/) {
@@ -122,6 +173,7 @@ void progress_page::on_timer(int /*timer_id*/) {
   wizard_shell& shell = wizard_shell::get();
   if (converter->is_finished()) {
     shell.stop_timer();
+    reap_worker();
     shell.jump_to(gui_finish_page::page_template);
   }
   const std::u16string name = converter->table_name();

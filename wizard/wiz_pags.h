@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "GUI2/wiz_page.h"
+#include "TK/tk_threa.h"
 
 class QLabel;
 class QProgressBar;
@@ -49,20 +50,34 @@ class sel_tables_page : public wizard_page {
 uint32_t progress_position(uint32_t tables, uint32_t table_index, uint32_t records,
                            uint32_t record_index);
 
+// Runs the converter on a worker thread and shows its progress on the
+// shell's timer; the finish page follows when the run has ended. Cancel asks
+// as every page does, then stops the run and waits for it.
 class progress_page : public wizard_page {
   Q_OBJECT
  public:
   static constexpr int page_template = 106;
   progress_page();
+  ~progress_page() override;
+  // Starts the run; without a converter connected to its source there is
+  // nothing to run and the page only shows itself.
   bool page_init() override;
   void on_timer(int timer_id) override;
+  bool on_cancel() override;
 
+  bool run_going() const { return worker_.has_thread(); }
   QProgressBar* bar() const { return bar_; }
   QLabel* object_line() const { return object_; }
 
  private:
+  // Asks the run to stop and waits for it, serving the windows the worker
+  // may be waiting for meanwhile.
+  void stop_run();
+  void reap_worker();
+
   QProgressBar* bar_;
   QLabel* object_;
+  tk_thread worker_;
 };
 
 // The six pages in sheet order, added to the shell.

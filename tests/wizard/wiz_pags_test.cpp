@@ -29,7 +29,8 @@ TEST(FinishPage, SuccessTextWhenTheRunHadNoErrors) {
 
 TEST(FinishPage, ErrorsListedOnOneLineEachWithAnEmptyLineAfter) {
   auto shell = product_shell();
-  shell->error_list() = {"EMP: Invalid user name or password.", "DEPT, record #3: bad\nvalue"};
+  shell->add_error("EMP: Invalid user name or password.");
+  shell->add_error("DEPT, record #3: bad\nvalue");
   shell->start();
   shell->jump_to(gui_finish_page::page_template);
   auto* finish = static_cast<gui_finish_page*>(shell->active_page());

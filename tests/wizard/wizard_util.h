@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -55,6 +56,47 @@ class box_answerer {
   QElapsedTimer clock_;
   box_seen seen_;
 };
+
+// Hands the next modal window to `answer` (a dialog of the error handler,
+// say) and counts how many it answered.
+class dialog_answerer {
+ public:
+  explicit dialog_answerer(std::function<void(QWidget*)> answer, bool every = false)
+      : answer_(std::move(answer)), every_(every) {
+    clock_.start();
+    QTimer::singleShot(0, [this] { poll(); });
+  }
+  ~dialog_answerer() { stopped_ = true; }
+  int answered() const { return answered_; }
+
+ private:
+  void poll() {
+    if (stopped_) return;
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      ++answered_;
+      answer_(modal);
+      if (!every_) return;
+    }
+    if (clock_.elapsed() < 30000) QTimer::singleShot(5, [this] { poll(); });
+  }
+
+  std::function<void(QWidget*)> answer_;
+  bool every_;
+  bool stopped_ = false;
+  int answered_ = 0;
+  QElapsedTimer clock_;
+};
+
+// Serves events until `done` holds or `ms` have passed; answers whether it held.
+inline bool wait_until(const std::function<bool()>& done, int ms = 30000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > ms) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
 
 inline std::unique_ptr<wizard_shell> product_shell() {
   auto shell = std::make_unique<wizard_shell>(wizard_title(), wizard_shell::icon_id,
