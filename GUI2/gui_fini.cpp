@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "GUI2/wiz_fdlg.h"
 #include "GUI2/wiz_shel.h"
+#include "common/dmw_conv.h"
 #include "TK/tk_trace.h"
 
 gui_finish_page::gui_finish_page(const QString& profile_extension, const QString& success_text,
@@ -32,6 +34,7 @@ gui_finish_page::gui_finish_page(const QString& profile_extension, const QString
   layout->addWidget(text_);
   layout->addWidget(errors_, 1);
   layout->addStretch();
+  connect(save_, &QPushButton::clicked, this, &gui_finish_page::save_settings);
   auto* row = new QHBoxLayout;
   row->addWidget(save_);
   row->addStretch();
@@ -79,4 +82,14 @@ void gui_finish_page::on_eb_focus() {
   errors_->setTextCursor(cursor);
   errors_->ensureCursorVisible();
   wizard_shell::get().sheet_button(wizard_shell::button::finish)->setFocus();
+}
+
+void gui_finish_page::save_settings() {
+  trace(2, "gui_finish_page::save_settings");
+  const QString filter = QStringLiteral("Profile Files (.%1) (*.%1);;All Files (*.*) (*)").arg(extension_);
+  const QString path =
+      save_file_dialog(this, filter, QStringLiteral("Select Profile File"), QString(), extension_);
+  if (path.isEmpty()) return;
+  if (dunmarrow_convertor* converter = dunmarrow_convertor::instance())
+    converter->store_profile_file(path.toStdU16String());
 }

@@ -22,6 +22,9 @@ class gui_finish_page : public wizard_page {
   QLabel* text_label() const { return text_; }
   QPlainTextEdit* error_box() const { return errors_; }
   QPushButton* save_button() const { return save_; }
+  // Save Settings: the settings as a profile file the user names; whether
+  // the file could be written is not reported.
+  void save_settings();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

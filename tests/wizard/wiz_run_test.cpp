@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <set>
 #include <sys/wait.h>
@@ -123,6 +125,34 @@ TEST_F(WizardRun, ConvertsOnTheWorkerAndEndsOnTheSuccessText) {
   EXPECT_EQ(jet_check(), 0);
   shell_->press_finish();
   EXPECT_EQ(shell_->result(), QDialog::Accepted);
+}
+
+TEST_F(WizardRun, SavedSettingsRunUnchangedInTheAgent) {
+  prepare(rows_script("EMP", 5) + rows_script("DEPT", 3) + rows_script("BONUS", 2), {u"DEPT", u"EMP"});
+  converter_->set_source_name(u"DB");
+  run_to_finish();
+  const fs::path profile = folder_ / "saved";
+  dialog_answerer answer([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Select Profile File");
+    dialog->selectFile(QString::fromStdString(profile.string()));
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  finish().save_button()->click();
+  ASSERT_TRUE(fs::exists(profile.string() + ".dmw"));
+  fs::remove(dest());
+  const std::string command = std::string(DMWAGENT) + " '--profile=" + profile.string() + ".dmw' > '" +
+                              (folder_ / "agent.out").string() + "' 2>&1";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  std::ifstream out(folder_ / "agent.out");
+  const std::string said((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+  EXPECT_NE(said.find("Converting table DEPT(3 records)"), std::string::npos) << said;
+  EXPECT_NE(said.find("Converting table EMP(5 records)"), std::string::npos) << said;
+  EXPECT_EQ(said.find("BONUS"), std::string::npos) << said;
+  EXPECT_EQ(jet_check(), 0);
 }
 
 TEST_F(WizardRun, RecordErrorsAskOnceThenAreListedUpToTwenty) {
