@@ -26,6 +26,8 @@ QHBoxLayout* message_row(QDialog* dialog, const QString& text) {
   auto* message = new QLabel(text, dialog);
   message->setObjectName(QStringLiteral("1320"));
   message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Short messages still leave the buttons room to stand apart.
+  message->setMinimumWidth(340);
   auto* row = new QHBoxLayout;
   row->addWidget(icon);
   row->addSpacing(12);
