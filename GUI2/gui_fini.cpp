@@ -70,7 +70,8 @@ bool gui_finish_page::page_init() {
 bool gui_finish_page::eventFilter(QObject* watched, QEvent* event) {
   if (watched == errors_ && event->type() == QEvent::FocusIn && !focused_once_) {
     focused_once_ = true;
-    on_eb_focus();
+    // Moved once the list's own focus change is over.
+    QMetaObject::invokeMethod(this, [this] { on_eb_focus(); }, Qt::QueuedConnection);
   }
   return wizard_page::eventFilter(watched, event);
 }

@@ -42,6 +42,24 @@ TEST(FinishPage, ErrorsListedOnOneLineEachWithAnEmptyLineAfter) {
             "EMP: Invalid user name or password.\n\nDEPT, record #3: bad value\n\n");
 }
 
+TEST(FinishPage, FirstFocusOnTheListGoesOnToFinishLaterFocusStays) {
+  auto shell = product_shell();
+  shell->add_error("EMP: bad");
+  shell->show();
+  shell->start();
+  shell->activateWindow();
+  ASSERT_TRUE(wait_until([&] { return shell->isActiveWindow(); }, 2000));
+  shell->jump_to(gui_finish_page::page_template);
+  auto* finish = static_cast<gui_finish_page*>(shell->active_page());
+  QAbstractButton* finish_button = shell->sheet_button(wizard_shell::button::finish);
+  finish->error_box()->setFocus();
+  EXPECT_TRUE(wait_until([&] { return finish_button->hasFocus(); }, 2000))
+      << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none");
+  finish->error_box()->setFocus();
+  QApplication::processEvents();
+  EXPECT_TRUE(finish->error_box()->hasFocus());
+}
+
 TEST(WizardImages, OurImagesRenderAtTheAskedSize) {
   for (int id : {501, 311, 312}) {
     const QSize natural = wizard_image_size(id);
