@@ -14,6 +14,8 @@
 #include <QStyle>
 
 #include <QThread>
+#include <cstdio>
+#include <cstdlib>
 
 #include "GUI2/dlg_err.h"
 #include "GUI2/wiz_help.h"
@@ -115,6 +117,11 @@ void wizard_shell::append_error_line(const std::u16string& line) { add_error(tk_
 
 void wizard_shell::show_internal_error(const std::string& text) {
   on_ui_thread(this, [&] { dlg_error_ex(text, QApplication::activeWindow()).exec(); });
+  // The process ends here with -1, as the handler would end it: exit() from
+  // the worker would run the static destructors under the running
+  // user-interface thread. Trace lines are never buffered; the streams are.
+  std::fflush(nullptr);
+  std::_Exit(-1);
 }
 
 void wizard_shell::show_error(const std::string& message) {

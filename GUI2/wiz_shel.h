@@ -96,7 +96,8 @@ class wizard_shell : public QWizard,
   bool is_up() const override { return true; }
   size_t error_line_count() const override;
   void append_error_line(const std::u16string& line) override;
-  void show_internal_error(const std::string& text) override;
+  // Shows dlg_error_ex, then ends the process with exit code -1.
+  [[noreturn]] void show_internal_error(const std::string& text) override;
   void show_error(const std::string& message) override;
   answer ask_continue(const std::string& message) override;
   // conversion_front_end: the timer starts on the user-interface thread.

@@ -10,6 +10,9 @@
 
 #include "GUI2/dlg_err.h"
 #include "GUI2/wiz_fdlg.h"
+#include "TK/tk_excep.h"
+#include "common/err_hand.h"
+#include "common/err_text.h"
 #include "wizard_util.h"
 
 namespace {
@@ -101,6 +104,28 @@ TEST(ErrorDialogs, QuestionsFromTheWorkerAreAskedOnTheUserInterfaceThread) {
   quiet.join();
   EXPECT_FALSE(got.abort);
   EXPECT_EQ(answer.answered(), 1);
+}
+
+TEST(ErrorDialogsDeathTest, InternalErrorOnTheWorkerShowsTheBoxThenEndsWithMinusOne) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        error_handler handler(dmw_oracle_error_text_count, dmw_oracle_error_texts);
+        auto shell = product_shell();
+        shell->start();
+        bool shown = false;
+        dialog_answerer answer([&](QWidget* modal) {
+          auto* box = qobject_cast<dlg_error_ex*>(modal);
+          if (!box) std::_Exit(3);
+          shown = true;
+          box->ok_button()->click();
+        });
+        std::thread worker([] { error_handler::get().handle(tk_mail_assertion("dmw_conv", 7), false); });
+        wait_until([] { return false; }, 20000);
+        worker.detach();
+        std::_Exit(shown ? 4 : 5);  // not reached: the box ends the process
+      },
+      ::testing::ExitedWithCode(255), "");
 }
 
 TEST(ErrorDialogs, ErrorListKeepsTheFirstTwenty) {
