@@ -198,6 +198,23 @@ TEST_F(WizardRun, AbortEndsTheRunAndTheFinishPageListsWhatCameBefore) {
   EXPECT_EQ(jet_check(), 0);
 }
 
+TEST_F(WizardRun, ADestinationThatCannotBeCreatedIsAskedAboutAndListed) {
+  prepare(rows_script("EMP", 3), {u"EMP"});
+  converter_->set_dest_name((folder_ / "missing" / "out.mdb").u16string());
+  QString asked;
+  dialog_answerer answer([&](QWidget* modal) {
+    auto* dialog = qobject_cast<dlg_error_continue*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    asked = dialog->findChild<QLabel*>("1320")->text();
+    dialog->continue_button()->click();
+  });
+  run_to_finish();
+  EXPECT_EQ(answer.answered(), 1);
+  EXPECT_TRUE(asked.contains("missing/out.mdb")) << asked.toStdString();
+  EXPECT_EQ(finish().error_box()->toPlainText(), asked + "\n\n");
+  EXPECT_FALSE(fs::exists(folder_ / "missing"));
+}
+
 TEST_F(WizardRun, CancelStopsALongRunSoonAndLeavesACheckedFile) {
   prepare(rows_script("BIG", 20000), {u"BIG"});
   converter_->set_mode(0);

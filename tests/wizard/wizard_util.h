@@ -24,7 +24,7 @@ struct box_seen {
 };
 
 // Answers the next message box that opens with `answer` (its default button
-// when NoButton). Gives up after two seconds so that a missing box fails the
+// when NoButton). Gives up after thirty seconds so that a missing box fails the
 // test rather than hanging it.
 class box_answerer {
  public:
@@ -38,7 +38,7 @@ class box_answerer {
   void poll() {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box) {
-      if (clock_.elapsed() < 2000) QTimer::singleShot(5, [this] { poll(); });
+      if (clock_.elapsed() < 30000) QTimer::singleShot(5, [this] { poll(); });
       return;
     }
     seen_.shown = true;
