@@ -166,10 +166,12 @@ void dunmarrow_convertor::convert_all() {
 
   entries_begun_ = true;
   for (const auto& [name, select_text] : selected_objects_) {
+    if (stop_requested_) break;
     convert_entry(*source, *destination, validator, name, select_text);
     ++table_index_;
   }
 
+  if (stop_requested_) trace(3, "Conversion stopped at the user's request");
   error_handler::get().clear_object_description();
   table_count_ = 0;
   table_index_ = 0;
@@ -244,7 +246,7 @@ void dunmarrow_convertor::convert_entry(udb_database& source, udb_database& dest
 void dunmarrow_convertor::copy_records(udb_recordset& from, udb_recordset& to,
                                        const std::u16string& name) {
   from.rewind();
-  while (!from.is_eof()) {
+  while (!from.is_eof() && !stop_requested_) {
     trace(1, "Converting %d record", static_cast<int>(record_index_));
     try {
       udb_record* record = from.get_item();

@@ -3,6 +3,7 @@
 // setting, owns the Oracle connection through its Oracle part, and carries out
 // a run. The wizard's converter keeps its last settings in the registry; the
 // agent's never touches the registry and starts without a destination format.
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,15 @@ class dunmarrow_convertor : public udb_converter,
   // The run. Its outcome is in the error handler's state and the trace.
   void operator()() override;
   bool test_query(const std::u16string& select_text) override;
+
+  // Asks the run going on to end after the record it is copying, from any
+  // thread: the tables and records finished so far are kept and the run ends
+  // as if it had reached its last entry (mode 0 puts its new file in place).
+  // A wizard cancelling its run uses this; a thread ended by force would
+  // leave the file half written and its lock held.
+  void request_stop() { stop_requested_ = true; }
+  void clear_stop() { stop_requested_ = false; }
+  bool stop_requested() const { return stop_requested_; }
 
   // The table names of the connected source; no connection is an internal
   // error naming dmw_conv.
@@ -101,6 +111,7 @@ class dunmarrow_convertor : public udb_converter,
   bool failed_before_converting_ = false;
   bool entries_begun_ = false;
   bool profile_held_password_ = false;
+  std::atomic<bool> stop_requested_{false};  // polled between records and entries
 };
 
 // The checks a front end makes on a destination file name before a run; each

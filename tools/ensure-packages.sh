@@ -2,14 +2,15 @@
 # Installs the Debian packages Dunmarrow needs when they are missing (as root,
 # with apt-get), or names them and fails (as another user).
 # usage: tools/ensure-packages.sh CALLER demo|test
-#   demo: building a release tree and looking at its Access files (mdbtools)
+#   demo: building a release tree (the wizard needs Qt 6) and looking at its
+#         Access files (mdbtools)
 #   test: also GoogleTest, Node.js and npm, and the npm readers of tools/readers
 set -euo pipefail
 caller=${1:?caller}
 purpose=${2:?demo or test}
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config libsqlite3-dev sqlite3 mdbtools)
+packages=(cmake g++ make pkg-config libsqlite3-dev sqlite3 mdbtools qt6-base-dev qt6-svg-dev)
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev libgmock-dev)
 fi

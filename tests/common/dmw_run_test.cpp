@@ -686,6 +686,38 @@ TEST_F(DriverTest, AbortOnARecordEndsTheRunQuietly) {
   EXPECT_EQ(written_table(u"U").rows.size(), 1u);
 }
 
+TEST_F(DriverTest, StopRequestEndsTheRunAfterTheCurrentRecordAndKeepsWhatWasWritten) {
+  existing_file().add_table(u"OLD");
+  test_converter& c = make(dmw_front_end::wizard);
+  source_table t = id_note_table(4);
+  t.on_fetch = [&c](size_t position) {
+    if (position == 2) c.request_stop();  // as the user's thread would, mid-record
+  };
+  c.source().add_table(u"T", std::move(t));
+  c.source().add_table(u"U", id_note_table(1));
+  c.selected_tables() = {u"T", u"U"};
+  run();
+  // Mode 0: the new file, with the records copied so far, took the old one's place.
+  EXPECT_EQ(written_names(), std::vector<std::u16string>{u"T"});
+  EXPECT_EQ(written_table(u"T").rows.size(), 3u);
+  EXPECT_TRUE(written().closed);
+  EXPECT_TRUE(c.is_finished());
+  EXPECT_FALSE(c.failed_before_converting());
+  EXPECT_LT(trace_position("Conversion stopped at the user's request"), trace_position("Conversion ended on "));
+  EXPECT_FALSE(fs::exists(tk_to_utf8(dao_build_name(dest_))));
+
+  // A request made before the run converts nothing; clearing it lets the next run go.
+  c.source().table(u"T").on_fetch = nullptr;
+  dao_fake::the_world().files.clear();
+  run();
+  EXPECT_TRUE(written_names().empty());
+  c.clear_stop();
+  dao_fake::the_world().files.clear();
+  run();
+  EXPECT_EQ(written_table(u"T").rows.size(), 4u);
+  EXPECT_EQ(written_table(u"U").rows.size(), 1u);
+}
+
 TEST_F(DriverTest, AFullOrFailingDiskEndsTheRunWithOneReportAfterTheFileIsClosed) {
   struct refusal {
     LONG number;

@@ -1,0 +1,102 @@
+// Renders each page of the sheet and each of its dialogs, at fixed sizes, to
+// FOLDER/NN-name.png, for looking at them without a desktop.
+// usage: dmwwiz_screens FOLDER [HELP_FOLDER]
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QProgressBar>
+#include <cstdio>
+
+#include "GUI2/dlg_err.h"
+#include "GUI2/gui_fini.h"
+#include "GUI2/wiz_help.h"
+#include "GUI2/wiz_page.h"
+#include "GUI2/wiz_shel.h"
+#include "TK/tk_trace.h"
+#include "common/err_hand.h"
+#include "common/err_text.h"
+#include "wizard/wiz_pags.h"
+
+namespace {
+int written = 0;
+
+bool save(QApplication& application, QWidget& widget, const QDir& folder, const char* name) {
+  application.processEvents();
+  const QString file = folder.filePath(QString::asprintf("%02d-%s.png", ++written, name));
+  if (!widget.grab().save(file)) {
+    std::fprintf(stderr, "dmwwiz_screens: cannot write %s\n", file.toLocal8Bit().constData());
+    return false;
+  }
+  std::printf("%s\n", file.toLocal8Bit().constData());
+  return true;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: dmwwiz_screens FOLDER [HELP_FOLDER]\n");
+    return 2;
+  }
+  const QDir folder(QString::fromLocal8Bit(argv[1]));
+  tk_trace log("", false, 3, false);
+  error_handler handler(dmw_oracle_error_text_count, dmw_oracle_error_texts);
+  wizard_shell shell(wizard_title(), wizard_shell::icon_id, wizard_shell::watermark_id,
+                     wizard_shell::header_id);
+  if (argc > 2) shell.set_help_folder(QString::fromLocal8Bit(argv[2]));
+  add_wizard_pages(shell);
+  shell.resize(640, 480);
+  shell.start();
+  shell.show();
+  const char* names[] = {"welcome", "connection", "settings", "tables", "progress", "finish"};
+  int n = 0;
+  for (wizard_page* page : shell.pages()) {
+    shell.jump_to(page->template_id());
+    if (!save(application, shell, folder, names[n++])) return 1;
+  }
+
+  // The progress page part-way through a run (the worked example: 37).
+  auto* progress = static_cast<progress_page*>(shell.page_by_template(progress_page::page_template));
+  shell.jump_to(progress_page::page_template);
+  shell.set_wizard_buttons(false, false, false);
+  progress->bar()->setValue(static_cast<int>(progress_position(4, 1, 1000, 500)));
+  progress->object_line()->setText(QStringLiteral("Processing table 'EMPLOYEES'"));
+  if (!save(application, shell, folder, "progress-running")) return 1;
+
+  // The finish page after a run with errors.
+  shell.add_error("EMP, record #3: Duplicate field values being used for an unique index were found. "
+                  "See 'Troubleshooting' article of the product documentation for solution.");
+  shell.add_error("DEPT: ORA-00942: table or view does not exist");
+  shell.add_error("BONUS, record #12: Field 'COMM' left empty: the record is too large.");
+  shell.jump_to(gui_finish_page::page_template);
+  if (!save(application, shell, folder, "finish-errors")) return 1;
+
+  QMessageBox question(QMessageBox::Question, wizard_title() + " Question",
+                       QStringLiteral("Are you sure you want to exit the wizard?"),
+                       QMessageBox::Yes | QMessageBox::No, &shell);
+  question.setDefaultButton(QMessageBox::No);
+  question.show();
+  if (!save(application, question, folder, "cancel-question")) return 1;
+  question.hide();
+
+  dlg_error_continue ask(u"EMP, record #3: Duplicate field values being used for an unique index were found.\n"
+                         u"See 'Troubleshooting' article of the product documentation\nfor solution.",
+                         &shell);
+  ask.show();
+  if (!save(application, ask, folder, "error-continue")) return 1;
+  ask.hide();
+
+  dlg_error_ex internal("Internal error: \ncode=646d775f636f6e765c313432", &shell);
+  internal.show();
+  if (!save(application, internal, folder, "error-internal")) return 1;
+  internal.hide();
+
+  shell.jump_to(oracle_settings_page::page_template);
+  shell.display_help(1001);
+  if (help_viewer* viewer = shell.viewer()) {
+    if (!save(application, *viewer, folder, "help")) return 1;
+  }
+  return 0;
+}
