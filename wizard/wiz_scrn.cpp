@@ -61,6 +61,9 @@ int main(int argc, char** argv) {
   auto* progress = static_cast<progress_page*>(shell.page_by_template(progress_page::page_template));
   shell.jump_to(progress_page::page_template);
   shell.set_wizard_buttons(false, false, false);
+  // As during a run: the finish page shown last turned these two off.
+  shell.enable_button(wizard_shell::button::cancel, true);
+  shell.enable_button(wizard_shell::button::help, true);
   progress->bar()->setValue(static_cast<int>(progress_position(4, 1, 1000, 500)));
   progress->object_line()->setText(QStringLiteral("Processing table 'EMPLOYEES'"));
   if (!save(application, shell, folder, "progress-running")) return 1;
