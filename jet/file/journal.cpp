@@ -41,10 +41,6 @@ uint32_t checksum(uint32_t seed, const uint8_t* bytes, size_t length) {
   return hash;
 }
 
-uint32_t record_checksum(uint32_t salt, const uint8_t* number_and_page, size_t length) {
-  return checksum(salt, number_and_page, length);
-}
-
 uint32_t new_salt() {
   uint32_t salt = 0;
   if (::getrandom(&salt, sizeof salt, 0) != sizeof salt) salt = uint32_t(::getpid()) * 2654435761u ^ uint32_t(time(nullptr));
@@ -151,7 +147,7 @@ void jet_journal::keep(uint32_t page, const std::vector<uint8_t>& original) {
   std::vector<uint8_t> record(4 + size_t(page_size_) + 4, 0);
   put32(record.data(), page);
   std::memcpy(record.data() + 4, original.data(), std::min<size_t>(original.size(), page_size_));
-  put32(record.data() + 4 + page_size_, record_checksum(salt_, record.data(), 4 + size_t(page_size_)));
+  put32(record.data() + 4 + page_size_, checksum(salt_, record.data(), 4 + size_t(page_size_)));
   write_all(*io_, fd_, record.data(), record.size(), end_);
   end_ += record.size();
   kept_[page] = true;
@@ -213,7 +209,7 @@ bool jet_play_back_journal(const std::string& database_path, jet_file_io& io) {
     std::vector<uint8_t> record(4 + size_t(page_size) + 4);
     for (uint64_t at = jet_journal::head_size;; at += record.size()) {
       if (read_some(io, journal.get(), record.data(), record.size(), at) != record.size()) break;
-      if (get32(record.data() + 4 + page_size) != record_checksum(salt, record.data(), 4 + size_t(page_size))) break;
+      if (get32(record.data() + 4 + page_size) != checksum(salt, record.data(), 4 + size_t(page_size))) break;
       const uint64_t page_at = uint64_t(get32(record.data())) * page_size;
       if (page_at >= original_size) break;  // cannot be one of ours
       const size_t length = size_t(std::min<uint64_t>(page_size, original_size - page_at));

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "agent_run.h"
+#include "ocilite_schema.h"
 
 namespace fs = std::filesystem;
 
@@ -238,12 +239,8 @@ TEST_F(AgentCli, ConnectionFailsHonestlyWithoutAnOracleClient) {
 
 TEST_F(AgentCli, LogonFailuresThroughAClientEndTheRunWithTheirMappedTexts) {
   // An ocilite home with the schema DB/SCOTT/tiger, made by the ocilite tool.
-  const fs::path home = folder / "oracle";
-  const std::string make = std::string("'") + OCILITE_TOOL + "' create-user '" + home.string() +
-                           "' DB SCOTT tiger >/dev/null 2>&1";
-  ASSERT_EQ(std::system(make.c_str()), 0);
-  const std::vector<std::string> env = {std::string("DMW_OCI_LIBRARY=") + OCILITE_LIBRARY,
-                                        "OCILITE_HOME=" + home.string()};
+  std::vector<std::string> env;
+  make_ocilite_schema(folder, "", env);
   const std::vector<std::string> to_db = {"--dest=out", "--src=DB", "--acc_ver=1", "--oraclu=scott"};
   std::vector<std::string> args = to_db;
   args.push_back("--oraclp=lion");

@@ -7,6 +7,7 @@
 
 #include "DAO/dao_engi.h"
 #include "agent_run.h"
+#include "ocilite_schema.h"
 #include "jet/dao/register.h"
 
 namespace fs = std::filesystem;
@@ -26,15 +27,7 @@ const std::string kDuplicate =
 class AgentConversion : public ::testing::Test {
  protected:
   void SetUp() override {
-    const fs::path home = folder / "oracle";
-    folder.write("schema.sql", kSchema);
-    const std::string tool = std::string("'") + OCILITE_TOOL + "' ";
-    const std::string make = tool + "create-user '" + home.string() + "' DB SCOTT tiger >/dev/null 2>&1";
-    ASSERT_EQ(std::system(make.c_str()), 0);
-    const std::string load = tool + "run '" + home.string() + "' DB SCOTT '" + (folder / "schema.sql").string() +
-                             "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(load.c_str()), 0);
-    env = {std::string("DMW_OCI_LIBRARY=") + OCILITE_LIBRARY, "OCILITE_HOME=" + home.string()};
+    make_ocilite_schema(folder, kSchema, env);
   }
   // Table BIG, listed in big.txt: 400 rows of 1500 characters, far more than
   // the engine holds before writing.
@@ -45,10 +38,7 @@ class AgentConversion : public ::testing::Test {
       for (size_t at = 0; at < text.size(); ++at) text[at] = char('a' + (at * 7 + size_t(i)) % 26);
       schema += "INSERT INTO BIG VALUES (" + std::to_string(i) + ", '" + text + "');\n";
     }
-    folder.write("big.sql", schema);
-    const std::string load = std::string("'") + OCILITE_TOOL + "' run '" + (folder / "oracle").string() +
-                             "' DB SCOTT '" + (folder / "big.sql").string() + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(load.c_str()), 0);
+    run_ocilite_script(folder, "big.sql", schema);
     folder.write("big.txt", "BIG\n");
   }
   agent_run run(std::vector<std::string> args) {
@@ -213,14 +203,12 @@ TEST_F(AgentConversion, FieldsLeftEmptyForATooLargeRecordAreReportedAndTheRunSuc
     short_row += ", 'v" + std::to_string(i) + "'";
     full_row += ", '" + std::string(250, static_cast<char>('a' + i % 26)) + "'";
   }
-  folder.write("wide.sql", "CREATE TABLE WIDE (ID NUMBER(4) PRIMARY KEY" + columns + ");\n" +
-                               "INSERT INTO WIDE VALUES (1" + short_row + ");\n" +
-                               "INSERT INTO WIDE VALUES (2" + short_row + ");\n" +
-                               "INSERT INTO WIDE VALUES (3" + full_row + ");\n" +
-                               "INSERT INTO WIDE VALUES (4" + short_row + ");\n");
-  const std::string load = std::string("'") + OCILITE_TOOL + "' run '" + (folder / "oracle").string() +
-                           "' DB SCOTT '" + (folder / "wide.sql").string() + "' >/dev/null 2>&1";
-  ASSERT_EQ(std::system(load.c_str()), 0);
+  run_ocilite_script(folder, "wide.sql",
+                     "CREATE TABLE WIDE (ID NUMBER(4) PRIMARY KEY" + columns + ");\n" +
+                         "INSERT INTO WIDE VALUES (1" + short_row + ");\n" +
+                         "INSERT INTO WIDE VALUES (2" + short_row + ");\n" +
+                         "INSERT INTO WIDE VALUES (3" + full_row + ");\n" +
+                         "INSERT INTO WIDE VALUES (4" + short_row + ");\n");
   folder.write("tables.txt", "WIDE\n");
   agent_run r = run({"--dest=wide", "--acc_ver=1", "--tab_file=tables.txt"});
   ASSERT_EQ(r.out.rfind("Converting database DB(1 tables)\nConverting table WIDE(4 records)\n"

@@ -11,6 +11,7 @@
 #include "DAO/dao_engi.h"
 #include "DAO/dao_idl.h"
 #include "agent_run.h"
+#include "ocilite_schema.h"
 #include "jet/dao/register.h"
 #include "platform/codepage.h"
 #include "platform/collate.h"
@@ -64,15 +65,7 @@ void expect_access_names(const std::vector<std::u16string>& names, const std::st
 class AgentNames : public ::testing::Test {
  protected:
   void SetUp() override {
-    const fs::path home = folder / "oracle";
-    folder.write("schema.sql", kSchema);
-    const std::string tool = std::string("'") + OCILITE_TOOL + "' ";
-    const std::string make = tool + "create-user '" + home.string() + "' DB SCOTT tiger >/dev/null 2>&1";
-    ASSERT_EQ(std::system(make.c_str()), 0);
-    const std::string load = tool + "run '" + home.string() + "' DB SCOTT '" + (folder / "schema.sql").string() +
-                             "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(load.c_str()), 0);
-    env = {std::string("DMW_OCI_LIBRARY=") + OCILITE_LIBRARY, "OCILITE_HOME=" + home.string()};
+    make_ocilite_schema(folder, kSchema, env);
     jet_register_dao_engine();
   }
   void TearDown() override { com_unregister_class(CLSID_DBEngine36); }
