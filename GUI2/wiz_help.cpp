@@ -13,6 +13,9 @@ QString help_topic_file(int context) {
     case 1002: return QStringLiteral("settings.html");
     case 1003: return QStringLiteral("welcome.html");
     case 1005: return QStringLiteral("tables.html");
+    case 1012: return QStringLiteral("existing.html");
+    case 1017: return QStringLiteral("listener.html");
+    case 1025: return QStringLiteral("query.html");
     default: return QStringLiteral("index.html");
   }
 }

@@ -7,8 +7,9 @@
 class QTextBrowser;
 
 // The topic file of a context id (1001 connection, 1002 conversion settings,
-// 1003 welcome, 1005 table selection); 0 and unknown ids give the default
-// topic.
+// 1003 welcome, 1005 table selection, 1012 an existing destination, 1017
+// the Oracle listener and host, 1025 the query editor); 0 and unknown ids
+// give the default topic.
 QString help_topic_file(int context);
 
 class help_viewer : public QDialog {

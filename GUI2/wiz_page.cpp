@@ -1,6 +1,7 @@
 #include "GUI2/wiz_page.h"
 
 #include <QCheckBox>
+#include <QLabel>
 
 #include "GUI2/wiz_shel.h"
 #include "TK/tk_excep.h"
@@ -44,4 +45,10 @@ QFont wizard_page::title_font() {
   QFont font(QStringLiteral("Verdana"), 10, QFont::Bold);
   font.setStyleHint(QFont::SansSerif);
   return font;
+}
+
+QLabel* page_text(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setWordWrap(true);
+  return label;
 }

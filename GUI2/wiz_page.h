@@ -3,6 +3,7 @@
 // the ones it needs. Pages are owned by the shell's QWizard once added.
 #include <QWizardPage>
 
+class QLabel;
 class wizard_shell;
 
 // Exterior pages show the watermark and no header; the first and the last
@@ -52,3 +53,6 @@ class wizard_page : public QWizardPage {
   wizard_page_kind kind_;
   int help_context_;
 };
+
+// A wrapped line of text for a page.
+QLabel* page_text(const QString& text, QWidget* parent);

@@ -11,12 +11,6 @@
 #include "common/dmw_conv.h"
 
 namespace {
-QLabel* text_line(const QString& text, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setWordWrap(true);
-  return label;
-}
-
 const char profile_extension[] = "dmw";
 
 // The converter's run on the worker; the thread's stop request becomes the
@@ -33,61 +27,6 @@ class conversion_runnable : public tk_runnable {
 }  // namespace
 
 QString wizard_title() { return QString::asprintf("Dunmarrow %d.%d %s", 2, 5, ""); }
-
-welcome_page::welcome_page(const QString& profile_extension)
-    : wizard_page(page_template, wizard_page_kind::welcome, 1003), extension_(profile_extension),
-      title_(new QLabel(QStringLiteral("Welcome to the Database\nConversion Wizard"), this)) {
-  title_->setObjectName(QStringLiteral("1337"));
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(title_);
-  layout->addSpacing(16);
-  layout->addWidget(text_line(QStringLiteral(
-      "This wizard moves the tables of your Oracle database into an MS Access database."), this));
-  layout->addWidget(text_line(QStringLiteral("Click 'Next' to continue."), this));
-  layout->addSpacing(16);
-  layout->addWidget(text_line(QStringLiteral("WARNING: conversion productivity strongly depends\n"
-                                             "on amount of available memory. It is recommended that\n"
-                                             "you exit all programs before continue with the wizard."),
-                              this));
-  layout->addStretch();
-  layout->addWidget(text_line(QStringLiteral("Dunmarrow 2.5 \u00A9 Kestrova"), this));
-}
-
-bool welcome_page::page_init() {
-  trace(1, "welcome_page::page_init");
-  title_->setFont(title_font());
-  return true;
-}
-
-oracle_settings_page::oracle_settings_page()
-    : wizard_page(page_template, wizard_page_kind::interior, 1001) {
-  setTitle(QStringLiteral("Step 1 of 4"));
-  setSubTitle(QStringLiteral("Connect to Oracle server"));
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(text_line(
-      QStringLiteral("Enter the Oracle server, the database name, and the user whose schema is to be converted."),
-      this));
-  layout->addStretch();
-}
-
-sel_file_page::sel_file_page() : wizard_page(page_template, wizard_page_kind::interior, 1002) {
-  setTitle(QStringLiteral("Step 2 of 4"));
-  setSubTitle(QStringLiteral("Conversion Settings"));
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(text_line(
-      QStringLiteral("On this page you can specify MS Access database and conversion settings."), this));
-  layout->addStretch();
-}
-
-sel_tables_page::sel_tables_page() : wizard_page(page_template, wizard_page_kind::interior, 1005) {
-  setTitle(QStringLiteral("Step 3 of 4"));
-  setSubTitle(QStringLiteral("Select tables to convert"));
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(text_line(
-      QStringLiteral("Select the Oracle tables and the queries of your own to convert into MS Access tables."),
-      this));
-  layout->addStretch();
-}
 
 uint32_t progress_position(uint32_t tables, uint32_t table_index, uint32_t records,
                            uint32_t record_index) {
@@ -111,7 +50,7 @@ progress_page::progress_page()
   bar_->setTextVisible(false);
   object_->setObjectName(QStringLiteral("1323"));
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(text_line(QStringLiteral("Database conversion is in progress. Please wait until wizard completes\n"
+  layout->addWidget(page_text(QStringLiteral("Database conversion is in progress. Please wait until wizard completes\n"
                                              "converting your Oracle database into MS Access format."),
                               this));
   layout->addSpacing(16);

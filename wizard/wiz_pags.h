@@ -1,49 +1,18 @@
 #pragma once
-// The wizard's concrete pages. The connection, settings and table pages are
-// plain pages with their headers for now; their controls come with the
-// connection and selection work.
+// The wizard's run page, the sheet's page order and its title. The first
+// four pages live in files of their own.
 #include <cstdint>
 
 #include "GUI2/wiz_page.h"
 #include "TK/tk_threa.h"
+#include "wizard/wiz_file.h"
+#include "wizard/wiz_orap.h"
+#include "wizard/wiz_tabl.h"
+#include "wizard/wiz_welc.h"
 
 class QLabel;
 class QProgressBar;
 class wizard_shell;
-
-class welcome_page : public wizard_page {
-  Q_OBJECT
- public:
-  static constexpr int page_template = 103;
-  explicit welcome_page(const QString& profile_extension);
-  bool page_init() override;
-  QLabel* title_label() const { return title_; }
-
- private:
-  QString extension_;
-  QLabel* title_;
-};
-
-class oracle_settings_page : public wizard_page {
-  Q_OBJECT
- public:
-  static constexpr int page_template = 132;
-  oracle_settings_page();
-};
-
-class sel_file_page : public wizard_page {
-  Q_OBJECT
- public:
-  static constexpr int page_template = 105;
-  sel_file_page();
-};
-
-class sel_tables_page : public wizard_page {
-  Q_OBJECT
- public:
-  static constexpr int page_template = 127;
-  sel_tables_page();
-};
 
 // The bar's position for T tables, entry ti, R records and record ri, in the
 // unsigned 32-bit steps the display has always used (may exceed 100).
