@@ -36,12 +36,9 @@ int main(int argc, char** argv) {
   int result = 0;
   {
     dunmarrow_convertor converter(dmw_front_end::wizard);
-    // Everything after the program name is the profile's path; a profile
-    // that does not load leaves the registry's settings, without a word.
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    const QString profile = arguments.join(QLatin1Char(' '));
-    if (!profile.isEmpty()) converter.load_profile_file(profile.toStdU16String());
+    load_start_profile(converter, arguments);
 
     wizard_shell shell(wizard_title(), wizard_shell::icon_id, wizard_shell::watermark_id,
                        wizard_shell::header_id);

@@ -134,3 +134,8 @@ void add_wizard_pages(wizard_shell& shell) {
       QStringLiteral("There were some errors while converting the database.\n"
                      "Click 'Finish' to exit the wizard.")));
 }
+
+void load_start_profile(dunmarrow_convertor& converter, const QStringList& arguments) {
+  const QString profile = arguments.join(QLatin1Char(' '));
+  if (!profile.isEmpty()) converter.load_profile_file(profile.toStdU16String());
+}

@@ -1,6 +1,7 @@
 #pragma once
 // The wizard's run page, the sheet's page order and its title. The first
 // four pages live in files of their own.
+#include <QStringList>
 #include <cstdint>
 
 #include "GUI2/wiz_page.h"
@@ -12,6 +13,7 @@
 
 class QLabel;
 class QProgressBar;
+class dunmarrow_convertor;
 class wizard_shell;
 
 // The bar's position for T tables, entry ti, R records and record ri, in the
@@ -51,6 +53,11 @@ class progress_page : public wizard_page {
 
 // The six pages in sheet order, added to the shell.
 void add_wizard_pages(wizard_shell& shell);
+
+// The program's arguments after its name, joined by blanks, are the path of
+// a profile to start from. One that does not load leaves the settings the
+// converter has (the registry's last ones) and says nothing.
+void load_start_profile(dunmarrow_convertor& converter, const QStringList& arguments);
 
 // The title the sheet and its message boxes carry.
 QString wizard_title();
