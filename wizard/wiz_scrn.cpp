@@ -65,6 +65,9 @@ int main(int argc, char** argv) {
   // when the file is there already.
   auto* settings = static_cast<sel_file_page*>(shell.page_by_template(sel_file_page::page_template));
   shell.jump_to(sel_file_page::page_template);
+  // The finish page shown last turned these two off; a user here has them.
+  shell.enable_button(wizard_shell::button::cancel, true);
+  shell.enable_button(wizard_shell::button::help, true);
   settings->destination_edit()->setText(QStringLiteral("/home/anna/exports/ORCL.mdb"));
   settings->format_list()->setCurrentIndex(1);
   settings->skip_indexes_box()->setChecked(true);

@@ -185,6 +185,9 @@ TEST_F(SettingsPage, EachChoiceForAnExistingFileSetsItsMode) {
     // No choice touches the file before the run; mode 0 replaces it only then.
     EXPECT_EQ(fs::file_size(mdb), size);
   }
+  // The checks leave no lock or build file behind.
+  for (const auto& entry : fs::directory_iterator(folder_))
+    EXPECT_TRUE(entry.path() == mdb || entry.path().filename() == "config") << entry.path();
 
   // Cancel: the user stays, the mode and the file as they were.
   converter_->set_mode(2);
@@ -208,6 +211,21 @@ TEST_F(SettingsPage, WritingIntoAFileNeedsAnAccessFile) {
               }),
               -1);
     EXPECT_EQ(error.seen().text.toStdString(), "File '" + text.string() + "' does not comply with MS Access format.");
+    EXPECT_EQ(error.seen().icon, QMessageBox::Critical);
+    EXPECT_EQ(converter_->mode(), 0);
+  }
+  // A file that only starts like one is no better.
+  const fs::path posing = folder_ / "posing.mdb";
+  std::string header(4096, '\0');
+  header[20] = 1;
+  std::ofstream(posing, std::ios::binary) << header;
+  {
+    box_answerer error;
+    EXPECT_EQ(next_answering(posing, [](overwrite_dlg2& dialog) {
+                dialog.mode_button(3)->click();
+                dialog.ok_button()->click();
+              }),
+              -1);
     EXPECT_EQ(error.seen().icon, QMessageBox::Critical);
     EXPECT_EQ(converter_->mode(), 0);
   }
