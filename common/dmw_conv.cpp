@@ -388,3 +388,12 @@ void common_check_replaceable(const std::u16string& destination) {
   dao_engine& engine = dao_engine::instance() ? *dao_engine::instance() : own_engine.emplace(false);
   dao_check_replaceable(engine, destination);
 }
+
+void common_check_openable(const std::u16string& destination) {
+  trace(1, u"common_check_openable(%s)", destination.c_str());
+  std::optional<dao_engine> own_engine;
+  dao_engine& engine = dao_engine::instance() ? *dao_engine::instance() : own_engine.emplace(false);
+  engine.set_version(engine.get_acc_version(destination));
+  // Read only: the file is opened and closed again, never written.
+  engine.open_db(destination, dao_engine::mode_read_only, std::u16string());
+}

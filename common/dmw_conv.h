@@ -125,3 +125,10 @@ void common_check_dest(const std::u16string& destination);
 // Nothing on disk changes; an engine of this process, if there is one, is
 // left loaded with the destination's version.
 void common_check_replaceable(const std::u16string& destination);
+
+// The check of modes 1 to 3, which write into an existing destination: it must
+// open as an Access database of a version the engine reads. A file that does
+// not is the engine's own level-1 exception ("File '...' does not comply with
+// MS Access format." or DAO's error). Nothing on disk changes; an engine of
+// this process, if there is one, is left loaded with the file's version.
+void common_check_openable(const std::u16string& destination);

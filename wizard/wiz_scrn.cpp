@@ -2,8 +2,11 @@
 // FOLDER/NN-name.png, for looking at them without a desktop.
 // usage: dmwwiz_screens FOLDER [HELP_FOLDER]
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QProgressBar>
@@ -17,6 +20,7 @@
 #include "TK/tk_trace.h"
 #include "common/err_hand.h"
 #include "common/err_text.h"
+#include "wizard/wiz_ovrd.h"
 #include "wizard/wiz_pags.h"
 
 namespace {
@@ -55,6 +59,26 @@ int main(int argc, char** argv) {
   for (wizard_page* page : shell.pages()) {
     shell.jump_to(page->template_id());
     if (!save(application, shell, folder, names[n++])) return 1;
+  }
+
+  // The settings page as a user leaves it, and the question its Next asks
+  // when the file is there already.
+  auto* settings = static_cast<sel_file_page*>(shell.page_by_template(sel_file_page::page_template));
+  shell.jump_to(sel_file_page::page_template);
+  // The finish page shown last turned these two off; a user here has them.
+  shell.enable_button(wizard_shell::button::cancel, true);
+  shell.enable_button(wizard_shell::button::help, true);
+  settings->destination_edit()->setText(QStringLiteral("/home/anna/exports/ORCL.mdb"));
+  settings->format_list()->setCurrentIndex(1);
+  settings->skip_indexes_box()->setChecked(true);
+  if (!save(application, shell, folder, "settings-filled")) return 1;
+  {
+    overwrite_dlg2 existing(sel_file_page::existing_help_context,
+                            QStringLiteral("The destination database already exists. Select one of the\n"
+                                           "options below. Click 'Help' button for more information."),
+                            &shell);
+    existing.show();
+    if (!save(application, existing, folder, "existing-destination")) return 1;
   }
 
   // The progress page part-way through a run (the worked example: 37).
