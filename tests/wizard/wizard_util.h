@@ -30,7 +30,7 @@ class box_answerer {
  public:
   explicit box_answerer(QMessageBox::StandardButton answer = QMessageBox::NoButton) : answer_(answer) {
     clock_.start();
-    QTimer::singleShot(0, [this] { poll(); });
+    QTimer::singleShot(0, &context_, [this] { poll(); });
   }
   const box_seen& seen() const { return seen_; }
 
@@ -38,7 +38,7 @@ class box_answerer {
   void poll() {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box) {
-      if (clock_.elapsed() < 30000) QTimer::singleShot(5, [this] { poll(); });
+      if (clock_.elapsed() < 30000) QTimer::singleShot(5, &context_, [this] { poll(); });
       return;
     }
     seen_.shown = true;
@@ -55,6 +55,7 @@ class box_answerer {
   QMessageBox::StandardButton answer_;
   QElapsedTimer clock_;
   box_seen seen_;
+  QObject context_;  // its timers die with the answerer
 };
 
 // Hands the next modal window to `answer` (a dialog of the error handler,
@@ -64,27 +65,25 @@ class dialog_answerer {
   explicit dialog_answerer(std::function<void(QWidget*)> answer, bool every = false)
       : answer_(std::move(answer)), every_(every) {
     clock_.start();
-    QTimer::singleShot(0, [this] { poll(); });
+    QTimer::singleShot(0, &context_, [this] { poll(); });
   }
-  ~dialog_answerer() { stopped_ = true; }
   int answered() const { return answered_; }
 
  private:
   void poll() {
-    if (stopped_) return;
     if (QWidget* modal = QApplication::activeModalWidget()) {
       ++answered_;
       answer_(modal);
       if (!every_) return;
     }
-    if (clock_.elapsed() < 30000) QTimer::singleShot(5, [this] { poll(); });
+    if (clock_.elapsed() < 30000) QTimer::singleShot(5, &context_, [this] { poll(); });
   }
 
   std::function<void(QWidget*)> answer_;
   bool every_;
-  bool stopped_ = false;
   int answered_ = 0;
   QElapsedTimer clock_;
+  QObject context_;  // its timers die with the answerer
 };
 
 // Serves events until `done` holds or `ms` have passed; answers whether it held.
