@@ -81,6 +81,8 @@ int main(int argc, char** argv) {
   // The tables page with a few tables and a query on each side.
   auto* tables = static_cast<sel_tables_page*>(shell.page_by_template(sel_tables_page::page_template));
   shell.jump_to(sel_tables_page::page_template);
+  shell.enable_button(wizard_shell::button::cancel, true);
+  shell.enable_button(wizard_shell::button::help, true);
   tables->fill({u"BONUS", u"CUSTOMERS", u"DEPT", u"EMP", u"ORDER_ITEMS", u"ORDERS", u"PRODUCT_DESCRIPTIONS",
                 u"SALGRADE"},
                {u"DEPT", u"EMP"},
