@@ -11,6 +11,7 @@
 #include <optional>
 #include <unistd.h>
 
+#include "GUI2/wiz_help.h"
 #include "TK/tk_trace.h"
 #include "common/dmw_conv.h"
 #include "tests/ORA/ora_home.h"
@@ -311,5 +312,9 @@ TEST_F(TablesPage, TestQueryTellsWhyOracleRefusedIt) {
   EXPECT_TRUE(bad.text.startsWith(QString(syntax_message) + "\n")) << bad.text.toStdString();
   EXPECT_TRUE(bad.text.contains("ORA-00904")) << bad.text.toStdString();
   EXPECT_EQ(test_says("WITH A AS (SELECT 1 FROM DUAL) SELECT * FROM A").text, "The query must start with SELECT.");
+  shell_->set_help_folder(QStringLiteral(DMW_SOURCE_DIR "/GUI2/help"));
+  dialog.findChild<QPushButton*>("9")->click();
+  ASSERT_NE(shell_->viewer(), nullptr);
+  EXPECT_TRUE(shell_->viewer()->current_topic().endsWith("/query.html"));
 }
 #endif
