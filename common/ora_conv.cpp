@@ -65,10 +65,12 @@ udb_database& oracle_converter_impl::connect_oracle_server(const std::u16string&
 
 bool oracle_converter_impl::test_oracle_query(const std::u16string& select_text) {
   trace(2, u"oracle_converter_impl::test_query(%s)", select_text.c_str());
+  last_query_error_.clear();
   try {
     if (!database_) database_ = engine_.open_db(database_name_, user_, password_);
     return database_->test_query(select_text);
-  } catch (const std::exception&) {
+  } catch (const std::exception& failure) {
+    last_query_error_ = failure.what();
     return false;
   }
 }

@@ -33,6 +33,10 @@ class oracle_converter_impl {
   // Whether the select text runs against the source, connecting first when
   // needed. Never throws: any failure answers false.
   bool test_oracle_query(const std::u16string& select_text);
+  // Why the last query test failed (Oracle's own "ORA-nnnnn: ..." line, or
+  // the connection's failure); empty after a test that passed. A front end
+  // shows it so that the user can mend the query.
+  const std::string& last_query_error() const { return last_query_error_; }
 
   // "Oracle settings": loading takes each value that is present and not
   // empty; storing writes only the values that are not empty.
@@ -69,4 +73,5 @@ class oracle_converter_impl {
   std::u16string password_;
   std::u16string host_;
   std::u16string port_ = u"1521";
+  std::string last_query_error_;
 };

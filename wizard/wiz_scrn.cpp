@@ -22,6 +22,8 @@
 #include "common/err_text.h"
 #include "wizard/wiz_ovrd.h"
 #include "wizard/wiz_pags.h"
+#include "wizard/wiz_qdlg.h"
+#include "wizard/wiz_tabl.h"
 
 namespace {
 int written = 0;
@@ -99,6 +101,28 @@ int main(int argc, char** argv) {
   shell.add_error("BONUS, record #12: Field 'COMM' left empty: the record is too large.");
   shell.jump_to(gui_finish_page::page_template);
   if (!save(application, shell, folder, "finish-errors")) return 1;
+
+  // The tables page with a few tables and a query on each side.
+  auto* tables = static_cast<sel_tables_page*>(shell.page_by_template(sel_tables_page::page_template));
+  shell.jump_to(sel_tables_page::page_template);
+  shell.enable_button(wizard_shell::button::cancel, true);
+  shell.enable_button(wizard_shell::button::help, true);
+  tables->fill({u"BONUS", u"CUSTOMERS", u"DEPT", u"EMP", u"ORDER_ITEMS", u"ORDERS", u"PRODUCT_DESCRIPTIONS",
+                u"SALGRADE"},
+               {u"DEPT", u"EMP"},
+               {{u"Staff by department", u"SELECT D.DNAME, E.ENAME FROM DEPT D, EMP E"}},
+               {{u"Yearly pay", u"SELECT ENAME, SAL * 12 AS YEARLY FROM EMP"}});
+  if (!save(application, shell, folder, "tables-selected")) return 1;
+
+  set_query_dlg editor(u"Staff by department",
+                       u"SELECT D.DNAME, E.ENAME, E.JOB, E.SAL\n"
+                       u"  FROM DEPT D, EMP E\n"
+                       u" WHERE E.DEPTNO = D.DEPTNO\n"
+                       u" ORDER BY D.DNAME, E.ENAME",
+                       tables);
+  editor.show();
+  if (!save(application, editor, folder, "query-editor")) return 1;
+  editor.hide();
 
   QMessageBox question(QMessageBox::Question, wizard_title() + " Question",
                        QStringLiteral("Are you sure you want to exit the wizard?"),

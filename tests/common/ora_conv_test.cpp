@@ -168,6 +168,9 @@ TEST_F(OracleConnection, QueryChecksAnswerWithoutThrowingAndKeepTheConnection) {
   EXPECT_TRUE(oracle.test_oracle_query(u"SELECT ID FROM EMP"));
   EXPECT_FALSE(oracle.test_oracle_query(u"SELECT ID FROM"));
   EXPECT_FALSE(oracle.test_oracle_query(u"SELECT * FROM NO_SUCH_TABLE"));
+  EXPECT_EQ(oracle.last_query_error(), "ORA-00942: table or view does not exist");
+  EXPECT_TRUE(oracle.test_oracle_query(u"SELECT ID FROM EMP"));
+  EXPECT_EQ(oracle.last_query_error(), "");  // a test that passed has no reason
   EXPECT_EQ(oracle.source_database(), &db);
   EXPECT_EQ(oracle.oracle_engine().get_records_cnt(u"EMP"), 1);
 }
