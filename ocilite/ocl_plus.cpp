@@ -168,7 +168,7 @@ std::string folder_of(const std::string& path) {
 // What WHENEVER SQLERROR / OSERROR asked for.
 struct on_error {
   enum { stop, exit, go_on } action = stop;  // stop: ocilite's own default
-  std::string code = "FAILURE";
+  std::string code = "SUCCESS";  // as for EXIT without a code
   enum { none, commit, rollback } transaction = none;
 };
 
