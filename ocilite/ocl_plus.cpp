@@ -139,6 +139,8 @@ bool sql_word(const std::string& w) {
 // CREATE [OR REPLACE] [EDITIONABLE | NONEDITIONABLE] PROCEDURE / FUNCTION /
 // PACKAGE / TRIGGER / TYPE / LIBRARY / JAVA: PL/SQL text, ended by a "/" line.
 bool starts_plsql_unit(const std::string& text) {
+  size_t b = text.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos || text.size() - b < 6 || upper(text.substr(b, 6)) != "CREATE") return false;
   std::vector<std::string> w;
   size_t i = 0;
   while (w.size() < 5 && i < text.size()) {
@@ -204,7 +206,8 @@ class plus_run {
     std::string text;
     int line = 0;
     bool significant = false;
-    char quote = 0;
+    char quote = 0;  // the closing quote, or the closing delimiter of q'[...]'
+    bool q_quote = false;
     int quote_line = 0;
     bool comment = false;
   };
@@ -318,7 +321,7 @@ class plus_run {
     std::string missing;
     if (substitute(line, missing)) return true;
     fatal(src, src.line,
-          "SP2-0546: substitution variable \"" + std::string(1, define_char_) + missing +
+          "substitution variable \"" + std::string(1, define_char_) + missing +
               "\" is not defined. SQL*Plus would prompt \"Enter value for " + missing +
               ":\"; a script run cannot answer: DEFINE it before its use, or SET DEFINE OFF to keep \"" +
               std::string(1, define_char_) + "\" as text.");
@@ -394,7 +397,8 @@ class plus_run {
   }
 
   void continue_entry(source& src, entry& e, const std::string& line) {
-    if (!e.quote && !e.comment) {
+    // PL/SQL text ends at its "/" line whatever quotes it seems to hold (q'[...]' literals).
+    if ((!e.quote && !e.comment) || (e.kind == entry::plsql && trim(line) == "/")) {
       std::string t = trim(line);
       if (t == "/") {
         run_entry(src, e);
@@ -427,7 +431,10 @@ class plus_run {
       }
       if (e.quote) {
         e.text += c;
-        if (c == e.quote) e.quote = 0;
+        if (c == e.quote && (!e.q_quote || (i + 1 < n && line[i + 1] == '\''))) {
+          if (e.q_quote) e.text += line[++i];
+          e.quote = 0;
+        }
         continue;
       }
       if (c == '-' && i + 1 < n && line[i + 1] == '-') {
@@ -462,10 +469,22 @@ class plus_run {
       if (c == '\'' || c == '"') {
         e.quote = c;
         e.quote_line = src.line;
+        // Q'[...]' (and N, NQ): the text ends at the delimiter's mate and a quote.
+        size_t q = e.text.size();
+        e.q_quote = c == '\'' && q > 0 && (e.text[q - 1] == 'q' || e.text[q - 1] == 'Q') &&
+                    (q == 1 || !name_char(e.text[q - 2]) || e.text[q - 2] == 'n' || e.text[q - 2] == 'N') &&
+                    i + 1 < n;
+        if (e.q_quote) {
+          char open = line[++i];
+          e.text += c;
+          c = open;
+          e.quote = open == '[' ? ']' : open == '(' ? ')' : open == '{' ? '}' : open == '<' ? '>' : open;
+        }
       }
       e.text += c;
     }
     e.text += '\n';
+    if (e.kind == entry::sql && e.significant && starts_plsql_unit(e.text)) e.kind = entry::plsql;
     if (e.kind == entry::sql && !e.significant && !e.quote && !e.comment) e = entry();
   }
 
@@ -567,7 +586,7 @@ class plus_run {
         return;
       }
       if (!good) {
-        report(src.name + ": SP2-0268: " + w[i] + " option not a valid value \"" + value + "\"");
+        report(src.name + ": SET " + w[i] + ": \"" + value + "\" is not a valid value; the rest of the line is ignored");
         return;
       }
     }
@@ -621,7 +640,10 @@ class plus_run {
     return true;
   }
 
-  void run_command(source& src, const command_name& c, const std::string& t, int depth) {
+  void run_command(source& src, const command_name& c, const std::string& line, int depth) {
+    // SQL*Plus takes "SET DEFINE OFF;" and "EXIT;" as people (and SQL Developer) write them.
+    std::string t = line;
+    if (c.what != command::prompt && c.what != command::remark && t.back() == ';') t = trim(t.substr(0, t.size() - 1));
     const std::string rest = after_word(t);
     std::vector<std::string> w = words_of(rest);
     switch (c.what) {
@@ -691,7 +713,7 @@ class plus_run {
         std::string kind = w.empty() ? "" : upper(w[0]);
         on_error* target = kind == "SQLERROR" ? &sqlerror_ : kind == "OSERROR" ? &oserror_ : nullptr;
         if (!target || !parse_whenever(w, 1, *target))
-          report(src.name + ": SP2-0591: invalid WHENEVER command: " + t);
+          report(src.name + ": invalid WHENEVER command, ignored: " + t);
         return;
       }
       case command::exit: {

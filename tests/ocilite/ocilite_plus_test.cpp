@@ -132,7 +132,7 @@ TEST_F(plus_test, ExportStyleScriptWithCommandsSubstitutionNestedFileAndBlock) {
 
 TEST_F(plus_test, SubstitutionVariables) {
   ASSERT_EQ(run_text("CREATE TABLE T (N NUMBER, S VARCHAR2(40));\n"
-                     "SET DEFINE OFF\n"
+                     "SET DEFINE OFF;\n"
                      "INSERT INTO T VALUES (1, 'AT&T and R&D');\n"
                      "SET DEFINE ON\n"
                      "INSERT INTO T VALUES (2, 'Research & Development');\n"
@@ -153,7 +153,7 @@ TEST_F(plus_test, SubstitutionVariables) {
   EXPECT_EQ(run_text("INSERT INTO T VALUES (5, 'y');\nDEFINE who = x\nUNDEFINE who\n"
                      "INSERT INTO T VALUES (6, '&who');\n"),
             1);
-  EXPECT_NE(err.find("Error at line 4:\nSP2-0546: substitution variable \"&who\" is not defined"),
+  EXPECT_NE(err.find("Error at line 4:\nsubstitution variable \"&who\" is not defined"),
             std::string::npos) << err;
   EXPECT_NE(err.find("SET DEFINE OFF"), std::string::npos) << err;
   EXPECT_EQ(query("SELECT COUNT(*) FROM T"), (rows{{"4"}}));
@@ -219,7 +219,7 @@ TEST_F(plus_test, PlsqlBlocksAndStoredUnits) {
                      "  BEFORE INSERT ON T FOR EACH ROW\n"
                      "BEGIN\n"
                      "  IF :NEW.N < 0 THEN\n"
-                     "    :NEW.N := 0;\n"
+                     "    :NEW.N := LENGTH(q'[it's]');\n"
                      "  END IF;\n"
                      "END;\n"
                      "/\n"
@@ -306,7 +306,7 @@ TEST_F(plus_test, RepeatedInsertsBindTheirLiteralsAndFailAsTheFirstWould) {
   EXPECT_EQ(query("SELECT NAME, ID FROM T ORDER BY ID"), (rows{{"again", "1"}, {"again", "2"}}));
 }
 
-TEST_F(plus_test, RepeatedInsertsKeepEveryValue) {
+TEST_F(plus_test, RepeatedInsertsKeepEveryValueAndQuotedLiterals) {
   std::string script = "CREATE TABLE T (ID NUMBER, NAME VARCHAR2(8), AMOUNT NUMBER(8,2), WHEN_ DATE);\n";
   for (int i = 1; i <= 30; ++i)
     script += "INSERT INTO T VALUES (" + std::to_string(i) + ", 'n" + std::to_string(i) + "', -" +
@@ -315,17 +315,21 @@ TEST_F(plus_test, RepeatedInsertsKeepEveryValue) {
       "INSERT INTO T VALUES (51, '', -1e3, TO_DATE('2021-02-03', 'YYYY-MM-DD'));\n"
       "INSERT INTO T VALUES (52, 'c', -2.5E-1, TO_DATE('2021-02-04', 'YYYY-MM-DD'));\n"
       "INSERT INTO T VALUES (53, 'a' || 'b', 1, DATE '2021-02-05');\n"
-      "INSERT INTO T VALUES (54, 'c' || '', 123456.5, DATE '2021-02-06');\n";
+      "INSERT INTO T VALUES (54, 'c' || '', 123456.5, DATE '2021-02-06');\n"
+      "INSERT INTO T VALUES (55, q'[it's]', 1, NULL);\n"
+      "INSERT INTO T VALUES (56, Nq'{a;b}', 1, NULL);\n"
+      "INSERT INTO T VALUES (57, N'\xC3\xBC', 1, NULL);\n";
   ASSERT_EQ(run_text(script), 0) << err;
   EXPECT_EQ(query("SELECT COUNT(*), SUM(ID), MIN(NAME), MAX(NAME) FROM T WHERE ID <= 30"),
             (rows{{"30", "465", "n1", "n9"}}));
   EXPECT_EQ(query("SELECT ID, AMOUNT, TO_CHAR(WHEN_, 'YYYY-MM-DD') FROM T WHERE ID IN (7, 30) ORDER BY ID"),
             (rows{{"7", "-7.13", "2020-01-17"}, {"30", "-30.13", "2020-01-22"}}));
-  EXPECT_EQ(query("SELECT ID, NAME, AMOUNT, TO_CHAR(WHEN_, 'YYYY-MM-DD') FROM T WHERE ID > 50 ORDER BY ID"),
+  EXPECT_EQ(query("SELECT ID, NAME, AMOUNT, TO_CHAR(WHEN_, 'YYYY-MM-DD') FROM T WHERE ID BETWEEN 51 AND 54 ORDER BY ID"),
             (rows{{"51", "<null>", "-1000", "2021-02-03"},
                   {"52", "c", "-.25", "2021-02-04"},
                   {"53", "ab", "1", "2021-02-05"},
                   {"54", "c", "123456.5", "2021-02-06"}}));
+  EXPECT_EQ(query("SELECT NAME FROM T WHERE ID > 54 ORDER BY ID"), (rows{{"it's"}, {"a;b"}, {"\xC3\xBC"}}));
 }
 
 }  // namespace
