@@ -557,22 +557,30 @@ class plus_run {
       bool good = true;
       if (abbreviates(option, "DEFINE", 3) || option == "SCAN") {
         std::string u = upper(value);
-        if (u == "ON") define_on_ = true, define_char_ = option == "SCAN" ? define_char_ : '&';
-        else if (u == "OFF") define_on_ = false;
-        else if (value.size() == 1 && option != "SCAN") define_on_ = true, define_char_ = value[0];
-        else good = false;
+        if (u == "ON" || (value.size() == 1 && option != "SCAN")) {
+          define_on_ = true;
+          if (option != "SCAN") define_char_ = u == "ON" ? '&' : value[0];
+        } else if (u == "OFF") {
+          define_on_ = false;
+        } else {
+          good = false;
+        }
       } else if (abbreviates(option, "SQLBLANKLINES", 5)) {
         good = on_off(value, sqlblanklines_);
       } else if (abbreviates(option, "TERMOUT", 4)) {
         good = on_off(value, termout_);
       } else if (abbreviates(option, "AUTOCOMMIT", 4)) {
-        good = on_off(value, autocommit_) || (value == "IMMEDIATE" && (autocommit_ = true));
+        if (upper(value) == "IMMEDIATE") autocommit_ = true;
+        else good = on_off(value, autocommit_);
       } else if (abbreviates(option, "EXITCOMMIT", 5)) {
         good = on_off(value, exitcommit_);
       } else if (abbreviates(option, "CONCAT", 3)) {
         if (!on_off(value, concat_on_)) {
-          if (value.size() != 1) good = false;
-          else concat_on_ = true, concat_char_ = value[0];
+          good = value.size() == 1;
+          if (good) {
+            concat_on_ = true;
+            concat_char_ = value[0];
+          }
         }
       } else if (abbreviates(option, "ESCAPE", 3)) {
         bool on = false;
