@@ -80,6 +80,28 @@ bool tokenize(std::string_view sql, std::vector<token>& tokens, oracle_error& er
       continue;
     }
     token t{token_kind::symbol, "", i, i, line};
+    // N'...' is a national literal, Q'[...]' (NQ'...') one quoted with delimiters.
+    size_t prefix = 0;
+    if ((c == 'n' || c == 'N') && i + 1 < n && sql[i + 1] == '\'') prefix = 1;
+    size_t q = (c == 'n' || c == 'N') ? i + 1 : i;
+    bool delimited = q + 2 < n && (sql[q] == 'q' || sql[q] == 'Q') && sql[q + 1] == '\'' &&
+                     (q == i || q == i + 1);
+    if (delimited) {
+      char open = sql[q + 2];
+      char close = open == '[' ? ']' : open == '(' ? ')' : open == '{' ? '}' : open == '<' ? '>' : open;
+      if (std::isspace((unsigned char)open)) { error = make_error(1756); return false; }
+      size_t end = q + 3;
+      while (end + 1 < n && !(sql[end] == close && sql[end + 1] == '\'')) ++end;
+      if (end + 1 >= n) { error = make_error(1756); return false; }
+      t.kind = token_kind::string;
+      t.text = std::string(sql.substr(q + 3, end - q - 3));
+      for (char ch : t.text) line += ch == '\n';
+      i = end + 2;
+      t.end = i;
+      tokens.push_back(std::move(t));
+      continue;
+    }
+    if (prefix) c = sql[++i];
     if (c == '\'') {
       std::string value;
       size_t j = i + 1;

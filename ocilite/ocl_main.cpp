@@ -1,15 +1,15 @@
 // The ocilite command-line tool: creates users and loads schema scripts.
 //   ocilite create-user HOME SERVICE USER PASSWORD
-//   ocilite run HOME SERVICE USER SCRIPT.sql
+//   ocilite run HOME SERVICE USER SCRIPT.sql   (a SQL*Plus script)
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <iostream>
 
-#include "ocilite/ocl_load.h"
+#include "ocilite/ocl_plus.h"
 #include "ocilite/ocl_sess.h"
 
 namespace {
@@ -51,24 +51,19 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "run") {
-    std::ifstream in(argv[5], std::ios::binary);
-    if (!in) {
+    if (access(argv[5], R_OK) != 0) {
       std::fprintf(stderr, "ocilite: cannot read %s\n", argv[5]);
       return 1;
     }
-    std::stringstream text;
-    text << in.rdbuf();
     auto s = ocl::open_owner_session(file, user, error);
     if (!s) {
       std::fprintf(stderr, "%s\n", error.text.c_str());
       return 1;
     }
-    std::string message;
-    if (!ocl::run_script(*s, text.str(), message)) {
-      std::fprintf(stderr, "%s: %s\n", argv[5], message.c_str());
-      return 1;
-    }
-    return 0;
+    ocl::plus_options options;
+    options.out = &std::cout;
+    options.err = &std::cerr;
+    return ocl::run_plus_file(*s, argv[5], options);
   }
   return usage();
 }
