@@ -1,5 +1,9 @@
 #include "GUI2/wiz_shel.h"
 
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
@@ -85,11 +89,34 @@ wizard_shell::~wizard_shell() {
 }
 
 namespace {
-// Runs `call` on the object's thread and waits for it.
+// Runs `call` on the object's thread and waits for it. The hand-over is a
+// lock and condition of the standard library rather than Qt's blocking
+// connection, so that a thread checker sees what orders the two threads.
 template <class Call>
 void on_ui_thread(QObject* object, Call call) {
-  if (QThread::currentThread() == object->thread()) call();
-  else QMetaObject::invokeMethod(object, call, Qt::BlockingQueuedConnection);
+  if (QThread::currentThread() == object->thread()) return call();
+  std::mutex mutex;
+  std::condition_variable served;
+  bool done = false;
+  std::exception_ptr failure;
+  // Held while posting: the call's first lock then follows everything this
+  // thread did before (Qt's queue orders them too, but unseen by a checker).
+  std::unique_lock lock(mutex);
+  QMetaObject::invokeMethod(object, [&] {
+    { std::lock_guard entered(mutex); }
+    try {
+      call();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    // Notified under the lock: the waiter cannot leave (and destroy these)
+    // before this thread is done with them.
+    std::lock_guard lock(mutex);
+    done = true;
+    served.notify_one();
+  }, Qt::QueuedConnection);
+  served.wait(lock, [&] { return done; });
+  if (failure) std::rethrow_exception(failure);
 }
 }  // namespace
 
