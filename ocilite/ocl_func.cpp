@@ -306,6 +306,12 @@ void fn_bfilename(sqlite3_context* ctx, int, sqlite3_value** a) {
   result_text(ctx, text_arg(a[0]) + "/" + text_arg(a[1]));
 }
 
+// The error a view made with errors gives when it is read.
+void fn_fail(sqlite3_context* ctx, int, sqlite3_value** a) {
+  const unsigned char* text = sqlite3_value_text(a[0]);
+  sqlite3_result_error(ctx, text ? reinterpret_cast<const char*>(text) : "", -1);
+}
+
 void fn_user(sqlite3_context* ctx, int, sqlite3_value**) {
   const char* user = static_cast<const char*>(sqlite3_user_data(ctx));
   sqlite3_result_text(ctx, user, -1, SQLITE_TRANSIENT);
@@ -331,7 +337,7 @@ void register_functions(sqlite3* db, const std::string& user) {
       {"TRUNC", 1, fn_trunc}, {"TRUNC", 2, fn_trunc}, {"ROUND", 1, fn_round}, {"ROUND", 2, fn_round},
       {"CONCAT", 2, fn_concat}, {"MOD", 2, fn_mod},
       {"BFILENAME", 2, fn_bfilename}, {"OCILITE_DATETIME", 2, fn_ocilite_datetime},
-      {"RPAD", 2, fn_rpad}, {"RPAD", 3, fn_rpad}, {"LPAD", 2, fn_lpad}, {"LPAD", 3, fn_lpad},
+      {"OCILITE_FAIL", 1, fn_fail}, {"RPAD", 2, fn_rpad}, {"RPAD", 3, fn_rpad}, {"LPAD", 2, fn_lpad}, {"LPAD", 3, fn_lpad},
   };
   // Functions of their arguments only may serve in CHECK constraints.
   static const std::string varying = "SYSDATE SYSTIMESTAMP SYS_GUID";
