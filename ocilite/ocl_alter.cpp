@@ -89,7 +89,9 @@ bool enforce_constraint(session& s, const std::string& table, const constraint_d
       error = make_error(c.type == 'P' ? 2437 : 2299, who);
       return false;
     }
-    bool reused_unique = !index_name.empty() && index_name != c.name &&
+    bool existing = !index_name.empty() &&
+                    exists(s, "SELECT 1 FROM \"OCILITE$INDEXES\" WHERE INDEX_NAME = ?1", index_name);
+    bool reused_unique = existing &&
                          exists(s, "SELECT 1 FROM \"OCILITE$INDEXES\" WHERE INDEX_NAME = ?1 AND UNIQUENESS = 'UNIQUE'",
                                 index_name) &&
                          [&] {
@@ -106,7 +108,7 @@ bool enforce_constraint(session& s, const std::string& table, const constraint_d
     if (!reused_unique) {
       // The key's own index carries its name, as Oracle makes it; an existing
       // index the key uses instead is backed by a unique one of ocilite's.
-      std::string name = index_name.empty() || index_name == c.name ? c.name : "OCILITE$KEY$" + c.name;
+      std::string name = existing ? "OCILITE$KEY$" + c.name : c.name;
       own_index = quote(name);
       sql += "CREATE UNIQUE INDEX " + sqlite_name(name) + " ON " + tab + "(" + names_sql(c.columns) + ");";
       if (name == c.name) {

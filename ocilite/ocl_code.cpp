@@ -5,6 +5,8 @@
 #include <cctype>
 
 #include "ocilite/ocl_ddli.h"
+#include "ocilite/ocl_nls.h"
+#include "ocilite/ocl_val.h"
 
 namespace ocl::ddl {
 
@@ -140,11 +142,26 @@ bool alter_session(session& s, parser& p, bool parse_only, oracle_error& error) 
       }
       continue;
     }
-    // The settings ocilite's conversions already follow are accepted; others
-    // would change them, which ocilite does not do.
-    bool current = (parameter == "NLS_DATE_FORMAT" && value == "DD-MON-RR") ||
-                   (parameter == "NLS_TIMESTAMP_FORMAT" && value == "DD-MON-RR HH.MI.SSXFF AM") ||
-                   (parameter == "NLS_LANGUAGE" && (value == "AMERICAN" || value == "ENGLISH")) ||
+    if (parameter == "NLS_DATE_FORMAT" || parameter == "NLS_TIMESTAMP_FORMAT") {
+      if (v.kind != token_kind::string) {
+        error = make_error(922);
+        return false;
+      }
+      // A format that cannot read back what it writes is no format.
+      datetime sample;
+      sample.year = 2001, sample.month = 2, sample.day = 3, sample.hour = 14, sample.minute = 5, sample.second = 6;
+      datetime read;
+      int failure = parse_with_format(format_datetime(sample, v.text), v.text, read);
+      if (failure == 1821) {
+        error = make_error(1821);
+        return false;
+      }
+      if (!parse_only) set_nls_format(s.db, parameter == "NLS_TIMESTAMP_FORMAT", v.text);
+      continue;
+    }
+    // The language and numeric characters ocilite's conversions use are
+    // accepted; others would change them, which ocilite does not do.
+    bool current = (parameter == "NLS_LANGUAGE" && (value == "AMERICAN" || value == "ENGLISH")) ||
                    (parameter == "NLS_TERRITORY" && value == "AMERICA") ||
                    (parameter == "NLS_NUMERIC_CHARACTERS" && value == ".,");
     if (!current) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "ocilite/ocl_func.h"
+#include "ocilite/ocl_nls.h"
 #include "ocilite/ocl_seq.h"
 
 namespace ocl {
@@ -170,6 +171,7 @@ bool prepare_session(session& s, oracle_error& error) {
 }  // namespace
 
 session::~session() {
+  if (db) forget_nls(db);
   if (db) sqlite3_close_v2(db);
 }
 

@@ -241,6 +241,10 @@ bool translate(const std::string& sql, const std::vector<token>& t, size_t first
                      !followed_by(t, i, last, ".");
         if (size_t n = sequence_reference(t, i, last, out)) {
           next = i + n;
+        } else if (w == "UTL_RAW" && i + 3 < last && t[i + 1].is(".") && t[i + 3].is("(") &&
+                   (t[i + 2].is("CAST_TO_RAW") || t[i + 2].is("CAST_TO_VARCHAR2"))) {
+          out += "OCILITE_" + t[i + 2].text;  // the package's two conversions between text and bytes
+          next = i + 3;
         } else if (w == "IS" && i + 1 < last && (t[i + 1].is("JSON") || t[i + 1].is("NOT"))) {
           size_t k = i + 1;
           bool negated = t[k].is("NOT");
