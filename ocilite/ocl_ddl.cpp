@@ -606,7 +606,14 @@ bool create_table(session& s, parser& p, bool parse_only, oracle_error& error) {
   }
   for (const auto& c : constraints) {
     if (!c.enabled) continue;
-    if (c.type == 'P') ddl += ", PRIMARY KEY(" + names_sql(c.columns) + ")";
+    // A single INTEGER key would become SQLite's rowid, which takes a value
+    // of its own instead of the column's default (an identity's next value).
+    bool rowid_alias = false;
+    if (c.type == 'P' && c.columns.size() == 1)
+      for (const auto& col : columns)
+        if (col.name == c.columns[0] && col.type.declared() == "INTEGER" && !col.default_sqlite.empty())
+          rowid_alias = true;
+    if (c.type == 'P') ddl += (rowid_alias ? ", UNIQUE(" : ", PRIMARY KEY(") + names_sql(c.columns) + ")";
     if (c.type == 'U') ddl += ", UNIQUE(" + names_sql(c.columns) + ")";
     if (c.type == 'R') {
       ddl += ", FOREIGN KEY(" + names_sql(c.columns) + ") REFERENCES " + sqlite_name(c.ref_table) +

@@ -331,6 +331,95 @@ void fn_cast_to_varchar2(sqlite3_context* ctx, int, sqlite3_value** a) {
   sqlite3_result_text(ctx, static_cast<const char*>(bytes), sqlite3_value_bytes(a[0]), SQLITE_TRANSIENT);
 }
 
+// Well-formed JSON text (RFC 8259), as IS JSON asks.
+class json_reader {
+ public:
+  explicit json_reader(const std::string& text) : s_(text) {}
+  bool document() {
+    if (!value(0)) return false;
+    blanks();
+    return i_ == s_.size();
+  }
+
+ private:
+  void blanks() { while (i_ < s_.size() && std::strchr(" \t\r\n", s_[i_]) && s_[i_]) ++i_; }
+  bool word(const char* w) {
+    size_t n = std::strlen(w);
+    if (s_.compare(i_, n, w) != 0) return false;
+    i_ += n;
+    return true;
+  }
+  bool string() {
+    if (i_ >= s_.size() || s_[i_] != '"') return false;
+    for (++i_; i_ < s_.size(); ++i_) {
+      unsigned char c = (unsigned char)s_[i_];
+      if (c == '"') { ++i_; return true; }
+      if (c < 0x20) return false;
+      if (c == '\\') {
+        if (++i_ >= s_.size() || !std::strchr("\"\\/bfnrtu", s_[i_])) return false;
+        if (s_[i_] == 'u')
+          for (int k = 0; k < 4; ++k)
+            if (++i_ >= s_.size() || !std::isxdigit((unsigned char)s_[i_])) return false;
+      }
+    }
+    return false;
+  }
+  bool number() {
+    size_t start = i_;
+    if (i_ < s_.size() && s_[i_] == '-') ++i_;
+    auto digits = [&] { size_t b = i_; while (i_ < s_.size() && std::isdigit((unsigned char)s_[i_])) ++i_; return i_ > b; };
+    if (i_ < s_.size() && s_[i_] == '0') ++i_;
+    else if (!digits()) return false;
+    if (i_ < s_.size() && s_[i_] == '.') { ++i_; if (!digits()) return false; }
+    if (i_ < s_.size() && (s_[i_] == 'e' || s_[i_] == 'E')) {
+      ++i_;
+      if (i_ < s_.size() && (s_[i_] == '+' || s_[i_] == '-')) ++i_;
+      if (!digits()) return false;
+    }
+    return i_ > start;
+  }
+  bool value(int depth) {
+    if (depth > 500) return false;
+    blanks();
+    if (i_ >= s_.size()) return false;
+    char c = s_[i_];
+    if (c == '"') return string();
+    if (c == '{' || c == '[') {
+      char close = c == '{' ? '}' : ']';
+      ++i_;
+      blanks();
+      if (i_ < s_.size() && s_[i_] == close) { ++i_; return true; }
+      for (;;) {
+        if (c == '{') {
+          blanks();
+          if (!string()) return false;
+          blanks();
+          if (i_ >= s_.size() || s_[i_++] != ':') return false;
+        }
+        if (!value(depth + 1)) return false;
+        blanks();
+        if (i_ >= s_.size()) return false;
+        if (s_[i_] == ',') { ++i_; continue; }
+        if (s_[i_] == close) { ++i_; return true; }
+        return false;
+      }
+    }
+    return word("true") || word("false") || word("null") || number();
+  }
+
+  const std::string& s_;
+  size_t i_ = 0;
+};
+
+// x IS JSON: NULL for NULL (a CHECK lets it pass), else 1 or 0.
+void fn_is_json(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (is_null(a[0])) { sqlite3_result_null(ctx); return; }
+  std::string text = sqlite3_value_type(a[0]) == SQLITE_BLOB
+                         ? std::string(static_cast<const char*>(sqlite3_value_blob(a[0])), sqlite3_value_bytes(a[0]))
+                         : text_arg(a[0]);
+  sqlite3_result_int(ctx, json_reader(text).document() ? 1 : 0);
+}
+
 // The error a view made with errors gives when it is read.
 void fn_fail(sqlite3_context* ctx, int, sqlite3_value** a) {
   const unsigned char* text = sqlite3_value_text(a[0]);
@@ -362,7 +451,7 @@ void register_functions(sqlite3* db, const std::string& user) {
       {"TRUNC", 1, fn_trunc}, {"TRUNC", 2, fn_trunc}, {"ROUND", 1, fn_round}, {"ROUND", 2, fn_round},
       {"CONCAT", 2, fn_concat}, {"MOD", 2, fn_mod},
       {"BFILENAME", 2, fn_bfilename}, {"OCILITE_DATETIME", 2, fn_ocilite_datetime},
-      {"OCILITE_FAIL", 1, fn_fail}, {"OCILITE_CAST_TO_RAW", 1, fn_cast_to_raw},
+      {"OCILITE_FAIL", 1, fn_fail}, {"OCILITE_IS_JSON", 1, fn_is_json}, {"OCILITE_CAST_TO_RAW", 1, fn_cast_to_raw},
       {"OCILITE_CAST_TO_VARCHAR2", 1, fn_cast_to_varchar2}, {"RPAD", 2, fn_rpad}, {"RPAD", 3, fn_rpad}, {"LPAD", 2, fn_lpad}, {"LPAD", 3, fn_lpad},
   };
   // Functions of their arguments only may serve in CHECK constraints.

@@ -172,14 +172,14 @@ void name_select_items(const std::string& sql, const std::vector<token>& t, size
   }
 }
 
-// x IS [NOT] JSON: SQLite's json_valid over the value's text.
+// x IS [NOT] JSON: ocilite's OCILITE_IS_JSON of the value (text or bytes).
 void mark_json_conditions(const std::vector<token>& t, size_t first, size_t last,
                           std::vector<std::string>& before) {
   for (size_t k = first; k + 1 < last; ++k) {
     if (!t[k].is("IS")) continue;
     bool json = t[k + 1].is("JSON") || (k + 2 < last && t[k + 1].is("NOT") && t[k + 2].is("JSON"));
     size_t from = 0, to = 0;
-    if (json && operand_before(t, k, first, from, to)) before[from] = "(json_valid(CAST(" + before[from];
+    if (json && operand_before(t, k, first, from, to)) before[from] = "(OCILITE_IS_JSON(" + before[from];
   }
 }
 
@@ -252,7 +252,7 @@ bool translate(const std::string& sql, const std::vector<token>& t, size_t first
           if (k < last && t[k].is("JSON")) {
             ++k;
             if (k < last && (t[k].is("STRICT") || t[k].is("LAX"))) ++k;
-            out += std::string("AS TEXT)) = ") + (negated ? "0)" : "1)");
+            out += std::string(") = ") + (negated ? "0)" : "1)");
             next = k;
           } else {
             out += w;
