@@ -539,17 +539,47 @@ bool modify_column(session& s, const std::string& table, parser& p, oracle_error
   return true;
 }
 
+// The triggers of constraints on or into a table name it and its columns
+// (SQLite checks them while renaming, and their messages carry the names):
+// they are dropped before a rename and made again after it.
+std::vector<std::string> enforced_around(session& s, const std::string& table, std::string& drop_sql) {
+  std::vector<std::string> names;
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(s.db, "SELECT e.CONSTRAINT_NAME FROM \"OCILITE$ENFORCED\" e JOIN \"OCILITE$CONSTRAINTS\" c ON"
+                         " c.CONSTRAINT_NAME = e.CONSTRAINT_NAME WHERE c.TABLE_NAME = ?1 OR c.R_CONSTRAINT_NAME IN"
+                         " (SELECT CONSTRAINT_NAME FROM \"OCILITE$CONSTRAINTS\" WHERE TABLE_NAME = ?1)",
+                         -1, &st, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(st) == SQLITE_ROW) names.push_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+  }
+  sqlite3_finalize(st);
+  for (const auto& name : names) drop_sql += unenforce_constraint(s, name);
+  return names;
+}
+
+bool enforce_again(session& s, const std::vector<std::string>& names, oracle_error& error) {
+  for (const auto& name : names) {
+    constraint_def c;
+    std::string owner;
+    if (!load_constraint(s, name, owner, c)) continue;
+    std::string sql;
+    if (!enforce_constraint(s, owner, c, c.using_index, false, sql, error) || !apply(s, sql, error)) return false;
+  }
+  return true;
+}
+
 bool rename_table(session& s, const std::string& from, const std::string& to, oracle_error& error) {
   if (object_exists(s, to)) {
     error = make_error(955);
     return false;
   }
-  std::string f = quote(from), t = quote(to);
-  std::string sql = "ALTER TABLE " + sqlite_name(from) + " RENAME TO " + sqlite_name(to) + ";";
+  std::string f = quote(from), t = quote(to), sql;
+  auto enforced = enforced_around(s, from, sql);
+  sql += "ALTER TABLE " + sqlite_name(from) + " RENAME TO " + sqlite_name(to) + ";";
   for (const char* tab : {"TABLES", "COLUMNS", "CONSTRAINTS", "CONS_COLUMNS", "INDEXES", "IND_COLUMNS",
                           "IND_EXPRESSIONS", "IDENTITY", "COMMENTS"})
     sql += "UPDATE \"OCILITE$" + std::string(tab) + "\" SET TABLE_NAME = " + t + " WHERE TABLE_NAME = " + f + ";";
-  return apply(s, sql, error);
+  return apply(s, sql, error) && enforce_again(s, enforced, error);
 }
 
 bool rename_column(session& s, const std::string& table, const std::string& from, const std::string& to,
@@ -567,12 +597,39 @@ bool rename_column(session& s, const std::string& table, const std::string& from
     error = make_error(904, "\"" + from + "\"");
     return false;
   }
-  std::string sql = "ALTER TABLE " + sqlite_name(table) + " RENAME COLUMN " + sqlite_name(from) + " TO " +
-                    sqlite_name(to) + ";";
+  std::string sql;
+  auto enforced = enforced_around(s, table, sql);
+  sql += "ALTER TABLE " + sqlite_name(table) + " RENAME COLUMN " + sqlite_name(from) + " TO " + sqlite_name(to) + ";";
   for (const char* tab : {"COLUMNS", "CONS_COLUMNS", "IND_COLUMNS", "IDENTITY", "COMMENTS"})
     sql += "UPDATE \"OCILITE$" + std::string(tab) + "\" SET COLUMN_NAME = " + quote(to) + " WHERE TABLE_NAME = " +
            quote(table) + " AND COLUMN_NAME = " + quote(from) + ";";
-  return apply(s, sql, error);
+  // Check conditions name the column too: they are given the new name.
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(s.db, "SELECT CONSTRAINT_NAME, SEARCH_CONDITION FROM \"OCILITE$CONSTRAINTS\" WHERE"
+                         " TABLE_NAME = ?1 AND CONSTRAINT_TYPE = 'C'", -1, &st, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+      const unsigned char* raw = sqlite3_column_text(st, 1);
+      std::string text = raw ? reinterpret_cast<const char*>(raw) : "", rewritten;
+      std::vector<token> t;
+      oracle_error ignored;
+      if (!tokenize(text, t, ignored)) continue;
+      size_t copied = 0;
+      for (size_t i = 0; i < t.size(); ++i) {
+        if (!is_name(t[i]) || t[i].text != from || (i > 0 && t[i - 1].is(".")) ||
+            (i + 1 < t.size() && t[i + 1].is("(")))
+          continue;
+        rewritten += text.substr(copied, t[i].begin - copied) + "\"" + to + "\"";
+        copied = t[i].end;
+      }
+      if (copied)
+        sql += "UPDATE \"OCILITE$CONSTRAINTS\" SET SEARCH_CONDITION = " + quote(rewritten + text.substr(copied)) +
+               " WHERE CONSTRAINT_NAME = " + quote(name) + ";";
+    }
+  }
+  sqlite3_finalize(st);
+  return apply(s, sql, error) && enforce_again(s, enforced, error);
 }
 
 }  // namespace
