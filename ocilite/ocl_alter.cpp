@@ -3,6 +3,7 @@
 // by triggers that raise Oracle's errors, and a key by a unique index; each
 // is checked against the rows already there first, as Oracle validates it.
 #include <algorithm>
+#include <functional>
 #include <map>
 
 #include "ocilite/ocl_ddli.h"
@@ -267,6 +268,152 @@ bool load_constraint(session& s, const std::string& name, std::string& table, co
   return found;
 }
 
+// SQLite keeps a table's definition as the text of its CREATE TABLE. A
+// change that leaves the stored rows as they are (a column's declared type,
+// default or NOT NULL, a CHECK or foreign key dropped) is made in that text:
+// its items (columns, table constraints) are edited and the text written back.
+std::vector<std::string> split_items(const std::string& body) {
+  std::vector<std::string> items;
+  std::string current;
+  int depth = 0;
+  char quote_char = 0;
+  for (char c : body) {
+    if (quote_char) {
+      if (c == quote_char) quote_char = 0;
+    } else if (c == '\'' || c == '"') {
+      quote_char = c;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      --depth;
+    } else if (c == ',' && depth == 0) {
+      items.push_back(current);
+      current.clear();
+      continue;
+    }
+    current += c;
+  }
+  items.push_back(current);
+  for (auto& item : items) {
+    size_t a = item.find_first_not_of(' '), b = item.find_last_not_of(' ');
+    item = a == std::string::npos ? std::string() : item.substr(a, b - a + 1);
+  }
+  return items;
+}
+
+// The words of an item at depth 0 ("NUMBER(10,2)" and "(expr)" are one word each).
+std::vector<std::string> item_words(const std::string& item) {
+  std::vector<std::string> words;
+  std::string current;
+  int depth = 0;
+  char quote_char = 0;
+  for (char c : item) {
+    if (quote_char) {
+      if (c == quote_char) quote_char = 0;
+    } else if (c == '\'' || c == '"') {
+      quote_char = c;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      --depth;
+    } else if (c == ' ' && depth == 0) {
+      if (!current.empty()) words.push_back(current);
+      current.clear();
+      continue;
+    }
+    current += c;
+  }
+  if (!current.empty()) words.push_back(current);
+  return words;
+}
+
+bool edit_table_sql(session& s, const std::string& table,
+                    const std::function<bool(std::vector<std::string>&, oracle_error&)>& edit, oracle_error& error) {
+  std::string sql = lookup(s, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1", sqlite_identifier(table));
+  size_t open = sql.find('('), close = sql.rfind(')');
+  if (open == std::string::npos || close == std::string::npos || close < open) {
+    error = make_error(3001);
+    return false;
+  }
+  std::vector<std::string> items = split_items(sql.substr(open + 1, close - open - 1));
+  if (!edit(items, error)) return false;
+  std::string body;
+  for (const auto& item : items)
+    if (!item.empty()) body += (body.empty() ? "" : ", ") + item;
+  std::string version = lookup(s, "SELECT schema_version FROM pragma_schema_version", "");
+  long next = std::atol(version.c_str()) + 1;
+  return apply(s, "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = " +
+                      quote(sql.substr(0, open + 1) + body + sql.substr(close)) + " WHERE type = 'table' AND name = " +
+                      quote(sqlite_identifier(table)) + "; PRAGMA writable_schema = OFF; PRAGMA schema_version = " +
+                      std::to_string(next) + ";",
+               error);
+}
+
+// A column's item parsed: its declared type, SQLite NOT NULL, default, and
+// what else it carries (inline constraints other than ocilite's own checks).
+struct column_item {
+  std::string declared, default_sql, rest;
+  bool not_null = false;
+};
+
+bool parse_column_item(const std::string& item, const std::string& column, column_item& out,
+                       bool drop_own_checks = false) {
+  auto words = item_words(item);
+  if (words.empty() || words[0] != sqlite_name(column)) return false;
+  static const std::set<std::string> stops = {"NOT", "DEFAULT", "CONSTRAINT", "PRIMARY", "UNIQUE", "CHECK",
+                                              "REFERENCES", "COLLATE", "NULL"};
+  size_t i = 1;
+  for (; i < words.size() && !stops.count(words[i]); ++i) out.declared += (out.declared.empty() ? "" : " ") + words[i];
+  while (i < words.size()) {
+    if (words[i] == "NOT" && i + 1 < words.size() && words[i + 1] == "NULL") {
+      out.not_null = true;
+      i += 2;
+    } else if (words[i] == "DEFAULT" && i + 1 < words.size()) {
+      out.default_sql = words[i + 1];
+      i += 2;
+    } else if (drop_own_checks && words[i] == "CONSTRAINT" && i + 3 < words.size() &&
+               words[i + 1].rfind("\"OCILITE$", 0) == 0 && words[i + 2] == "CHECK") {
+      i += 4;  // written again as table constraints
+    } else {
+      out.rest += " " + words[i++];
+    }
+  }
+  return true;
+}
+
+std::string column_item_text(const std::string& column, const column_item& c) {
+  return sqlite_name(column) + " " + c.declared + (c.not_null ? " NOT NULL" : "") +
+         (c.default_sql.empty() ? "" : " DEFAULT " + c.default_sql) + c.rest;
+}
+
+// ocilite's own checks of a column of type t, as table constraints.
+std::vector<std::string> own_checks(const std::string& column, const otype& t) {
+  std::vector<std::string> out;
+  std::string c = sqlite_name(column);
+  if (t.is_character() || t.kind == okind::raw) {
+    bool bytes = !t.char_semantics || t.kind == okind::raw;
+    out.push_back("CONSTRAINT " + sqlite_name("OCILITE$LENGTH$" + column) + " CHECK (" +
+                  (bytes ? "length(CAST(" + c + " AS BLOB))" : "length(" + c + ")") + " <= " +
+                  std::to_string(bytes ? t.data_length() : t.length) + ")");
+  }
+  if (t.is_numeric())
+    out.push_back("CONSTRAINT " + sqlite_name("OCILITE$NUMBER$" + column) + " CHECK (typeof(" + c +
+                  ") IN ('integer','real','null'))");
+  if (t.kind == okind::number && t.precision > 0)
+    out.push_back("CONSTRAINT " + sqlite_name("OCILITE$PRECISION$" + column) + " CHECK (typeof(" + c +
+                  ") NOT IN ('integer','real') OR abs(ROUND(" + c + ", " + std::to_string(t.scale) + ")) < 1e" +
+                  std::to_string(t.precision - t.scale) + ")");
+  return out;
+}
+
+bool is_own_check_of(const std::string& item, const std::string& column) {
+  for (const char* kind : {"LENGTH", "NUMBER", "PRECISION"})
+    if (item.rfind("CONSTRAINT " + sqlite_name(std::string("OCILITE$") + kind + "$" + column) + " ", 0) == 0) return true;
+  return false;
+}
+
+std::string value_triggers(const std::string& table, const std::string& column, const otype& t);
+
 bool enforced_by_triggers(session& s, const std::string& name) {
   return exists(s, "SELECT 1 FROM \"OCILITE$ENFORCED\" WHERE CONSTRAINT_NAME = ?1", name);
 }
@@ -377,11 +524,40 @@ bool set_state(session& s, const std::string& table, const std::string& name, bo
   }
   bool by_triggers = enforced_by_triggers(s, name);
   bool enabled = lookup(s, "SELECT STATUS FROM \"OCILITE$CONSTRAINTS\" WHERE CONSTRAINT_NAME = ?1", name) == "ENABLED";
+  bool in_key = false;
+  if (not_null_check(c))
+    in_key = exists(s, "SELECT 1 FROM \"OCILITE$CONSTRAINTS\" k JOIN \"OCILITE$CONS_COLUMNS\" n ON n.CONSTRAINT_NAME ="
+                       " k.CONSTRAINT_NAME WHERE k.TABLE_NAME = ?1 AND k.CONSTRAINT_TYPE = 'P' AND k.STATUS = 'ENABLED'"
+                       " AND n.COLUMN_NAME = ?2", table, c.columns[0]);
   if (enabled && !by_triggers && (drop || !enable)) {
-    // Kept by the SQLite table's own definition, which SQLite cannot change.
-    error = make_error(3001);
-    return false;
+    // Kept by the SQLite table's own definition: taken out of its text. A
+    // key's index is part of the stored table, which that cannot change.
+    if (c.type == 'P' || c.type == 'U') {
+      error = make_error(3001);
+      return false;
+    }
+    bool edited = edit_table_sql(s, table, [&](std::vector<std::string>& items, oracle_error&) {
+      for (auto& item : items) {
+        if (not_null_check(c)) {
+          column_item col;
+          if (!in_key && parse_column_item(item, c.columns[0], col)) {
+            col.not_null = false;
+            item = column_item_text(c.columns[0], col);
+          }
+        } else if (c.type == 'C') {
+          if (item.rfind("CONSTRAINT " + sqlite_name(name) + " CHECK", 0) == 0) item.clear();
+        } else if (item.rfind("FOREIGN KEY(" + names_sql(c.columns) + ") REFERENCES ", 0) == 0) {
+          item.clear();
+        }
+      }
+      return true;
+    }, error);
+    if (!edited) return false;
   }
+  if (not_null_check(c) && (drop || !enable) && !in_key &&
+      !apply(s, "UPDATE \"OCILITE$COLUMNS\" SET NULLABLE = 'Y' WHERE TABLE_NAME = " + quote(table) +
+                    " AND COLUMN_NAME = " + quote(c.columns[0]) + ";", error))
+    return false;
   if (drop && (c.type == 'P' || c.type == 'U') &&
       exists(s, "SELECT 1 FROM \"OCILITE$CONSTRAINTS\" WHERE R_CONSTRAINT_NAME = ?1", name)) {
     error = make_error(2273);
@@ -434,11 +610,7 @@ bool add_column(session& s, const std::string& table, parser& p, oracle_error& e
     tokenize(col.default_text, d, error);
     bool constant = d.size() == 1 && (d[0].kind == token_kind::string || d[0].kind == token_kind::number);
     bool negative = d.size() == 2 && d[0].is("-") && d[1].kind == token_kind::number;
-    if (!constant && !negative) {
-      error = make_error(3001);
-      return false;
-    }
-    def += " DEFAULT " + col.default_sqlite;
+    if (constant || negative) def += " DEFAULT " + col.default_sqlite;
   }
   if (t.is_character() || t.kind == okind::raw) {
     bool bytes = !t.char_semantics || t.kind == okind::raw;
@@ -467,7 +639,24 @@ bool add_column(session& s, const std::string& table, parser& p, oracle_error& e
                     (col.default_text.empty() ? "NULL" : quote(col.default_text)) + "," +
                     std::to_string(t.char_length()) + "," +
                     (t.is_character() ? (t.char_semantics ? "'C'" : "'B'") : "NULL") + ");";
+  sql += value_triggers(table, col.name, t);
   if (!apply(s, sql, error)) return false;
+  if (!col.default_sqlite.empty() && def.find(" DEFAULT ") == std::string::npos) {
+    // SQLite adds a column with a constant default only: an expression is
+    // written into the table's definition afterwards, and the rows there
+    // take its value, as Oracle fills them.
+    bool edited = edit_table_sql(s, table, [&](std::vector<std::string>& items, oracle_error&) {
+      for (auto& item : items) {
+        column_item c;
+        if (!parse_column_item(item, col.name, c)) continue;
+        c.default_sql = "(" + col.default_sqlite + ")";
+        item = column_item_text(col.name, c);
+      }
+      return true;
+    }, error);
+    if (!edited || !apply(s, "UPDATE " + sqlite_name(table) + " SET " + c + " = (" + col.default_sqlite + ");", error))
+      return false;
+  }
   if (col.not_null) {
     constraint_def nn;
     nn.name = col.not_null_name;
@@ -479,6 +668,95 @@ bool add_column(session& s, const std::string& table, parser& p, oracle_error& e
   for (auto& k : constraints)
     if (!add_constraint(s, table, k, error)) return false;
   return true;
+}
+
+// The triggers that keep a column's values in its type's form on every
+// write, as CREATE TABLE makes them: numbers rounded to the scale, text
+// written to a date read as a date. Those there before are dropped.
+std::string value_triggers(const std::string& table, const std::string& column, const otype& t) {
+  std::string sql, tab = sqlite_name(table), c = sqlite_name(column), v = "NEW." + sqlite_name(column);
+  auto rewrite = [&](const std::string& kind, const std::string& when, const std::string& value) {
+    for (const char* event : {"INSERT", "UPDATE OF "}) {
+      bool insert = event[0] == 'I';
+      sql += "CREATE TRIGGER " + sqlite_name("OCILITE$" + kind + "$" + (insert ? "I$" : "U$") + table + "$" + column) +
+             " AFTER " + event + (insert ? "" : c) + " ON " + tab + " WHEN " + when + " BEGIN UPDATE " + tab + " SET " +
+             c + " = " + value + " WHERE rowid = NEW.rowid; END;";
+    }
+  };
+  for (const char* kind : {"ROUND", "DATETIME"})
+    for (const char* which : {"I$", "U$"})
+      sql += "DROP TRIGGER IF EXISTS " + sqlite_name("OCILITE$" + std::string(kind) + "$" + which + table + "$" + column) + ";";
+  if (t.kind == okind::integer || (t.kind == okind::number && t.precision > 0)) {
+    std::string rounded = "ROUND(" + v + ", " + std::to_string(t.kind == okind::integer ? 0 : t.scale) + ")";
+    rewrite("ROUND", "typeof(" + v + ") IN ('integer','real') AND " + v + " <> " + rounded, rounded);
+  }
+  if (t.is_datetime()) {
+    int form = t.kind == okind::date ? 0 : t.kind == okind::timestamp_tz ? 2 : 1;
+    std::string converted = "OCILITE_DATETIME(" + v + ", " + std::to_string(form) + ")";
+    rewrite("DATETIME", v + " IS NOT NULL AND " + v + " IS NOT " + converted, converted);
+  }
+  return sql;
+}
+
+// MODIFY col type: a longer or shorter text, a number of other precision or
+// scale. The rows must fit (ORA-01441 / ORA-01440); another kind of type
+// needs an empty column in Oracle (ORA-01439) and is not made by ocilite.
+bool retype_column(session& s, const std::string& table, const std::string& column, const otype& from,
+                   const otype& to, oracle_error& error) {
+  const std::string tab = sqlite_name(table), c = sqlite_name(column);
+  bool same_family = (from.is_character() && to.is_character() && from.kind == to.kind) ||
+                     ((from.kind == okind::number || from.kind == okind::integer) &&
+                      (to.kind == okind::number || to.kind == okind::integer)) ||
+                     (from.kind == okind::raw && to.kind == okind::raw);
+  if (!same_family) {
+    error = make_error(has_rows(s, "SELECT 1 FROM " + tab + " WHERE " + c + " IS NOT NULL") ? 1439 : 3001);
+    return false;
+  }
+  auto checks = own_checks(column, to);
+  for (const auto& check : checks) {
+    std::string condition = check.substr(check.find(" CHECK (") + 7);
+    if (has_rows(s, "SELECT 1 FROM " + tab + " WHERE NOT " + condition)) {
+      error = make_error(from.is_character() || from.kind == okind::raw ? 1441 : 1440);
+      return false;
+    }
+  }
+  if ((to.kind == okind::number || to.kind == okind::integer) &&
+      has_rows(s, "SELECT 1 FROM " + tab + " WHERE typeof(" + c + ") IN ('integer','real') AND " + c + " <> ROUND(" +
+                      c + ", " + std::to_string(to.kind == okind::integer ? 0 : to.scale) + ")")) {
+    error = make_error(1440);
+    return false;
+  }
+  bool edited = edit_table_sql(s, table, [&](std::vector<std::string>& items, oracle_error&) {
+    std::vector<std::string> kept;
+    for (auto& item : items) {
+      if (is_own_check_of(item, column)) continue;
+      column_item col;
+      if (parse_column_item(item, column, col, true)) {
+        col.declared = to.declared();
+        item = column_item_text(column, col);
+      }
+      kept.push_back(item);
+    }
+    kept.insert(kept.end(), checks.begin(), checks.end());
+    items = kept;
+    return true;
+  }, error);
+  if (!edited) return false;
+  std::string sql = value_triggers(table, column, to);
+  bool has_precision = (to.kind == okind::number && to.precision >= 0) || to.kind == okind::float_;
+  int precision = to.kind == okind::float_ ? (to.precision < 0 ? 126 : to.precision) : to.precision;
+  bool has_scale = (to.kind == okind::number && to.precision >= 0) || to.kind == okind::integer;
+  int scale = to.kind == okind::number ? to.scale : 0;
+  sql += "UPDATE \"OCILITE$COLUMNS\" SET DATA_TYPE = " + quote(to.data_type()) + ", DATA_LENGTH = " +
+         std::to_string(to.data_length()) + ", DATA_PRECISION = " + (has_precision ? std::to_string(precision) : "NULL") +
+         ", DATA_SCALE = " + (has_scale ? std::to_string(scale) : "NULL") + ", CHAR_LENGTH = " +
+         std::to_string(to.char_length()) + ", CHAR_USED = " +
+         (to.is_character() ? (to.char_semantics ? "'C'" : "'B'") : "NULL") + " WHERE TABLE_NAME = " + quote(table) +
+         " AND COLUMN_NAME = " + quote(column) + ";";
+  sql += "UPDATE \"OCILITE$IND_COLUMNS\" SET COLUMN_LENGTH = " + std::to_string(to.data_length()) + ", CHAR_LENGTH = " +
+         std::to_string(to.char_length()) + " WHERE TABLE_NAME = " + quote(table) + " AND COLUMN_NAME = " +
+         quote(column) + ";";
+  return apply(s, sql, error);
 }
 
 bool modify_column(session& s, const std::string& table, parser& p, oracle_error& error) {
@@ -495,13 +773,27 @@ bool modify_column(session& s, const std::string& table, parser& p, oracle_error
   }
   bool retyped = start < p.t_.size() && p.t_[start].kind == token_kind::word && !p.t_[start].is("DEFAULT") &&
                  !p.t_[start].is("NOT") && !p.t_[start].is("NULL") && !p.t_[start].is("CONSTRAINT");
-  if (retyped && col.type.declared() != found->second.declared()) {
-    error = make_error(3001);  // a new type or length would change the SQLite table's definition
+  if (retyped && col.type.declared() != found->second.declared() && !retype_column(s, table, col.name, found->second,
+                                                                                   col.type, error))
     return false;
-  }
-  if (!col.default_text.empty()) {
-    error = make_error(3001);
-    return false;
+  if (!col.default_text.empty() || col.default_on_null) {
+    if (col.default_on_null || !col.identity.empty()) {  // these take triggers of their own
+      error = make_error(3001);
+      return false;
+    }
+    bool edited = edit_table_sql(s, table, [&](std::vector<std::string>& items, oracle_error&) {
+      for (auto& item : items) {
+        column_item c;
+        if (!parse_column_item(item, col.name, c)) continue;
+        c.default_sql = "(" + col.default_sqlite + ")";
+        item = column_item_text(col.name, c);
+      }
+      return true;
+    }, error);
+    if (!edited || !apply(s, "UPDATE \"OCILITE$COLUMNS\" SET DATA_DEFAULT = " + quote(col.default_text) +
+                                 ", DEFAULT_LENGTH = " + std::to_string(col.default_text.size()) + " WHERE TABLE_NAME = " +
+                                 quote(table) + " AND COLUMN_NAME = " + quote(col.name) + ";", error))
+      return false;
   }
   bool wants_null = false;
   for (size_t k = start; k < p.i_; ++k)
