@@ -1045,6 +1045,10 @@ bool alter_table(session& s, parser& p, bool parse_only, oracle_error& error) {
   return true;
 }
 
+bool drop_constraint(session& s, const std::string& table, const std::string& name, oracle_error& error) {
+  return set_state(s, table, name, false, false, true, error);
+}
+
 bool rename_object(session& s, parser& p, bool parse_only, oracle_error& error) {
   std::string from, to;
   if (!p.name(from, error) || !p.expect("TO", 905, error) || !p.name(to, error)) return false;

@@ -969,7 +969,8 @@ bool drop(session& s, parser& p, bool parse_only, oracle_error& error) {
   }
   std::string name;
   if (!p.name(name, error)) return false;
-  if (kind == "TABLE" && p.accept("CASCADE")) p.accept("CONSTRAINTS");
+  bool cascade = kind == "TABLE" && p.accept("CASCADE");
+  if (cascade) p.accept("CONSTRAINTS");
   p.accept("PURGE");
   if (p.i_ != p.t_.size()) {
     error = make_error(933);
@@ -979,6 +980,24 @@ bool drop(session& s, parser& p, bool parse_only, oracle_error& error) {
   std::string q = quote(name), sql;
   if (kind == "TABLE") {
     if (!table_exists(s, name)) { error = make_error(942); return false; }
+    // Foreign keys of other tables into this one: refused, or dropped with CASCADE CONSTRAINTS.
+    std::vector<std::pair<std::string, std::string>> referencing;
+    sqlite3_stmt* r = nullptr;
+    if (sqlite3_prepare_v2(s.db, "SELECT TABLE_NAME, CONSTRAINT_NAME FROM \"OCILITE$CONSTRAINTS\" WHERE CONSTRAINT_TYPE = 'R'"
+                           " AND TABLE_NAME <> ?1 AND R_CONSTRAINT_NAME IN (SELECT CONSTRAINT_NAME FROM"
+                           " \"OCILITE$CONSTRAINTS\" WHERE TABLE_NAME = ?1)", -1, &r, nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(r, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+      while (sqlite3_step(r) == SQLITE_ROW)
+        referencing.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(r, 0)),
+                                 reinterpret_cast<const char*>(sqlite3_column_text(r, 1)));
+    }
+    sqlite3_finalize(r);
+    if (!referencing.empty() && !cascade) {
+      error = make_error(2449);
+      return false;
+    }
+    for (const auto& [child, key] : referencing)
+      if (!drop_constraint(s, child, key, error)) return false;
     // Keys ocilite keeps with triggers go with the table, on both sides.
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(s.db, "SELECT CONSTRAINT_NAME FROM \"OCILITE$ENFORCED\" WHERE CONSTRAINT_NAME IN (SELECT"

@@ -126,6 +126,8 @@ bool alter_session(session& s, parser& p, bool parse_only, oracle_error& error);
 bool enforce_constraint(session& s, const std::string& table, const constraint_def& c,
                         const std::string& index_name, bool validate, std::string& sql,
                         oracle_error& error);
+// ALTER TABLE table DROP CONSTRAINT name.
+bool drop_constraint(session& s, const std::string& table, const std::string& name, oracle_error& error);
 // Drops what enforce_constraint made.
 std::string unenforce_constraint(session& s, const std::string& name);
 

@@ -112,6 +112,7 @@ const std::map<int, const char*>& messages() {
       {2443, "Cannot drop constraint  - nonexistent constraint"},
       {3001, "unimplemented feature"},
       {940, "invalid ALTER command"},
+      {2449, "unique/primary keys in table referenced by foreign keys"},
       {1439, "column to be modified must be empty to change datatype"},
       {1440, "column to be modified must be empty to decrease precision or scale"},
       {1441, "cannot decrease column length because some value is too big"},

@@ -351,6 +351,10 @@ TEST_F(ddl_test, HumanResourcesSchemaAsOracleDescribesIt) {
             "ORA-02292: integrity constraint (SCOTT.EMP_DEPT_FK) violated - child record found");
   EXPECT_EQ(run("DROP PROCEDURE add_job_history"), "");
   EXPECT_EQ(run("DROP TRIGGER add_job_history"), "ORA-04080: trigger 'ADD_JOB_HISTORY' does not exist");
+  EXPECT_EQ(run("DROP TABLE regions"), "ORA-02449: unique/primary keys in table referenced by foreign keys");
+  EXPECT_EQ(run("DROP TABLE regions CASCADE CONSTRAINTS"), "");
+  EXPECT_EQ(q("SELECT COUNT(*) FROM USER_CONSTRAINTS WHERE CONSTRAINT_NAME = 'COUNTR_REG_FK'"), (rows{{"0"}}));
+  EXPECT_EQ(run("INSERT INTO countries VALUES ('FR', 'France', 9)"), "");
 }
 
 TEST_F(ddl_test, OrderEntrySchemaWithIdentityJsonAndFunctionBasedIndexes) {
