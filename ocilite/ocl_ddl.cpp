@@ -695,7 +695,8 @@ bool create_table(session& s, parser& p, bool parse_only, oracle_error& error) {
       if (c.name == column) col = &c;
     catalog += "INSERT INTO \"OCILITE$IDENTITY\" SELECT " + quote(table) + "," + quote(column) + "," +
                quote(col->identity) + "," + quote(sequence) + ",'START WITH: ' || NEXT_VALUE ||"
-               " ', INCREMENT BY: ' || INCREMENT_BY || ', MAX_VALUE: ' || MAX_VALUE || ', MIN_VALUE: ' ||"
+               " ', INCREMENT BY: ' || INCREMENT_BY || ', MAX_VALUE: ' || CASE WHEN MAX_VALUE >= 1e28 THEN"
+               " '9999999999999999999999999999' ELSE CAST(MAX_VALUE AS INTEGER) END || ', MIN_VALUE: ' ||"
                " MIN_VALUE || ', CYCLE_FLAG: ' || CYCLE_FLAG || ', CACHE_SIZE: ' || CACHE_SIZE ||"
                " ', ORDER_FLAG: ' || ORDER_FLAG FROM \"OCILITE$SEQUENCES\" WHERE SEQUENCE_NAME = " +
                quote(sequence) + ";";

@@ -163,9 +163,16 @@ bool prepare_session(session& s, oracle_error& error) {
   register_functions(s.db, s.user);
   register_sequence_functions(s.db);
   // Oracle's LIKE, unlike SQLite's, tells upper from lower case.
-  return run_sql(s, std::string("PRAGMA foreign_keys=ON; PRAGMA case_sensitive_like=ON;") + later_catalog +
-                        dictionary_views(s),
-                 error);
+  // A file that cannot be written to (made before these tables, and read
+  // only) gets them empty for the session.
+  oracle_error ignored;
+  if (!run_sql(s, later_catalog, ignored)) {
+    std::string temporary = later_catalog;
+    for (size_t at; (at = temporary.find("CREATE TABLE")) != std::string::npos;)
+      temporary.replace(at, 12, "CREATE TEMP TABLE");
+    run_sql(s, temporary, ignored);
+  }
+  return run_sql(s, "PRAGMA foreign_keys=ON; PRAGMA case_sensitive_like=ON;" + dictionary_views(s), error);
 }
 
 }  // namespace
