@@ -862,7 +862,7 @@ bool create_index(session& s, parser& p, bool unique, bool parse_only, oracle_er
 bool create_view(session& s, parser& p, bool replace, bool force, bool parse_only, oracle_error& error) {
   std::string view;
   std::vector<std::string> aliases;
-  if (!p.name(view, error)) return false;
+  if (!p.object(view, s, error)) return false;
   if (p.at("(") && !p.name_list(aliases, error)) return false;
   if (!p.expect("AS", 905, error)) return false;
   size_t start = p.i_;
@@ -870,8 +870,17 @@ bool create_view(session& s, parser& p, bool replace, bool force, bool parse_onl
     error = make_error(936);
     return false;
   }
+  // WITH READ ONLY / WITH CHECK OPTION [CONSTRAINT name] restrict writes
+  // through the view, which ocilite's views never take.
+  size_t end = p.t_.size();
+  const auto& t = p.t_;
+  if (end - start > 3 && t[end - 3].is("WITH") && t[end - 2].is("READ") && t[end - 1].is("ONLY")) end -= 3;
+  else if (end - start > 3 && t[end - 3].is("WITH") && t[end - 2].is("CHECK") && t[end - 1].is("OPTION")) end -= 3;
+  else if (end - start > 5 && t[end - 5].is("WITH") && t[end - 4].is("CHECK") && t[end - 3].is("OPTION") &&
+           t[end - 2].is("CONSTRAINT"))
+    end -= 5;
   std::string select;
-  if (!translate(p.sql_, p.t_, start, p.t_.size(), select, error)) return false;
+  if (!translate(p.sql_, p.t_, start, end, select, error)) return false;
   if (parse_only) return true;
   bool is_view = exists(s, "SELECT 1 FROM \"OCILITE$VIEWS\" WHERE VIEW_NAME = ?1", view);
   if (object_exists(s, view) && !(replace && is_view)) {
@@ -890,20 +899,27 @@ bool create_view(session& s, parser& p, bool replace, bool force, bool parse_onl
   std::string ddl = "CREATE VIEW " + sqlite_name(view) +
                     (aliases.empty() ? "" : "(" + names_sql(aliases) + ")") + " AS " + select + ";";
   // FORCE keeps a view over what cannot be read yet: it is INVALID, and a
-  // query of it fails as Oracle's does.
-  auto keep_invalid = [&] {
+  // query of it fails as Oracle's does. A view Oracle would take but whose
+  // query ocilite cannot run (SQL it cannot parse, a function or
+  // pseudo-column it lacks) is kept as well, valid, and a query of it fails
+  // with the error ocilite gives for that query.
+  auto keep_failing = [&](const std::string& status, const oracle_error& failure) {
     oracle_error ignored;
     run_sql(s, "DROP VIEW IF EXISTS " + sqlite_name(view), ignored);
-    std::string failure = quote(make_error(4063, "view \"" + s.user + "." + view + "\"").text), items;
-    for (const auto& a : aliases) items += (items.empty() ? "" : ", ") + std::string("OCILITE_FAIL(") + failure + ") AS " + sqlite_name(a);
-    if (items.empty()) items = "OCILITE_FAIL(" + failure + ") AS " + sqlite_name("ERROR");
+    std::string text_of_failure = quote(failure.text), items;
+    for (const auto& a : aliases) items += (items.empty() ? "" : ", ") + std::string("OCILITE_FAIL(") + text_of_failure + ") AS " + sqlite_name(a);
+    if (items.empty()) items = "OCILITE_FAIL(" + text_of_failure + ") AS " + sqlite_name("ERROR");
     error = oracle_error();
     return apply(s, "CREATE VIEW " + sqlite_name(view) + " AS SELECT " + items + ";INSERT INTO \"OCILITE$VIEWS\" VALUES(" +
                         quote(view) + "," + std::to_string(text.size()) + "," + quote(text) +
-                        ");INSERT INTO \"OCILITE$OBJECTS\" VALUES(" + quote(view) + ",'VIEW','INVALID',SYSDATE());",
+                        ");INSERT INTO \"OCILITE$OBJECTS\" VALUES(" + quote(view) + ",'VIEW'," + quote(status) + ",SYSDATE());",
                  error);
   };
-  if (!apply(s, ddl, error)) return force && keep_invalid();
+  const oracle_error has_errors = make_error(4063, "view \"" + s.user + "." + view + "\"");
+  if (!apply(s, ddl, error)) {
+    if (error.number == 933 || error.number == 936 || error.number == 900) return keep_failing("VALID", error);
+    return force && keep_failing("INVALID", has_errors);
+  }
   // The view's columns join the dictionary like a table's; a view over
   // something that does not exist is refused, as Oracle refuses it.
   std::vector<column_desc> view_columns;
@@ -916,8 +932,16 @@ bool create_view(session& s, parser& p, bool replace, bool force, bool parse_onl
   }
   oracle_error ignored;
   if (!described) {
+    std::string why;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(s.db, ("SELECT * FROM " + sqlite_name(view)).c_str(), -1, &st, nullptr) != SQLITE_OK)
+      why = sqlite3_errmsg(s.db);
+    sqlite3_finalize(st);
+    bool lacking = why.rfind("no such function: ", 0) == 0 || why.find("syntax error") != std::string::npos ||
+                   why == "no such column: ROWNUM" || why == "no such column: ROWID" || why == "no such column: LEVEL";
     run_sql(s, "DROP VIEW " + sqlite_name(view), ignored);
-    return force && keep_invalid();
+    if (lacking) return keep_failing("VALID", error);
+    return force && keep_failing("INVALID", has_errors);
   }
   std::string catalog = "INSERT INTO \"OCILITE$VIEWS\" VALUES(" + quote(view) + "," +
                         std::to_string(text.size()) + "," + quote(text) + ");";
@@ -1070,6 +1094,9 @@ bool run_ddl(session& s, const std::string& sql, const std::vector<token>& token
     replace = true;
   }
   bool force = p.accept("FORCE");
+  if (!force && p.at("NO") && p.at(1, "FORCE")) p.i_ += 2;
+  if (p.accept("EDITIONABLE")) p.accept("EDITIONING");
+  else p.accept("NONEDITIONABLE") || p.accept("EDITIONING");
   if (!replace && p.accept("SEQUENCE")) return create_sequence(s, p, parse_only, error);
   if (!replace && p.accept("TABLE")) return create_table(s, p, parse_only, error);
   if (p.accept("VIEW")) return create_view(s, p, replace, force, parse_only, error);

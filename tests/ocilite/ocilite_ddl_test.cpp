@@ -228,20 +228,33 @@ CREATE VIEW emp_v (emp_id, emp_name) AS SELECT id, name FROM emp WHERE dept = 10
 CREATE OR REPLACE VIEW emp_v (emp_id, emp_name) AS SELECT id, UPPER(name) FROM emp;
 CREATE OR REPLACE FORCE VIEW later_v (a, b) AS SELECT x, y FROM not_yet;
 COMMENT ON TABLE emp_v IS 'Every employee';
+CREATE VIEW first_v AS SELECT id FROM emp WHERE ROWNUM < 2;
+CREATE VIEW outer_v AS SELECT a.id, b.name FROM emp a, emp b WHERE a.dept = b.id(+);
+CREATE OR REPLACE NO FORCE EDITIONABLE VIEW scott.ro_v AS SELECT id FROM emp WITH CHECK OPTION CONSTRAINT ro_v_c;
 )");
   connect();
   EXPECT_EQ(q("SELECT emp_id, emp_name FROM emp_v ORDER BY 1"), (rows{{"1", "ANN"}, {"2", "BOB"}}));
   // USER_VIEWS keeps the text after AS; a view is an object of type VIEW, never a table.
   EXPECT_EQ(q("SELECT VIEW_NAME, TEXT FROM USER_VIEWS ORDER BY 1"),
-            (rows{{"EMP_V", "SELECT id, UPPER(name) FROM emp"}, {"LATER_V", "SELECT x, y FROM not_yet"}}));
+            (rows{{"EMP_V", "SELECT id, UPPER(name) FROM emp"},
+                  {"FIRST_V", "SELECT id FROM emp WHERE ROWNUM < 2"},
+                  {"LATER_V", "SELECT x, y FROM not_yet"},
+                  {"OUTER_V", "SELECT a.id, b.name FROM emp a, emp b WHERE a.dept = b.id(+)"},
+                  {"RO_V", "SELECT id FROM emp WITH CHECK OPTION CONSTRAINT ro_v_c"}}));
+  EXPECT_EQ(q("SELECT COUNT(*) FROM ro_v"), (rows{{"2"}}));
   EXPECT_EQ(q("SELECT TABLE_NAME FROM USER_TABLES"), (rows{{"EMP"}}));
   EXPECT_EQ(q("SELECT OBJECT_NAME, OBJECT_TYPE, STATUS FROM USER_OBJECTS WHERE OBJECT_TYPE IN ('VIEW', 'TABLE') "
               "ORDER BY OBJECT_NAME"),
-            (rows{{"EMP", "TABLE", "VALID"}, {"EMP_V", "VIEW", "VALID"}, {"LATER_V", "VIEW", "INVALID"}}));
+            (rows{{"EMP", "TABLE", "VALID"}, {"EMP_V", "VIEW", "VALID"}, {"FIRST_V", "VIEW", "VALID"},
+                  {"LATER_V", "VIEW", "INVALID"}, {"OUTER_V", "VIEW", "VALID"}, {"RO_V", "VIEW", "VALID"}}));
   EXPECT_EQ(q("SELECT TABLE_TYPE, COMMENTS FROM USER_TAB_COMMENTS WHERE TABLE_NAME = 'EMP_V'"),
             (rows{{"VIEW", "Every employee"}}));
   // A view made with FORCE over what is missing has errors when read (ORA-04063).
   EXPECT_EQ(run("SELECT a FROM later_v"), "ORA-04063: view \"SCOTT.LATER_V\" has errors");
+  // Views Oracle takes but whose query ocilite cannot run (ROWNUM, the (+)
+  // outer join) are kept, and a query of them fails as that query would.
+  EXPECT_EQ(run("SELECT * FROM first_v"), "ORA-00904: \"ROWNUM\": invalid identifier");
+  EXPECT_EQ(run("SELECT * FROM outer_v"), "ORA-00933: SQL command not properly ended");
   EXPECT_EQ(script_error("CREATE VIEW v AS SELECT x FROM missing;"), "Error at line 1:\nORA-00942: table or view does not exist\n");
   EXPECT_EQ(run("DROP VIEW later_v"), "");
   EXPECT_EQ(q("SELECT COUNT(*) FROM USER_OBJECTS WHERE OBJECT_NAME = 'LATER_V'"), (rows{{"0"}}));
