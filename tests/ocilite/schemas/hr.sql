@@ -1,7 +1,8 @@
 -- A human-resources schema: regions, countries, locations, departments,
 -- jobs, employees and their job history. Keys are added after the tables,
 -- numbers come from sequences, and departments and employees refer to each
--- other, so one of the two keys is enabled only after the rows are in.
+-- other, so one of the two keys is enabled only after the rows are in. A
+-- procedure and a trigger close it; ocilite keeps them without running them.
 
 CREATE TABLE regions
   ( region_id      NUMBER CONSTRAINT region_id_nn NOT NULL
@@ -171,3 +172,25 @@ INSERT INTO job_history (employee_id, start_date, end_date, job_id, department_i
 ALTER TABLE departments ENABLE CONSTRAINT dept_mgr_fk;
 
 COMMIT;
+
+CREATE OR REPLACE PROCEDURE add_job_history
+  ( p_emp_id          job_history.employee_id%type
+  , p_start_date      job_history.start_date%type
+  , p_end_date        job_history.end_date%type
+  , p_job_id          job_history.job_id%type
+  , p_department_id   job_history.department_id%type
+  )
+IS
+BEGIN
+  INSERT INTO job_history (employee_id, start_date, end_date, job_id, department_id)
+    VALUES (p_emp_id, p_start_date, p_end_date, p_job_id, p_department_id);
+END add_job_history;
+/
+
+CREATE OR REPLACE TRIGGER update_job_history
+  AFTER UPDATE OF job_id, department_id ON employees
+  FOR EACH ROW
+BEGIN
+  add_job_history(:old.employee_id, :old.hire_date, sysdate, :old.job_id, :old.department_id);
+END;
+/
