@@ -136,9 +136,9 @@ bool alter_session(session& s, parser& p, bool parse_only, oracle_error& error) 
     std::string value = v.text;
     for (char& c : value) c = (char)std::toupper((unsigned char)c);
     if (parameter == "CURRENT_SCHEMA") {
-      if (value != s.user && v.text != s.user) {  // one user per schema file
-        error = make_error(parse_only ? 0 : 1435);
-        if (!parse_only) return false;
+      if (!parse_only && value != s.user && v.text != s.user) {  // one user per schema file
+        error = make_error(1435);
+        return false;
       }
       continue;
     }

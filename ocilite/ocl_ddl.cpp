@@ -517,7 +517,7 @@ bool create_table(session& s, parser& p, bool parse_only, oracle_error& error) {
     if (!tokenize(col.identity_options, options, error)) return false;
     parser op(col.identity_options, options);
     std::string row;
-    if (!sequence_sql(s, sequence, op, row, error)) return false;
+    if (!sequence_sql(sequence, op, row, error)) return false;
     sequences += row;
     col.default_text = "\"" + s.user + "\".\"" + sequence + "\".nextval";
     col.default_sqlite = "OCILITE_NEXTVAL(" + quote(sequence) + ")";

@@ -108,9 +108,9 @@ std::string constraint_catalog(session& s, const std::string& table, const const
                                const std::string& r_constraint, bool generated_name,
                                const std::string& index_name);
 
-// Sequences: the catalog row of CREATE SEQUENCE's options (as written from
-// options_first), false with an Oracle error.
-bool sequence_sql(session& s, const std::string& name, parser& p, std::string& sql, oracle_error& error);
+// Sequences: the catalog row for a sequence with the options that follow in
+// p (START WITH, INCREMENT BY, ...); false with an Oracle error.
+bool sequence_sql(const std::string& name, parser& p, std::string& sql, oracle_error& error);
 bool create_sequence(session& s, parser& p, bool parse_only, oracle_error& error);
 
 // ALTER TABLE, RENAME, COMMENT ON, ALTER SESSION.
@@ -120,9 +120,9 @@ bool comment_on(session& s, parser& p, bool parse_only, oracle_error& error);
 bool alter_session(session& s, parser& p, bool parse_only, oracle_error& error);
 
 // The statements that make SQLite enforce a constraint added after its
-// table was made (triggers, and an index for keys), after checking the
-// table's rows against it (validate). Index rows for the catalog are added
-// to catalog when the key makes its own index.
+// table was made (triggers, and a unique index for a key, with its catalog
+// rows when the key makes its own index), after checking the table's rows
+// against it when validate is set.
 bool enforce_constraint(session& s, const std::string& table, const constraint_def& c,
                         const std::string& index_name, bool validate, std::string& sql,
                         oracle_error& error);

@@ -34,8 +34,7 @@ std::string integer_text(double v) {
 
 }  // namespace
 
-bool sequence_sql(session& s, const std::string& name, parser& p, std::string& sql, oracle_error& error) {
-  (void)s;
+bool sequence_sql(const std::string& name, parser& p, std::string& sql, oracle_error& error) {
   double start = 0, increment = 1, min = 0, max = 0, cache = 20;
   bool has_start = false, has_min = false, has_max = false, cycle = false, order = false;
   while (!p.done()) {
@@ -104,7 +103,7 @@ bool sequence_sql(session& s, const std::string& name, parser& p, std::string& s
 
 bool create_sequence(session& s, parser& p, bool parse_only, oracle_error& error) {
   std::string name, sql;
-  if (!p.object(name, s, error) || !sequence_sql(s, name, p, sql, error)) return false;
+  if (!p.object(name, s, error) || !sequence_sql(name, p, sql, error)) return false;
   if (parse_only) return true;
   if (object_exists(s, name)) {
     error = make_error(955);
