@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "ocilite/ocl_nls.h"
 #include "ocilite/ocl_hand.h"
 #include "ocilite/ocl_val.h"
 #include "platform/codepage.h"
@@ -112,8 +113,13 @@ bool value_text(const column_desc& col, sqlite3_stmt* row, int i, int storage, s
   if (t.is_datetime()) {
     datetime when;
     if (parse_stored_datetime(stored, when)) {
-      if (t.kind == okind::date) scratch = default_date_text(when);
-      else {
+      std::string session = nls_format(sqlite3_db_handle(row), t.kind != okind::date);
+      if (!session.empty()) {
+        if (t.kind != okind::timestamp_tz) when.has_zone = false;
+        scratch = format_datetime(when, session);
+      } else if (t.kind == okind::date) {
+        scratch = default_date_text(when);
+      } else {
         if (t.kind != okind::timestamp_tz) when.has_zone = false;
         scratch = default_timestamp_text(when, t.fraction);
       }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "ocilite/ocl_ddli.h"
 #include "ocilite/ocl_xlat.h"
 
 namespace ocl {
@@ -107,7 +108,94 @@ std::string expand_insert_defaults(session& s, const std::string& sql, const std
   return copied ? out + sql.substr(copied) : sql;
 }
 
+// Oracle refuses a value for a GENERATED ALWAYS identity column.
+bool writes_identity(session& s, const std::vector<token>& t, ub2 type, oracle_error& error) {
+  size_t at = type == OCI_STMT_UPDATE ? 1 : 2;
+  if (at >= t.size() || !is_name(t[at])) return true;
+  const std::string table = t[at].text;
+  std::string column = ddl::lookup(s, "SELECT COLUMN_NAME FROM \"OCILITE$IDENTITY\" WHERE TABLE_NAME = ?1 AND"
+                                      " GENERATION_TYPE = 'ALWAYS'", table);
+  if (column.empty()) return true;
+  if (type == OCI_STMT_INSERT) {
+    bool listed = at + 1 < t.size() && t[at + 1].is("(");
+    bool named = false;
+    if (listed)
+      for (size_t k = at + 2; k < t.size() && !t[k].is(")"); ++k) named = named || (is_name(t[k]) && t[k].text == column);
+    if (!listed || named) {
+      error = make_error(32795);
+      return false;
+    }
+    return true;
+  }
+  int depth = 0;
+  for (size_t k = at + 1; k + 1 < t.size(); ++k) {
+    if (t[k].is("(")) ++depth;
+    if (t[k].is(")")) --depth;
+    if (depth == 0 && t[k].is("WHERE")) break;
+    if (depth == 0 && is_name(t[k]) && t[k].text == column && t[k + 1].is("=") && !(k > 0 && t[k - 1].is("."))) {
+      error = make_error(32796);
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+bool split_insert_all(const std::string& sql, const std::vector<token>& t, std::vector<std::string>& inserts,
+                      oracle_error& error) {
+  inserts.clear();
+  size_t i = 2;  // after INSERT ALL
+  std::vector<std::pair<std::string, std::string>> targets;  // "t (cols)", "values"
+  while (i < t.size() && t[i].is("INTO")) {
+    size_t start = ++i;
+    if (i >= t.size() || !is_name(t[i])) {
+      error = make_error(903);
+      return false;
+    }
+    ++i;
+    if (i < t.size() && t[i].is("(")) {
+      int depth = 0;
+      for (; i < t.size(); ++i) {
+        if (t[i].is("(")) ++depth;
+        if (t[i].is(")") && --depth == 0) break;
+      }
+      ++i;
+    }
+    std::string target = sql.substr(t[start].begin, t[i - 1].end - t[start].begin);
+    std::string values;
+    if (i < t.size() && t[i].is("VALUES")) {
+      ++i;
+      if (i >= t.size() || !t[i].is("(")) {
+        error = make_error(906);
+        return false;
+      }
+      size_t open = i;
+      int depth = 0;
+      for (; i < t.size(); ++i) {
+        if (t[i].is("(")) ++depth;
+        if (t[i].is(")") && --depth == 0) break;
+      }
+      if (i >= t.size()) {
+        error = make_error(907);
+        return false;
+      }
+      values = sql.substr(t[open + 1].begin, t[i].begin - t[open + 1].begin);
+      ++i;
+    } else {
+      values = "*";
+    }
+    targets.emplace_back(target, values);
+  }
+  if (targets.empty() || i >= t.size() || !(t[i].is("SELECT") || t[i].is("WITH") || t[i].is("("))) {
+    error = make_error(targets.empty() ? 926 : 928);
+    return false;
+  }
+  std::string subquery = sql.substr(t[i].begin);
+  for (const auto& [target, values] : targets)
+    inserts.push_back("INSERT INTO " + target + " SELECT " + values + " FROM (" + subquery + ")");
+  return true;
+}
 
 cursor::~cursor() { close(); }
 
@@ -206,6 +294,15 @@ bool cursor::prepare(session& s, const std::string& oracle_sql, oracle_error& er
   session_ = &s;
   sql_ = oracle_sql;
   statement_type_ = 0;
+  ddl_ = stored_code_ = false;
+  inserts_.clear();
+  // Stored code is kept as written: its body is PL/SQL, not SQL.
+  std::string kind;
+  if (ddl::stored_code_kind(sql_, kind)) {
+    statement_type_ = OCI_STMT_CREATE;
+    stored_code_ = true;
+    return ddl::create_stored_code(s, sql_, true, error);
+  }
   if (!tokenize(sql_, tokens_, error)) return false;
   if (tokens_.empty()) {
     error = make_error(900);
@@ -218,6 +315,7 @@ bool cursor::prepare(session& s, const std::string& oracle_sql, oracle_error& er
   else if (first == "DELETE") statement_type_ = OCI_STMT_DELETE;
   else if (first == "CREATE") statement_type_ = OCI_STMT_CREATE;
   else if (first == "DROP") statement_type_ = OCI_STMT_DROP;
+  else if (first == "ALTER" || first == "RENAME" || first == "COMMENT") statement_type_ = OCI_STMT_ALTER;
   else if (first == "COMMIT" || first == "ROLLBACK") statement_type_ = OCI_STMT_ALTER;
   else {
     error = make_error(900);
@@ -229,9 +327,20 @@ bool cursor::prepare(session& s, const std::string& oracle_sql, oracle_error& er
       error = make_error(911);
       return false;
     }
-  if (statement_type_ == OCI_STMT_CREATE || statement_type_ == OCI_STMT_DROP)
-    return run_ddl(s, sql_, tokens_, true, error);
+  ddl_ = statement_type_ == OCI_STMT_CREATE || statement_type_ == OCI_STMT_DROP ||
+         (statement_type_ == OCI_STMT_ALTER && first != "COMMIT" && first != "ROLLBACK");
+  if (ddl_) return run_ddl(s, sql_, tokens_, true, error);
   if (statement_type_ == OCI_STMT_ALTER) return true;
+  if (statement_type_ == OCI_STMT_INSERT && tokens_.size() > 1 && (tokens_[1].is("ALL") || tokens_[1].is("FIRST"))) {
+    if (tokens_[1].is("FIRST") || !split_insert_all(sql_, tokens_, inserts_, error)) {
+      if (!error.number) error = make_error(3001);  // INSERT FIRST / conditional WHEN clauses
+      return false;
+    }
+    return true;
+  }
+  if ((statement_type_ == OCI_STMT_INSERT || statement_type_ == OCI_STMT_UPDATE) &&
+      !writes_identity(s, tokens_, statement_type_, error))
+    return false;
   if (statement_type_ == OCI_STMT_INSERT) {
     std::string expanded = expand_insert_defaults(s, sql_, tokens_);
     if (expanded != sql_) {
@@ -266,9 +375,19 @@ bool cursor::execute(oracle_error& error) {
     error = make_error(24337);
     return false;
   }
-  if (statement_type_ == OCI_STMT_CREATE || statement_type_ == OCI_STMT_DROP)
-    return run_ddl(*session_, sql_, tokens_, false, error);
+  if (stored_code_) return ddl::create_stored_code(*session_, sql_, false, error);
+  if (ddl_) return run_ddl(*session_, sql_, tokens_, false, error);
   if (statement_type_ == OCI_STMT_ALTER) return true;
+  if (!inserts_.empty()) {
+    ub4 rows = 0;
+    for (const auto& insert : inserts_) {
+      cursor part;
+      if (!part.prepare(*session_, insert, error) || !part.execute(error)) return false;
+      rows += part.row_count();
+    }
+    row_count_ = rows;
+    return true;
+  }
   if (!stmt_) {
     error = make_error(24337);
     return false;

@@ -55,9 +55,18 @@ class cursor {
   bool row_pending_ = false;
   bool done_ = false;
   ub4 row_count_ = 0;
+  bool ddl_ = false;                  // carried out by run_ddl
+  bool stored_code_ = false;          // CREATE PROCEDURE / TRIGGER / ...: kept as text
+  std::vector<std::string> inserts_;  // INSERT ALL: one INSERT ... SELECT per INTO
 };
 
-// Parses (parse_only) or carries out a CREATE / DROP statement.
+// INSERT ALL INTO t [(cols)] VALUES (...) ... subquery: one INSERT INTO t
+// [(cols)] SELECT values FROM (subquery) per INTO clause. False with an
+// Oracle error when the statement is not of that form.
+bool split_insert_all(const std::string& sql, const std::vector<token>& t, std::vector<std::string>& inserts,
+                      oracle_error& error);
+
+// Parses (parse_only) or carries out a DDL statement (CREATE, DROP, ALTER, RENAME, COMMENT).
 bool run_ddl(session& s, const std::string& sql, const std::vector<token>& tokens,
              bool parse_only, oracle_error& error);
 

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "ocilite/ocl_err.h"
+#include "ocilite/ocl_nls.h"
 #include "ocilite/ocl_val.h"
 
 namespace ocl {
@@ -75,8 +76,10 @@ void fn_to_char(sqlite3_context* ctx, int argc, sqlite3_value** a) {
   datetime when;
   if (parse_stored_datetime(text, when)) {
     std::string format = argc > 1 ? text_arg(a[1]) : std::string();
-    result_text(ctx, format.empty() && text.size() > 19 ? default_timestamp_text(when, 6)
-                                                          : format_datetime(when, format));
+    bool timestamp = text.size() > 19;
+    if (format.empty()) format = nls_format(sqlite3_context_db_handle(ctx), timestamp);
+    result_text(ctx, format.empty() && timestamp ? default_timestamp_text(when, 6)
+                                                 : format_datetime(when, format));
     return;
   }
   result_text(ctx, text);
@@ -100,7 +103,9 @@ void convert_datetime(sqlite3_context* ctx, int argc, sqlite3_value** a, bool ti
   if (argc > 1) {
     failure = parse_with_format(text, text_arg(a[1]), when);
   } else if (!parse_stored_datetime(text, when)) {
-    failure = parse_with_format(text, timestamp ? "DD-MON-RR HH.MI.SS.FF AM" : "DD-MON-RR", when);
+    std::string session = nls_format(sqlite3_context_db_handle(ctx), timestamp);
+    failure = parse_with_format(text, !session.empty() ? session : timestamp ? "DD-MON-RR HH.MI.SS.FF AM" : "DD-MON-RR",
+                                when);
   }
   if (failure) { fail(ctx, failure); return; }
   result_text(ctx, timestamp ? stored_timestamp(when) : stored_date(when));
@@ -288,8 +293,15 @@ void fn_ocilite_datetime(sqlite3_context* ctx, int, sqlite3_value** a) {
   std::string text = text_arg(a[0]);
   datetime when;
   if (!parse_stored_datetime(text, when)) {
-    int failure = parse_with_format(text, "DD-MON-RR HH.MI.SS.FF AM", when);
-    if (failure) failure = parse_with_format(text, "DD-MON-RR", when);
+    sqlite3* db = sqlite3_context_db_handle(ctx);
+    std::string date_format = nls_format(db, false), timestamp_format = nls_format(db, true);
+    int failure = 1861;
+    if (form != 0 && !timestamp_format.empty()) failure = parse_with_format(text, timestamp_format, when);
+    if (failure && !date_format.empty()) failure = parse_with_format(text, date_format, when);
+    if (failure && (date_format.empty() || timestamp_format.empty())) {
+      failure = parse_with_format(text, "DD-MON-RR HH.MI.SS.FF AM", when);
+      if (failure) failure = parse_with_format(text, "DD-MON-RR", when);
+    }
     if (failure) { fail(ctx, failure); return; }
   }
   if (form == 0) {
@@ -304,6 +316,114 @@ void fn_ocilite_datetime(sqlite3_context* ctx, int, sqlite3_value** a) {
 void fn_bfilename(sqlite3_context* ctx, int, sqlite3_value** a) {
   if (is_null(a[0]) || is_null(a[1])) { sqlite3_result_null(ctx); return; }
   result_text(ctx, text_arg(a[0]) + "/" + text_arg(a[1]));
+}
+
+// UTL_RAW.CAST_TO_RAW and CAST_TO_VARCHAR2: the same bytes as RAW or as text.
+void fn_cast_to_raw(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (is_null(a[0])) { sqlite3_result_null(ctx); return; }
+  std::string text = text_arg(a[0]);
+  sqlite3_result_blob(ctx, text.data(), (int)text.size(), SQLITE_TRANSIENT);
+}
+
+void fn_cast_to_varchar2(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (is_null(a[0])) { sqlite3_result_null(ctx); return; }
+  const void* bytes = sqlite3_value_blob(a[0]);
+  sqlite3_result_text(ctx, static_cast<const char*>(bytes), sqlite3_value_bytes(a[0]), SQLITE_TRANSIENT);
+}
+
+// Well-formed JSON text (RFC 8259), as IS JSON asks.
+class json_reader {
+ public:
+  explicit json_reader(const std::string& text) : s_(text) {}
+  bool document() {
+    if (!value(0)) return false;
+    blanks();
+    return i_ == s_.size();
+  }
+
+ private:
+  void blanks() { while (i_ < s_.size() && std::strchr(" \t\r\n", s_[i_]) && s_[i_]) ++i_; }
+  bool word(const char* w) {
+    size_t n = std::strlen(w);
+    if (s_.compare(i_, n, w) != 0) return false;
+    i_ += n;
+    return true;
+  }
+  bool string() {
+    if (i_ >= s_.size() || s_[i_] != '"') return false;
+    for (++i_; i_ < s_.size(); ++i_) {
+      unsigned char c = (unsigned char)s_[i_];
+      if (c == '"') { ++i_; return true; }
+      if (c < 0x20) return false;
+      if (c == '\\') {
+        if (++i_ >= s_.size() || !std::strchr("\"\\/bfnrtu", s_[i_])) return false;
+        if (s_[i_] == 'u')
+          for (int k = 0; k < 4; ++k)
+            if (++i_ >= s_.size() || !std::isxdigit((unsigned char)s_[i_])) return false;
+      }
+    }
+    return false;
+  }
+  bool number() {
+    size_t start = i_;
+    if (i_ < s_.size() && s_[i_] == '-') ++i_;
+    auto digits = [&] { size_t b = i_; while (i_ < s_.size() && std::isdigit((unsigned char)s_[i_])) ++i_; return i_ > b; };
+    if (i_ < s_.size() && s_[i_] == '0') ++i_;
+    else if (!digits()) return false;
+    if (i_ < s_.size() && s_[i_] == '.') { ++i_; if (!digits()) return false; }
+    if (i_ < s_.size() && (s_[i_] == 'e' || s_[i_] == 'E')) {
+      ++i_;
+      if (i_ < s_.size() && (s_[i_] == '+' || s_[i_] == '-')) ++i_;
+      if (!digits()) return false;
+    }
+    return i_ > start;
+  }
+  bool value(int depth) {
+    if (depth > 500) return false;
+    blanks();
+    if (i_ >= s_.size()) return false;
+    char c = s_[i_];
+    if (c == '"') return string();
+    if (c == '{' || c == '[') {
+      char close = c == '{' ? '}' : ']';
+      ++i_;
+      blanks();
+      if (i_ < s_.size() && s_[i_] == close) { ++i_; return true; }
+      for (;;) {
+        if (c == '{') {
+          blanks();
+          if (!string()) return false;
+          blanks();
+          if (i_ >= s_.size() || s_[i_++] != ':') return false;
+        }
+        if (!value(depth + 1)) return false;
+        blanks();
+        if (i_ >= s_.size()) return false;
+        if (s_[i_] == ',') { ++i_; continue; }
+        if (s_[i_] == close) { ++i_; return true; }
+        return false;
+      }
+    }
+    return word("true") || word("false") || word("null") || number();
+  }
+
+  const std::string& s_;
+  size_t i_ = 0;
+};
+
+// x IS JSON: NULL for NULL (a CHECK lets it pass), else 1 or 0.
+void fn_is_json(sqlite3_context* ctx, int, sqlite3_value** a) {
+  if (is_null(a[0])) { sqlite3_result_null(ctx); return; }
+  std::string text = sqlite3_value_type(a[0]) == SQLITE_BLOB
+                         ? std::string(static_cast<const char*>(sqlite3_value_blob(a[0])), sqlite3_value_bytes(a[0]))
+                         : text_arg(a[0]);
+  sqlite3_result_int(ctx, json_reader(text).document() ? 1 : 0);
+}
+
+// The error a view made with errors gives when it is read.
+void fn_fail(sqlite3_context* ctx, int, sqlite3_value** a) {
+  const unsigned char* text = sqlite3_value_text(a[0]);
+  sqlite3_result_error(ctx, text ? reinterpret_cast<const char*>(text) : "", -1);
 }
 
 void fn_user(sqlite3_context* ctx, int, sqlite3_value**) {
@@ -331,7 +451,8 @@ void register_functions(sqlite3* db, const std::string& user) {
       {"TRUNC", 1, fn_trunc}, {"TRUNC", 2, fn_trunc}, {"ROUND", 1, fn_round}, {"ROUND", 2, fn_round},
       {"CONCAT", 2, fn_concat}, {"MOD", 2, fn_mod},
       {"BFILENAME", 2, fn_bfilename}, {"OCILITE_DATETIME", 2, fn_ocilite_datetime},
-      {"RPAD", 2, fn_rpad}, {"RPAD", 3, fn_rpad}, {"LPAD", 2, fn_lpad}, {"LPAD", 3, fn_lpad},
+      {"OCILITE_FAIL", 1, fn_fail}, {"OCILITE_IS_JSON", 1, fn_is_json}, {"OCILITE_CAST_TO_RAW", 1, fn_cast_to_raw},
+      {"OCILITE_CAST_TO_VARCHAR2", 1, fn_cast_to_varchar2}, {"RPAD", 2, fn_rpad}, {"RPAD", 3, fn_rpad}, {"LPAD", 2, fn_lpad}, {"LPAD", 3, fn_lpad},
   };
   // Functions of their arguments only may serve in CHECK constraints.
   static const std::string varying = "SYSDATE SYSTIMESTAMP SYS_GUID";

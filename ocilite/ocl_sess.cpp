@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "ocilite/ocl_func.h"
+#include "ocilite/ocl_nls.h"
+#include "ocilite/ocl_seq.h"
 
 namespace ocl {
 
@@ -43,6 +45,29 @@ const char* const catalog_schema =
     " COLUMN_POSITION NUMBER NOT NULL, COLUMN_LENGTH NUMBER NOT NULL, CHAR_LENGTH NUMBER,"
     " DESCEND VARCHAR2 BYTE(4));";
 
+// Catalog tables added since the first schema files: made when a session
+// opens a file that lacks them.
+const char* const later_catalog =
+    "CREATE TABLE IF NOT EXISTS \"OCILITE$SEQUENCES\"(SEQUENCE_NAME VARCHAR2 BYTE(128) NOT NULL,"
+    " MIN_VALUE NUMBER, MAX_VALUE NUMBER, INCREMENT_BY NUMBER NOT NULL, CYCLE_FLAG VARCHAR2 BYTE(1),"
+    " ORDER_FLAG VARCHAR2 BYTE(1), CACHE_SIZE NUMBER NOT NULL, LAST_NUMBER NUMBER NOT NULL,"
+    " NEXT_VALUE NUMBER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS \"OCILITE$OBJECTS\"(OBJECT_NAME VARCHAR2 BYTE(128) NOT NULL,"
+    " OBJECT_TYPE VARCHAR2 BYTE(23) NOT NULL, STATUS VARCHAR2 BYTE(7), CREATED DATE);"
+    "CREATE TABLE IF NOT EXISTS \"OCILITE$SOURCE\"(NAME VARCHAR2 BYTE(128) NOT NULL,"
+    " TYPE VARCHAR2 BYTE(12) NOT NULL, LINE NUMBER NOT NULL, TEXT VARCHAR2 BYTE(4000));"
+    "CREATE TABLE IF NOT EXISTS \"OCILITE$COMMENTS\"(TABLE_NAME VARCHAR2 BYTE(128) NOT NULL,"
+    " COLUMN_NAME VARCHAR2 BYTE(128), COMMENTS VARCHAR2 BYTE(4000));"
+    "CREATE TABLE IF NOT EXISTS \"OCILITE$IND_EXPRESSIONS\"(INDEX_NAME VARCHAR2 BYTE(128) NOT NULL,"
+    " TABLE_NAME VARCHAR2 BYTE(128) NOT NULL, COLUMN_EXPRESSION LONG TEXT, COLUMN_POSITION NUMBER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS \"OCILITE$IDENTITY\"(TABLE_NAME VARCHAR2 BYTE(128) NOT NULL,"
+    " COLUMN_NAME VARCHAR2 BYTE(128) NOT NULL, GENERATION_TYPE VARCHAR2 BYTE(10),"
+    " SEQUENCE_NAME VARCHAR2 BYTE(128), IDENTITY_OPTIONS VARCHAR2 BYTE(298));"
+    // Constraints ocilite enforces with triggers (added by ALTER TABLE, or
+    // enabled later) rather than in the SQLite table's definition.
+    "CREATE TABLE IF NOT EXISTS \"OCILITE$ENFORCED\"(CONSTRAINT_NAME VARCHAR2 BYTE(128) NOT NULL,"
+    " OWN_INDEX VARCHAR2 BYTE(128));";
+
 std::string quote_literal(const std::string& text) {
   std::string out = "'";
   for (char c : text) {
@@ -61,7 +86,37 @@ std::string dictionary_views(const session& s) {
       "CREATE TEMP VIEW USER_VIEWS AS SELECT VIEW_NAME, TEXT_LENGTH, TEXT FROM \"OCILITE$VIEWS\";"
       "CREATE TEMP VIEW USER_TAB_COLUMNS AS SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE,"
       " DATA_LENGTH, DATA_PRECISION, DATA_SCALE, NULLABLE, COLUMN_ID, DEFAULT_LENGTH,"
-      " DATA_DEFAULT, CHAR_LENGTH, CHAR_USED FROM \"OCILITE$COLUMNS\";"
+      " DATA_DEFAULT, CHAR_LENGTH, CHAR_USED, CASE WHEN EXISTS (SELECT 1 FROM \"OCILITE$IDENTITY\" i"
+      " WHERE i.TABLE_NAME = c.TABLE_NAME AND i.COLUMN_NAME = c.COLUMN_NAME) THEN 'YES' ELSE 'NO' END"
+      " AS IDENTITY_COLUMN FROM \"OCILITE$COLUMNS\" c;"
+      "CREATE TEMP VIEW USER_TAB_IDENTITY_COLS AS SELECT TABLE_NAME, COLUMN_NAME, GENERATION_TYPE,"
+      " SEQUENCE_NAME, IDENTITY_OPTIONS FROM \"OCILITE$IDENTITY\";"
+      "CREATE TEMP VIEW USER_SEQUENCES AS SELECT SEQUENCE_NAME, MIN_VALUE, MAX_VALUE, INCREMENT_BY,"
+      " CYCLE_FLAG, ORDER_FLAG, CACHE_SIZE, LAST_NUMBER FROM \"OCILITE$SEQUENCES\";"
+      "CREATE TEMP VIEW USER_SOURCE AS SELECT NAME, TYPE, LINE, TEXT FROM \"OCILITE$SOURCE\";"
+      "CREATE TEMP VIEW USER_IND_EXPRESSIONS AS SELECT INDEX_NAME, TABLE_NAME, COLUMN_EXPRESSION,"
+      " COLUMN_POSITION FROM \"OCILITE$IND_EXPRESSIONS\";"
+      "CREATE TEMP VIEW USER_TAB_COMMENTS AS"
+      " SELECT TABLE_NAME, 'TABLE' AS TABLE_TYPE, (SELECT COMMENTS FROM \"OCILITE$COMMENTS\" m WHERE"
+      " m.TABLE_NAME = t.TABLE_NAME AND m.COLUMN_NAME IS NULL) AS COMMENTS FROM \"OCILITE$TABLES\" t"
+      " UNION ALL SELECT VIEW_NAME, 'VIEW', (SELECT COMMENTS FROM \"OCILITE$COMMENTS\" m WHERE"
+      " m.TABLE_NAME = v.VIEW_NAME AND m.COLUMN_NAME IS NULL) FROM \"OCILITE$VIEWS\" v;"
+      "CREATE TEMP VIEW USER_COL_COMMENTS AS SELECT TABLE_NAME, COLUMN_NAME, (SELECT COMMENTS FROM"
+      " \"OCILITE$COMMENTS\" m WHERE m.TABLE_NAME = c.TABLE_NAME AND m.COLUMN_NAME = c.COLUMN_NAME)"
+      " AS COMMENTS FROM \"OCILITE$COLUMNS\" c;"
+      // Every object of the schema; views made with FORCE over what is missing are INVALID.
+      "CREATE TEMP VIEW USER_OBJECTS AS"
+      " SELECT TABLE_NAME AS OBJECT_NAME, NULL AS SUBOBJECT_NAME, 'TABLE' AS OBJECT_TYPE,"
+      " 'VALID' AS STATUS, 'N' AS TEMPORARY, 'N' AS GENERATED FROM \"OCILITE$TABLES\""
+      " UNION ALL SELECT VIEW_NAME, NULL, 'VIEW', COALESCE((SELECT STATUS FROM \"OCILITE$OBJECTS\" o"
+      " WHERE o.OBJECT_NAME = v.VIEW_NAME AND o.OBJECT_TYPE = 'VIEW'), 'VALID'), 'N', 'N'"
+      " FROM \"OCILITE$VIEWS\" v"
+      " UNION ALL SELECT INDEX_NAME, NULL, 'INDEX', 'VALID', 'N', GENERATED FROM \"OCILITE$INDEXES\""
+      " UNION ALL SELECT SEQUENCE_NAME, NULL, 'SEQUENCE', 'VALID', 'N',"
+      " CASE WHEN SEQUENCE_NAME LIKE 'ISEQ$$!_%' ESCAPE '!' THEN 'Y' ELSE 'N' END"
+      " FROM \"OCILITE$SEQUENCES\""
+      " UNION ALL SELECT OBJECT_NAME, NULL, OBJECT_TYPE, STATUS, 'N', 'N' FROM \"OCILITE$OBJECTS\""
+      " WHERE OBJECT_TYPE <> 'VIEW';"
       "CREATE TEMP VIEW USER_CONSTRAINTS AS SELECT " + owner + " AS OWNER, CONSTRAINT_NAME,"
       " CONSTRAINT_TYPE, TABLE_NAME, SEARCH_CONDITION, R_OWNER, R_CONSTRAINT_NAME, DELETE_RULE,"
       " STATUS, \"DEFERRABLE\", DEFERRED, VALIDATED, GENERATED, INDEX_NAME"
@@ -106,13 +161,24 @@ std::unique_ptr<session> open_file(const std::string& path, const std::string& u
 
 bool prepare_session(session& s, oracle_error& error) {
   register_functions(s.db, s.user);
+  register_sequence_functions(s.db);
   // Oracle's LIKE, unlike SQLite's, tells upper from lower case.
+  // A file that cannot be written to (made before these tables, and read
+  // only) gets them empty for the session.
+  oracle_error ignored;
+  if (!run_sql(s, later_catalog, ignored)) {
+    std::string temporary = later_catalog;
+    for (size_t at; (at = temporary.find("CREATE TABLE")) != std::string::npos;)
+      temporary.replace(at, 12, "CREATE TEMP TABLE");
+    run_sql(s, temporary, ignored);
+  }
   return run_sql(s, "PRAGMA foreign_keys=ON; PRAGMA case_sensitive_like=ON;" + dictionary_views(s), error);
 }
 
 }  // namespace
 
 session::~session() {
+  if (db) forget_nls(db);
   if (db) sqlite3_close_v2(db);
 }
 
@@ -175,7 +241,7 @@ bool create_user_file(const std::string& path, const std::string& user,
     error = {1031, "ORA-01031: insufficient privileges (cannot create " + path + ")"};
     return false;
   }
-  return run_sql(s, std::string("BEGIN;") + catalog_schema +
+  return run_sql(s, std::string("BEGIN;") + catalog_schema + later_catalog +
                         "INSERT INTO \"OCILITE$ACCOUNT\"(PASSWORD) VALUES(" +
                         quote_literal(password) + ");COMMIT;",
                  error);

@@ -65,6 +65,19 @@ int days_in_month(int y, int m) {
   return m == 2 && leap(y) ? 29 : d[m - 1];
 }
 
+const char* const day_names[] = {"SUNDAY", "MONDAY", "TUESDAY", "WEDNESDAY", "THURSDAY", "FRIDAY", "SATURDAY"};
+
+// 0 for Sunday .. 6 for Saturday (proleptic Gregorian).
+int weekday(int y, int m, int d) {
+  y -= m <= 2;
+  long era = (y >= 0 ? y : y - 399) / 400;
+  long yoe = y - era * 400;
+  long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  long days = era * 146097 + doe - 719468;  // since 1970-01-01, a Thursday
+  return (int)(((days % 7) + 11) % 7);
+}
+
 bool read_digits(std::string_view s, size_t& i, int max_digits, int& value, int min_digits = 1) {
   int count = 0;
   value = 0;
@@ -368,11 +381,40 @@ int parse_with_format(std::string_view text, std::string_view format, datetime& 
   for (char& c : f) c = (char)std::toupper((unsigned char)c);
   size_t i = 0, k = 0;
   bool pm = false, twelve = false;
+  int day_of_week = -1;
   auto skip_blanks = [&] { while (i < text.size() && text[i] == ' ') ++i; };
   auto starts = [&](const char* p) { return f.compare(k, std::strlen(p), p) == 0; };
   while (k < f.size()) {
     int value = 0;
-    if (starts("YYYY") || starts("RRRR")) {
+    if (f[k] == '"') {  // "quoted text" stands for itself
+      size_t close = f.find('"', k + 1);
+      if (close == std::string::npos) return 1821;
+      std::string_view literal = format.substr(k + 1, close - k - 1);
+      if (text.substr(i, literal.size()) != literal) return 1861;
+      i += literal.size();
+      k = close + 1;
+    } else if (starts("FM") || starts("FX")) {
+      k += 2;
+    } else if (starts("DAY") || starts("DY")) {
+      skip_blanks();
+      bool found = false;
+      for (int d = 0; d < 7 && !found; ++d) {
+        std::string full = day_names[d];
+        for (size_t len : {full.size(), (size_t)3}) {
+          if (text.size() - i >= len) {
+            bool same = true;
+            for (size_t c = 0; c < len; ++c)
+              if (std::toupper((unsigned char)text[i + c]) != full[c]) same = false;
+            if (same) { day_of_week = d; i += len; found = true; break; }
+          }
+        }
+      }
+      if (!found) return 1846;
+      k += starts("DAY") ? 3 : 2;
+    } else if (starts("X")) {
+      if (i < text.size() && text[i] == '.') ++i;
+      ++k;
+    } else if (starts("YYYY") || starts("RRRR")) {
       skip_blanks();
       if (!read_digits(text, i, 4, value)) return 1861;
       v.year = value;
@@ -468,6 +510,7 @@ int parse_with_format(std::string_view text, std::string_view format, datetime& 
   if (twelve) v.hour = v.hour % 12 + (pm ? 12 : 0);
   if (v.year < 1 || v.year > 9999) return 1841;
   if (v.day < 1 || v.day > days_in_month(v.year, v.month)) return 1847;
+  if (day_of_week >= 0 && day_of_week != weekday(v.year, v.month, v.day)) return 1835;
   return 0;
 }
 
@@ -480,7 +523,17 @@ std::string format_datetime(const datetime& v, std::string_view format) {
   auto starts = [&](const char* p) { return upper.compare(k, std::strlen(p), p) == 0; };
   char b[32];
   while (k < f.size()) {
-    if (starts("YYYY") || starts("RRRR")) { std::snprintf(b, sizeof b, "%04d", v.year); out += b; k += 4; }
+    if (f[k] == '"') {
+      size_t close = f.find('"', k + 1);
+      if (close == std::string::npos) close = f.size();
+      out += f.substr(k + 1, close - k - 1);
+      k = close + 1;
+    }
+    else if (starts("FM") || starts("FX")) k += 2;
+    else if (starts("DAY")) { out += day_names[weekday(v.year, v.month, v.day)]; k += 3; }
+    else if (starts("DY")) { out += std::string(day_names[weekday(v.year, v.month, v.day)]).substr(0, 3); k += 2; }
+    else if (starts("X")) { out += '.'; ++k; }
+    else if (starts("YYYY") || starts("RRRR")) { std::snprintf(b, sizeof b, "%04d", v.year); out += b; k += 4; }
     else if (starts("YY") || starts("RR")) { out += two(v.year % 100); k += 2; }
     else if (starts("MONTH")) { out += month_names[v.month - 1]; k += 5; }
     else if (starts("MON")) { out += std::string(month_names[v.month - 1]).substr(0, 3); k += 3; }

@@ -172,6 +172,29 @@ void name_select_items(const std::string& sql, const std::vector<token>& t, size
   }
 }
 
+// x IS [NOT] JSON: ocilite's OCILITE_IS_JSON of the value (text or bytes).
+void mark_json_conditions(const std::vector<token>& t, size_t first, size_t last,
+                          std::vector<std::string>& before) {
+  for (size_t k = first; k + 1 < last; ++k) {
+    if (!t[k].is("IS")) continue;
+    bool json = t[k + 1].is("JSON") || (k + 2 < last && t[k + 1].is("NOT") && t[k + 2].is("JSON"));
+    size_t from = 0, to = 0;
+    if (json && operand_before(t, k, first, from, to)) before[from] = "(OCILITE_IS_JSON(" + before[from];
+  }
+}
+
+// seq.NEXTVAL, seq.CURRVAL, owner.seq.NEXTVAL starting at t[i]: the tokens it spans, or 0.
+size_t sequence_reference(const std::vector<token>& t, size_t i, size_t last, std::string& out) {
+  auto pseudo = [&](size_t k) { return k < last && (t[k].is("NEXTVAL") || t[k].is("CURRVAL")); };
+  if (!is_name(t[i]) || (i > 0 && t[i - 1].is("."))) return 0;
+  size_t seq = i, n = 0;
+  if (i + 2 < last && t[i + 1].is(".") && pseudo(i + 2)) n = 3;
+  else if (i + 4 < last && t[i + 1].is(".") && is_name(t[i + 2]) && t[i + 3].is(".") && pseudo(i + 4)) seq = i + 2, n = 5;
+  if (!n) return 0;
+  out += std::string(t[i + n - 1].is("NEXTVAL") ? "OCILITE_NEXTVAL(" : "OCILITE_CURRVAL(") + literal(t[seq].text) + ")";
+  return n;
+}
+
 }  // namespace
 
 bool translate(const std::string& sql, const std::vector<token>& t, size_t first, size_t last,
@@ -180,6 +203,7 @@ bool translate(const std::string& sql, const std::vector<token>& t, size_t first
   error = oracle_error();
   std::vector<std::string> before(t.size()), after(t.size());
   mark_concatenations(t, first, last, before, after);
+  mark_json_conditions(t, first, last, before);
   name_select_items(sql, t, first, last, after);
   size_t previous_end = std::string::npos;
   for (size_t i = first; i < last;) {
@@ -189,6 +213,10 @@ bool translate(const std::string& sql, const std::vector<token>& t, size_t first
     size_t next = i + 1;
     switch (tok.kind) {
       case token_kind::quoted:
+        if (size_t n = sequence_reference(t, i, last, out)) {
+          next = i + n;
+          break;
+        }
         out += sqlite_name(tok.text);
         break;
       case token_kind::string:
@@ -211,7 +239,25 @@ bool translate(const std::string& sql, const std::vector<token>& t, size_t first
         const std::string& w = tok.text;
         bool plain = !preceded_by_dot(t, i, first) && !followed_by(t, i, last, "(") &&
                      !followed_by(t, i, last, ".");
-        if ((w == "DATE" || w == "TIMESTAMP") && i + 1 < last &&
+        if (size_t n = sequence_reference(t, i, last, out)) {
+          next = i + n;
+        } else if (w == "UTL_RAW" && i + 3 < last && t[i + 1].is(".") && t[i + 3].is("(") &&
+                   (t[i + 2].is("CAST_TO_RAW") || t[i + 2].is("CAST_TO_VARCHAR2"))) {
+          out += "OCILITE_" + t[i + 2].text;  // the package's two conversions between text and bytes
+          next = i + 3;
+        } else if (w == "IS" && i + 1 < last && (t[i + 1].is("JSON") || t[i + 1].is("NOT"))) {
+          size_t k = i + 1;
+          bool negated = t[k].is("NOT");
+          if (negated) ++k;
+          if (k < last && t[k].is("JSON")) {
+            ++k;
+            if (k < last && (t[k].is("STRICT") || t[k].is("LAX"))) ++k;
+            out += std::string(") = ") + (negated ? "0)" : "1)");
+            next = k;
+          } else {
+            out += w;
+          }
+        } else if ((w == "DATE" || w == "TIMESTAMP") && i + 1 < last &&
             t[i + 1].kind == token_kind::string) {
           datetime when;
           if (!parse_stored_datetime(t[i + 1].text, when)) {

@@ -67,7 +67,7 @@ TEST_F(script_test, DdlErrorsAsOracleReportsThem) {
        "ORA-02264: name already used by an existing constraint"},
       {"CREATE TABLE T (A NUMBER); CREATE INDEX T ON T (A);", "ORA-00955: name is already used by an existing object"},
       {"CREATE TABLE T (A NUMBER); CREATE INDEX I ON T (B);", "ORA-00904: \"B\": invalid identifier"},
-      {"CREATE SEQUENCE S;", "ORA-00901: invalid CREATE command"},
+      {"CREATE SYNONYM S FOR T;", "ORA-00901: invalid CREATE command"},
       {"CREATE TABLE T (A NUMBER) GARBAGE;", "ORA-00922: missing or invalid option"},
       {"CREATE TABLE T (A DATE); INSERT INTO T VALUES (TO_DATE('2010-02-30', 'YYYY-MM-DD'));",
        "ORA-01847: day of month must be between 1 and last day of month"},
