@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QProgressBar>
@@ -18,6 +19,7 @@
 #include "common/err_hand.h"
 #include "common/err_text.h"
 #include "wizard/wiz_pags.h"
+#include "wizard/wiz_wait.h"
 
 namespace {
 int written = 0;
@@ -55,6 +57,22 @@ int main(int argc, char** argv) {
   for (wizard_page* page : shell.pages()) {
     shell.jump_to(page->template_id());
     if (!save(application, shell, folder, names[n++])) return 1;
+  }
+
+  // The connection page as a user fills it, and its wait box over the sheet.
+  auto* connection = static_cast<oracle_settings_page*>(shell.page_by_template(oracle_settings_page::page_template));
+  shell.jump_to(oracle_settings_page::page_template);
+  connection->server_edit()->setText(QStringLiteral("orasrv01.kestrova.local"));
+  connection->database_edit()->setText(QStringLiteral("SALES"));
+  connection->port_edit()->setText(QStringLiteral("1521"));
+  connection->user_edit()->setText(QStringLiteral("scott"));
+  connection->password_edit()->setText(QStringLiteral("tiger"));
+  if (!save(application, shell, folder, "connection-filled")) return 1;
+  {
+    connection_wait_box wait(&shell);
+    wait.show();
+    if (!save(application, wait, folder, "connection-wait")) return 1;
+    wait.done(QDialog::Rejected);
   }
 
   // The progress page part-way through a run (the worked example: 37).
