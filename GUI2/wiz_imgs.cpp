@@ -15,7 +15,11 @@ QString image_path(int resource_id) {
     case 501: return QStringLiteral(":/dmwwiz/images/icon.svg");
     case 311: return QStringLiteral(":/dmwwiz/images/watermark.svg");
     case 312: return QStringLiteral(":/dmwwiz/images/header.svg");
-    default: return {};
+    default:
+      // The eight frames of the connection wait box.
+      if (resource_id >= 502 && resource_id <= 509)
+        return QStringLiteral(":/dmwwiz/images/connect%1.svg").arg(resource_id - 501);
+      return {};
   }
 }
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // The product's own images, drawn as SVG and rendered by Qt at the size the
-// sheet asks for: the icon (501), the watermark of the exterior pages (311)
-// and the header image of the interior pages (312).
+// sheet asks for: the icon (501), the watermark of the exterior pages (311),
+// the header image of the interior pages (312) and the eight frames of the
+// connection wait box (502 to 509).
 #include <QIcon>
 #include <QPixmap>
 #include <QSize>

@@ -24,6 +24,7 @@
 #include "wizard/wiz_pags.h"
 #include "wizard/wiz_qdlg.h"
 #include "wizard/wiz_tabl.h"
+#include "wizard/wiz_wait.h"
 
 namespace {
 int written = 0;
@@ -61,6 +62,25 @@ int main(int argc, char** argv) {
   for (wizard_page* page : shell.pages()) {
     shell.jump_to(page->template_id());
     if (!save(application, shell, folder, names[n++])) return 1;
+  }
+
+  // The connection page as a user fills it, and its wait box over the sheet.
+  auto* connection = static_cast<oracle_settings_page*>(shell.page_by_template(oracle_settings_page::page_template));
+  shell.jump_to(oracle_settings_page::page_template);
+  // The finish page shown last turned these two off; a user here has them.
+  shell.enable_button(wizard_shell::button::cancel, true);
+  shell.enable_button(wizard_shell::button::help, true);
+  connection->server_edit()->setText(QStringLiteral("orasrv01.kestrova.local"));
+  connection->database_edit()->setText(QStringLiteral("SALES"));
+  connection->port_edit()->setText(QStringLiteral("1521"));
+  connection->user_edit()->setText(QStringLiteral("scott"));
+  connection->password_edit()->setText(QStringLiteral("tiger"));
+  if (!save(application, shell, folder, "connection-filled")) return 1;
+  {
+    connection_wait_box wait(&shell);
+    wait.show();
+    if (!save(application, wait, folder, "connection-wait")) return 1;
+    wait.done(QDialog::Rejected);
   }
 
   // The settings page as a user leaves it, and the question its Next asks
