@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -112,7 +113,12 @@ void sel_file_page::store_file_info() {
   if (!converter) return;
   converter->set_only_definitions(definitions_->isChecked());
   converter->set_skip_indexes(skip_indexes_->isChecked());
-  converter->set_dest_name(destination_->text().left(tk_file_wname::max_path).toStdU16String());
+  // Stored as the page shows it on return, so that the file checked, asked
+  // about and written is the one the user sees: "out" is written as out.mdb.
+  // A folder stays as typed, for the check to refuse it as a folder.
+  const QString typed = destination_->text().left(tk_file_wname::max_path);
+  converter->set_dest_name(QFileInfo(typed).isDir() ? typed.toStdU16String()
+                                                    : completed_destination(typed.toStdU16String()));
   converter->set_destination_format(format_->currentIndex());
 }
 
