@@ -40,6 +40,7 @@ void oracle_converter_impl::store_oracle_settings(const std::u16string& host,
   // The password never reaches the trace in clear.
   trace(2, u"oracle_converter_impl::store_oracle_settings(%s,%s,%s,%s)", host.c_str(),
         user.c_str(), ora_engine::masked(password).c_str(), port.c_str());
+  std::lock_guard lock(settings_mutex_);
   host_ = host.empty() ? u"localhost" : host;
   user_ = user;
   password_ = password;
@@ -49,16 +50,32 @@ void oracle_converter_impl::store_oracle_settings(const std::u16string& host,
 udb_database& oracle_converter_impl::connect_oracle_server(const std::u16string& database_name) {
   trace(2, u"oracle_converter_impl::connect_oracle_server(%s)", database_name.c_str());
   database_.reset();
-  // A profile without a host leaves it empty; it means this machine, as an
-  // empty host typed by the user does.
-  if (host_.empty()) host_ = u"localhost";
+  // The wizard connects on a worker while the user may edit the settings:
+  // the logon works on a copy taken under the lock.
+  std::u16string host, user, password, port;
+  {
+    std::lock_guard lock(settings_mutex_);
+    // A profile without a host leaves it empty; it means this machine, as an
+    // empty host typed by the user does.
+    if (host_.empty()) host_ = u"localhost";
+    host = host_;
+    user = user_;
+    password = password_;
+    port = port_;
+  }
+  auto forget = [&] {
+    tk_wipe(password);
+    if (!forget_password_after_logon_) return;
+    std::lock_guard lock(settings_mutex_);
+    tk_wipe(password_);
+  };
   try {
-    database_ = engine_.open_db(host_, user_, password_, port_, database_name);
+    database_ = engine_.open_db(host, user, password, port, database_name);
   } catch (...) {
-    if (forget_password_after_logon_) tk_wipe(password_);
+    forget();
     throw;
   }
-  if (forget_password_after_logon_) tk_wipe(password_);
+  forget();
   database_name_ = database_name;
   return *database_;
 }
@@ -77,6 +94,7 @@ bool oracle_converter_impl::test_oracle_query(const std::u16string& select_text)
 
 void oracle_converter_impl::load_profile(const udb_profile& profile) {
   trace(2, "oracle_converter_impl::load_profile");
+  std::lock_guard lock(settings_mutex_);
   take_if_set(profile, kHost, host_);
   take_if_set(profile, kPassword, password_);
   take_if_set(profile, kPort, port_);

@@ -3,6 +3,7 @@
 // Oracle engine with the connection to the source database, and their
 // profile form ("Oracle settings").
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "ORA/ora_engi.h"
@@ -69,6 +70,9 @@ class oracle_converter_impl {
   bool oracle_skip_indexes_ = false;
   bool forget_password_after_logon_ = false;
   std::u16string database_name_;  // service or SID name of the connection
+  // Guards the four settings below against a logon reading them on a
+  // worker thread while the user-interface thread stores new ones.
+  mutable std::mutex settings_mutex_;
   std::u16string user_;
   std::u16string password_;
   std::u16string host_;

@@ -124,7 +124,9 @@ class WholeWizard : public ::testing::Test {
         QTest::mouseClick(control<QPushButton>(modal, "1"), Qt::LeftButton);
       });
     click(wizard_shell::button::next);
-    if (existing) EXPECT_EQ(existing->answered(), 1);
+    if (existing) {
+      EXPECT_EQ(existing->answered(), 1);
+    }
     ASSERT_EQ(at(), sel_tables_page::page_template);
   }
 
