@@ -1,5 +1,6 @@
 // Renders each page of the sheet and each of its dialogs, at fixed sizes, to
-// FOLDER/NN-name.png, for looking at them without a desktop.
+// FOLDER/NN-name.png, for looking at them without a desktop, and the pages a
+// user goes through side by side in FOLDER/overview.png.
 // usage: dmwwiz_screens FOLDER [HELP_FOLDER]
 #include <QApplication>
 #include <QCheckBox>
@@ -7,7 +8,9 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QProgressBar>
 #include <cstdio>
@@ -28,16 +31,43 @@
 
 namespace {
 int written = 0;
+QMap<QString, QImage> pictures;  // by name, for the overview
 
-bool save(QApplication& application, QWidget& widget, const QDir& folder, const char* name) {
-  application.processEvents();
-  const QString file = folder.filePath(QString::asprintf("%02d-%s.png", ++written, name));
-  if (!widget.grab().save(file)) {
+bool write_png(const QImage& image, const QString& file) {
+  if (!image.save(file)) {
     std::fprintf(stderr, "dmwwiz_screens: cannot write %s\n", file.toLocal8Bit().constData());
     return false;
   }
   std::printf("%s\n", file.toLocal8Bit().constData());
   return true;
+}
+
+bool save(QApplication& application, QWidget& widget, const QDir& folder, const char* name) {
+  application.processEvents();
+  const QImage image = widget.grab().toImage();
+  pictures.insert(QString::fromLatin1(name), image);
+  return write_png(image, folder.filePath(QString::asprintf("%02d-%s.png", ++written, name)));
+}
+
+// The pages a user goes through, half size, three to a row, in
+// FOLDER/overview.png (the picture README shows).
+bool save_overview(const QDir& folder) {
+  const char* names[] = {"welcome", "connection-filled", "settings-filled",
+                         "tables-selected", "progress-running", "finish-errors"};
+  const QSize cell(320, 240);
+  const int gap = 8;
+  QImage sheet(3 * cell.width() + 4 * gap, 2 * cell.height() + 3 * gap, QImage::Format_RGB32);
+  sheet.fill(QColor(0x80, 0x80, 0x80));
+  QPainter painter(&sheet);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  for (int i = 0; i < 6; ++i) {
+    const QImage page = pictures.value(QString::fromLatin1(names[i]));
+    if (page.isNull()) return false;
+    const QPoint at(gap + (i % 3) * (cell.width() + gap), gap + (i / 3) * (cell.height() + gap));
+    painter.drawImage(QRect(at, cell), page.scaled(cell, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+  }
+  painter.end();
+  return write_png(sheet, folder.filePath(QStringLiteral("overview.png")));
 }
 }  // namespace
 
@@ -169,5 +199,5 @@ int main(int argc, char** argv) {
   if (help_viewer* viewer = shell.viewer()) {
     if (!save(application, *viewer, folder, "help")) return 1;
   }
-  return 0;
+  return save_overview(folder) ? 0 : 1;
 }
