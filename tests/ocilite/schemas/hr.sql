@@ -1,3 +1,19 @@
+REM ---------------------------------------------------------------------
+REM  hr.sql: creates the human resources schema and loads its rows.
+REM  Run as the schema's owner:  @hr.sql
+REM ---------------------------------------------------------------------
+SET ECHO OFF
+SET VERIFY OFF
+SET FEEDBACK 1
+SET LINESIZE 100
+SET PAGESIZE 100
+SET TRIMSPOOL ON
+WHENEVER SQLERROR EXIT FAILURE ROLLBACK
+ALTER SESSION SET NLS_LANGUAGE = American;
+DEFINE schema_title = 'human resources'
+PROMPT
+PROMPT Creating the &schema_title schema ...
+
 -- A human-resources schema: regions, countries, locations, departments,
 -- jobs, employees and their job history. Keys are added after the tables,
 -- numbers come from sequences, and departments and employees refer to each
@@ -194,3 +210,7 @@ BEGIN
   add_job_history(:old.employee_id, :old.hire_date, sysdate, :old.job_id, :old.department_id);
 END;
 /
+
+PROMPT ... the &schema_title schema is in place.
+SET FEEDBACK ON
+EXIT

@@ -1,3 +1,19 @@
+REM ---------------------------------------------------------------------
+REM  oe.sql: creates the order entry schema and loads its rows.
+REM  Run as the schema's owner:  @oe.sql
+REM ---------------------------------------------------------------------
+SET ECHO OFF
+SET VERIFY OFF
+SET FEEDBACK 1
+SET LINESIZE 100
+SET PAGESIZE 100
+SET TRIMSPOOL ON
+WHENEVER SQLERROR EXIT FAILURE ROLLBACK
+ALTER SESSION SET NLS_LANGUAGE = American;
+DEFINE schema_title = 'order entry'
+PROMPT
+PROMPT Creating the &schema_title schema ...
+
 -- An order-entry schema: customers, stores, products, orders and their
 -- items, with identity keys, purchase documents kept as JSON in a BLOB, and
 -- indexes over descending columns and expressions.
@@ -109,3 +125,7 @@ INSERT INTO order_items VALUES (1, 2, 2, 9.26, 3, NULL);
 INSERT INTO order_items VALUES (2, 1, 3, 50, 1, NULL);
 
 COMMIT;
+
+PROMPT ... the &schema_title schema is in place.
+SET FEEDBACK ON
+EXIT
