@@ -28,6 +28,8 @@ Look at it with:
   mdb-tables -1 '$out'                  # its tables
   mdb-schema '$out' mysql               # columns and indexes
   mdb-export '$out' EMPLOYEES           # the rows of a table, as CSV
+  '$build/jet/jetutil' tables '$out'    # its tables, in catalog order
+  '$build/jet/jetutil' export '$out' EMPLOYEES   # the rows of a table, as CSV
   '$build/jet/jetutil' dump '$out' --no-system   # everything, as JSON
   '$build/jet/jetutil' check '$out'     # consistency of rows and indexes
 EOT

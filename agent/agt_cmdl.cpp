@@ -14,6 +14,7 @@
 #include "agent/agt_usage.h"
 #include "common/dmw_conv.h"
 #include "common/err_hand.h"
+#include "common/init_conv.h"
 
 const tk_cmdli_option agent_options[] = {
     {opt_acc_ver, "--acc_ver="},
@@ -121,6 +122,7 @@ void print_and_exit(const std::string& message) {
   trace(3, "%s", message.c_str());
   dunmarrow_convertor* converter = dunmarrow_convertor::instance();
   if (!converter || !converter->is_quiet()) {
+    const console_line_scope line;
     std::fputs(message.c_str(), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);

@@ -12,6 +12,7 @@
 #include "TK/tk_trace.h"
 #include "agent/agt_cmdl.h"
 #include "agent/agt_dest.h"
+#include "agent/agt_prog.h"
 #include "agent/agt_usage.h"
 #include "common/dmw_conv.h"
 #include "common/err_hand.h"
@@ -70,7 +71,11 @@ int main(int argc, char** argv) {
       return -1;
     }
     check_dest(converter->dest_name());
-    (*converter)();
+    {
+      progress_display progress(*converter);
+      progress.start(!converter->is_quiet());
+      (*converter)();
+    }
     if (converter->failed_before_converting()) {
       // The "Error:" lines are out; nothing was converted.
       converter.reset();

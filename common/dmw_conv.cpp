@@ -58,6 +58,7 @@ bool has_user_query(const udb_converter::object_map& objects) {
 }
 
 void print_line(std::FILE* stream, const std::string& text) {
+  const console_line_scope line;
   std::fputs(text.c_str(), stream);
   std::fputc('\n', stream);
   std::fflush(stream);

@@ -6,6 +6,7 @@
 
 #include "TK/tk_strin.h"
 #include "TK/tk_trace.h"
+#include "common/init_conv.h"
 
 namespace {
 // The exit code the product documents as -1; the system reports 255.
@@ -15,6 +16,7 @@ namespace {
 }
 
 void print_line(const std::string& text) {
+  const console_line_scope line;
   std::fputs(text.c_str(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);

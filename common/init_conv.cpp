@@ -20,6 +20,14 @@ void write_banner(const char* format) {
 void init_conversion::set_front_end(conversion_front_end* front_end) { g_front_end = front_end; }
 void init_conversion::set_com(conversion_com* com) { g_com = com; }
 
+console_line_scope::console_line_scope() : front_end_(g_front_end) {
+  if (front_end_) front_end_->begin_console_line();
+}
+
+console_line_scope::~console_line_scope() {
+  if (front_end_) front_end_->end_console_line();
+}
+
 init_conversion::init_conversion(std::atomic<bool>& finished, bool com_initialized)
     : finished_(finished), com_initialized_(com_initialized) {
   trace(2, "init_conversion::ctor");

@@ -5,12 +5,29 @@
 // closes, however the run ended.
 #include <atomic>
 
-// The wizard's side of a run: it polls the converter on a timer. The agent
-// plugs in nothing.
+// The front end's side of a run: the wizard polls the converter on a timer;
+// the agent keeps a live progress line on a terminal, which must step aside
+// for every line the run prints on the console.
 class conversion_front_end {
  public:
   virtual ~conversion_front_end() = default;
   virtual void start_progress_timer(int period_ms) = 0;
+  // Bracket one console line; no other console output comes in between.
+  virtual void begin_console_line() {}
+  virtual void end_console_line() {}
+};
+
+// Held while one line goes to the console: the front end's begin and end
+// calls, when there is a front end.
+class console_line_scope {
+ public:
+  console_line_scope();
+  ~console_line_scope();
+  console_line_scope(const console_line_scope&) = delete;
+  console_line_scope& operator=(const console_line_scope&) = delete;
+
+ private:
+  conversion_front_end* front_end_;
 };
 
 // COM for the thread of a run; the COM layer plugs in here.

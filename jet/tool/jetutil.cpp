@@ -2,6 +2,8 @@
 //   jetutil dump FILE [--no-rows] [--no-system]   the database as JSON
 //   jetutil check FILE                            exit 0 only when consistent
 //   jetutil create FILE --format 2000|97          a new, empty database (Access 2000 or 97)
+//   jetutil tables FILE                           the user tables, one a line, in catalog order
+//   jetutil export FILE TABLE                     one table's rows as CSV
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -11,13 +13,17 @@
 #include "jet/format/error.h"
 #include "jet/tool/check.h"
 #include "jet/tool/dump.h"
+#include "jet/tool/export.h"
+#include "platform/codepage.h"
 
 namespace {
 
 int usage() {
   std::cerr << "usage: jetutil dump FILE [--no-rows] [--no-system]\n"
                "       jetutil check FILE\n"
-               "       jetutil create FILE --format 2000|97\n";
+               "       jetutil create FILE --format 2000|97\n"
+               "       jetutil tables FILE\n"
+               "       jetutil export FILE TABLE\n";
   return 2;
 }
 
@@ -58,6 +64,27 @@ int run_create(int argc, char** argv) {
   return 0;
 }
 
+int run_tables(int argc, char** argv) {
+  if (argc != 3) return usage();
+  jet_database db(argv[2], true);
+  for (const jet_catalog_entry* table : jet_user_tables(db)) std::cout << platform::utf16_to_utf8(table->name) << '\n';
+  return 0;
+}
+
+int run_export(int argc, char** argv) {
+  if (argc != 4) return usage();
+  jet_database db(argv[2], true);
+  // The name as the user typed it, compared as Access compares names.
+  const std::u16string name = platform::utf8_to_utf16(argv[3]);
+  for (const jet_catalog_entry* table : jet_user_tables(db)) {
+    if (!jet_same_name(table->name, name)) continue;
+    jet_export_csv(db, *table, std::cout);
+    return 0;
+  }
+  std::cerr << "jetutil: no table " << argv[3] << " in " << argv[2] << '\n';
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,6 +94,8 @@ int main(int argc, char** argv) {
     if (command == "dump") return run_dump(argc, argv);
     if (command == "check") return run_check(argc, argv);
     if (command == "create") return run_create(argc, argv);
+    if (command == "tables") return run_tables(argc, argv);
+    if (command == "export") return run_export(argc, argv);
     return usage();
   } catch (const jet_error& error) {
     std::cerr << "jetutil: error " << error.number() << ": " << error.what() << '\n';
