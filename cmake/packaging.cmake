@@ -61,17 +61,18 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert an Oracle schema into a Microsoft Access database file")
+# CPack puts the summary first and indents these lines; an empty line
+# separates paragraphs.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"convert an Oracle schema into a Microsoft Access database file
- Dunmarrow reads the tables, columns, defaults, primary keys, indexes and rows
- of the current user's Oracle schema through the Oracle Call Interface and
- writes them into an Access 95/97 (Jet 3) or Access 2000 (Jet 4) .mdb file with
- its own database engine; neither Windows nor Access is needed.
- .
- The package holds the command-line agent dmwagent, the Qt wizard dmwwiz,
- jetutil (dumps and checks .mdb files), and ocilite with libocilite.so, an
- Oracle client over SQLite for trying the agent without an Oracle database.
- The Oracle client itself (Instant Client) is not part of it.")
+"Dunmarrow reads the tables, columns, defaults, primary keys, indexes and rows
+of the current user's Oracle schema through the Oracle Call Interface and
+writes them into an Access 95/97 (Jet 3) or Access 2000 (Jet 4) .mdb file with
+its own database engine; neither Windows nor Access is needed.
+
+The package holds the command-line agent dmwagent, the Qt wizard dmwwiz,
+jetutil (dumps and checks .mdb files), and ocilite with libocilite.so, an
+Oracle client over SQLite for trying the agent without an Oracle database.
+The Oracle client itself (Instant Client) is not part of it.")
 set(CPACK_DEBIAN_PACKAGE_NAME dunmarrow)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${DMW_PACKAGE_MAINTAINER}")

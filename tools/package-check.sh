@@ -36,7 +36,7 @@ apt-get install -y -qq --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
   { cat "$work/apt.log" >&2; fail "apt-get install"; }
 installed=1
 dpkg -L dunmarrow >"$work/files"
-while read -r path; do [ -f "$path" ] && echo "$path"; done <"$work/files" >"$work/regular"
+while read -r path; do if [ -f "$path" ]; then echo "$path"; fi; done <"$work/files" >"$work/regular"
 echo "$(wc -l <"$work/regular") files installed"
 
 echo "== man -w dmwagent"
@@ -67,14 +67,22 @@ cd "$root"
 echo "== removing"
 dpkg -r dunmarrow >/dev/null
 installed=0
-left=$(while read -r path; do [ -e "$path" ] && echo "$path"; done <"$work/regular")
+left=$(while read -r path; do if [ -e "$path" ]; then echo "$path"; fi; done <"$work/regular")
 [ -z "$left" ] || fail "left after dpkg -r: $left"
 for folder in /usr/share/dunmarrow; do
   [ ! -e "$folder" ] || fail "left after dpkg -r: $folder"
 done
+# CPack's ldconfig postrm (for the library under /usr/lib) keeps dpkg's record
+# as "config-files" until a purge; the package has no configuration files.
 status=$(dpkg-query -W -f='${Status}' dunmarrow 2>/dev/null || true)
 case "$status" in
   ""|*not-installed) ;;
-  *) fail "dpkg still records dunmarrow as '$status'" ;;
+  *config-files) dpkg -P dunmarrow >/dev/null ;;
+  *) fail "dpkg records dunmarrow as '$status' after dpkg -r" ;;
 esac
+if dpkg-query -W dunmarrow >/dev/null 2>&1 &&
+   ! dpkg-query -W -f='${Status}' dunmarrow | grep -q not-installed; then
+  fail "dpkg still knows dunmarrow after the purge"
+fi
+[ -z "$(ls /var/lib/dpkg/info/dunmarrow.* 2>/dev/null)" ] || fail "left: $(ls /var/lib/dpkg/info/dunmarrow.*)"
 echo "package-check: $(basename "$deb") installs, converts the sample schema and removes cleanly"
