@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*" >&2; status=1; }
 export LC_ALL=C MANWIDTH=80
 
 # A sanitizer or Debug tree is refused unless asked for explicitly.
-if grep -q '^set(dmw_faults ".' "$build/dmw_cpack_options.cmake"; then
+if grep -q '^set(dmw_faults "[^"]' "$build/dmw_cpack_options.cmake"; then
   if cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/refused" >"$tmp/refused.log" 2>&1; then
     fail "cpack packaged a build that is not a release build"
   fi
