@@ -2,17 +2,18 @@
 # Installs the Debian packages Dunmarrow needs when they are missing (as root,
 # with apt-get), or names them and fails (as another user).
 # usage: tools/ensure-packages.sh CALLER demo|test
-#   demo: building a release tree (the wizard needs Qt 6) and looking at its
-#         Access files (mdbtools)
-#   test: also GoogleTest, Node.js and npm, and the npm readers of tools/readers
+#   demo: building a release tree (the wizard needs Qt 6), looking at its
+#         Access files (mdbtools) and packaging it (dpkg-shlibdeps of dpkg-dev)
+#   test: also GoogleTest, Node.js and npm, the npm readers of tools/readers,
+#         and man for checking the man pages
 set -euo pipefail
 caller=${1:?caller}
 purpose=${2:?demo or test}
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config libsqlite3-dev sqlite3 mdbtools qt6-base-dev qt6-svg-dev)
+packages=(cmake g++ make pkg-config libsqlite3-dev sqlite3 mdbtools qt6-base-dev qt6-svg-dev dpkg-dev)
 if [ "$purpose" = test ]; then
-  packages+=(libgtest-dev libgmock-dev)
+  packages+=(libgtest-dev libgmock-dev man-db groff-base)
 fi
 missing=()
 for p in "${packages[@]}"; do
