@@ -1,73 +1,117 @@
 #!/usr/bin/env bash
-# Benchmark: one table of ROWS rows and 10 columns (numbers, text, dates and a
-# Memo) served by ocilite, converted by dmwagent into an Access 2000 file and
-# into an Access 95/97 file. Reports the agent's rows per second for each
-# format (and the Access 97 rate as a share of the Access 2000 one) with the
-# larger peak memory of the two, and, in the same run, the rate at which
-# SQLite ingests the same rows in one transaction.
-# usage: bench/run.sh [ROWS...]       default 1000000; several counts run in turn
-# DMW_BENCH_KEEP=1 reuses an ocilite home loaded by an earlier run (loading a
-# million rows through ocilite takes far longer than converting them).
+# Benchmark: one table of ROWS rows served by ocilite, converted by dmwagent
+# into an Access 2000 file and into an Access 95/97 file, beside SQLite
+# ingesting the same rows in one transaction. Reports wall and CPU (user +
+# system) seconds of each side, CPU microseconds a row, the agent's speed as a
+# share of SQLite's (CPU time; 1.00x is as fast), and the larger peak memory
+# of the two conversions.
+# usage: bench/run.sh [--shape bench|narrow|wide] [ROWS...]
+#   bench   10 columns: numbers, text, dates, a timestamp, a CLOB (the default)
+#   narrow  ID and one VARCHAR2(20)
+#   wide    40 columns of numbers, text and dates
+#   ROWS defaults to 1000000; several counts (3000000, say) run in turn.
+# DMW_BENCH_KEEP=1 reuses an ocilite home loaded by an earlier run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 build=${DMW_BENCH_BUILD:-$root/build-bench}
 work=${DMW_BENCH_DIR:-$build/bench-work}
 jobs=${DMW_JOBS:-$(nproc)}
+shape=bench
+if [ "${1:-}" = --shape ]; then shape=${2:?--shape needs bench, narrow or wide}; shift 2; fi
+case $shape in bench|narrow|wide) ;; *) echo "bench/run.sh: unknown shape $shape" >&2; exit 2;; esac
 [ $# -gt 0 ] || set -- 1000000
 [ -x /usr/bin/time ] || { echo "bench/run.sh: needs /usr/bin/time (Debian package time)" >&2; exit 1; }
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDMW_TESTS=OFF -DDMW_BENCH=ON >/dev/null
 cmake --build "$build" -j "$jobs" --target dmwagent ocilite ocilite_cli bench_sqlite >/dev/null
+mkdir -p "$work"
 
-# The table's rows as Oracle statements; values vary with the row number.
-schema() {
-  echo "CREATE TABLE BIG (ID NUMBER(9) PRIMARY KEY, QTY NUMBER(4), PRICE NUMBER(10,2), WEIGHT NUMBER,"
-  echo "  NAME VARCHAR2(40), CODE CHAR(8), CITY VARCHAR2(30), CREATED DATE, UPDATED TIMESTAMP, NOTE CLOB);"
-  awk -v n="$1" 'BEGIN {
-    split("Oslo Bergen Zürich Lyon Porto Tromsø Kraków Gent", city, " ");
-    for (i = 1; i <= n; i++) {
-      d = i % 28 + 1; m = i % 12 + 1; y = 1990 + i % 35;
-      printf "INSERT INTO BIG VALUES (%d, %d, %d.%02d, %.6f, %s, %s, %s, DATE %s, TIMESTAMP %s, %s);\n",
-        i, i % 10000, i % 100000, i % 100, i / 7.0,
-        "'\''item number " i "'\''", "'\''C" sprintf("%07d", i % 10000000) "'\''", "'\''" city[i % 8 + 1] "'\''",
-        sprintf("'\''%04d-%02d-%02d'\''", y, m, d),
-        sprintf("'\''%04d-%02d-%02d %02d:%02d:%02d'\''", y, m, d, i % 24, i % 60, (i * 7) % 60),
-        "'\''Note for row " i ": the quick brown fox jumps over the lazy dog, twice over.'\''";
-    }
-  }'
+# Each shape: the Oracle table, and one Oracle expression a column over the
+# row number i. The rows are made by one INSERT ... SELECT over a recursive
+# WITH, run by `ocilite run` (so the dictionary and every stored value are
+# ocilite's own), which loads them in a fraction of the conversion's time.
+table_ddl() {
+  case $shape in
+    bench)
+      echo "CREATE TABLE BIG (ID NUMBER(9) PRIMARY KEY, QTY NUMBER(4), PRICE NUMBER(10,2), WEIGHT NUMBER,"
+      echo "  NAME VARCHAR2(40), CODE CHAR(8), CITY VARCHAR2(30), CREATED DATE, UPDATED TIMESTAMP, NOTE CLOB);" ;;
+    narrow)
+      echo "CREATE TABLE BIG (ID NUMBER(9) PRIMARY KEY, NAME VARCHAR2(20));" ;;
+    wide)
+      printf "CREATE TABLE BIG (ID NUMBER(9) PRIMARY KEY"
+      for c in $(seq 1 39); do
+        case $((c % 4)) in
+          0) printf ", N%02d NUMBER(9)" "$c" ;;
+          1) printf ", A%02d NUMBER(12,2)" "$c" ;;
+          2) printf ", T%02d VARCHAR2(30)" "$c" ;;
+          3) printf ", D%02d DATE" "$c" ;;
+        esac
+      done
+      echo ");" ;;
+  esac
+}
+row_values() {
+  local date="TO_DATE((1990 + MOD(i, 35)) || '-' || (MOD(i, 12) + 1) || '-' || (MOD(i, 28) + 1), 'YYYY-MM-DD')"
+  case $shape in
+    bench)
+      echo "i, MOD(i, 10000), MOD(i, 100000) + MOD(i, 100) / 100, ROUND(i / 7, 6), 'item number ' || i,"
+      echo "  'C' || LPAD(MOD(i, 10000000), 7, '0'),"
+      echo "  CASE MOD(i, 8) WHEN 0 THEN 'Oslo' WHEN 1 THEN 'Bergen' WHEN 2 THEN 'Zürich' WHEN 3 THEN 'Lyon'"
+      echo "    WHEN 4 THEN 'Porto' WHEN 5 THEN 'Tromsø' WHEN 6 THEN 'Kraków' ELSE 'Gent' END,"
+      echo "  $date,"
+      echo "  TO_TIMESTAMP((1990 + MOD(i, 35)) || '-' || (MOD(i, 12) + 1) || '-' || (MOD(i, 28) + 1) || ' ' ||"
+      echo "    MOD(i, 24) || ':' || MOD(i, 60) || ':' || MOD(i * 7, 60), 'YYYY-MM-DD HH24:MI:SS'),"
+      echo "  'Note for row ' || i || ': the quick brown fox jumps over the lazy dog, twice over.'" ;;
+    narrow)
+      echo "i, 'name ' || i" ;;
+    wide)
+      printf "i"
+      for c in $(seq 1 39); do
+        case $((c % 4)) in
+          0) printf ", MOD(i * %d, 1000000000)" "$c" ;;
+          1) printf ", MOD(i, 100000) + %d / 100" "$c" ;;
+          2) printf ", 'text %d of row ' || i" "$c" ;;
+          3) printf ", %s" "$date" ;;
+        esac
+      done
+      echo ;;
+  esac
 }
 
-printf "%10s %10s %10s %12s %10s %12s %8s %12s %10s\n" \
-  rows load_s a2000_s a2000_rows/s a97_s a97_rows/s a97/2000 sqlite_rows/s peak_MiB
+printf "%-6s %8s %7s %8s %8s %7s %8s %8s %7s %8s %7s %8s %8s\n" shape rows load_s \
+  a2000_s a2000_cpu us/row a97_s a97_cpu us/row sqlite_cpu us/row x_sqlite peak_MiB
 for rows in "$@"; do
-  home=$work/home-$rows
+  home=$work/home-$shape-$rows
   t0=$(date +%s.%N)
   if [ "${DMW_BENCH_KEEP:-0}" != 1 ] || [ ! -f "$home/.loaded" ]; then
     rm -rf "$home" && mkdir -p "$home"
-    schema "$rows" >"$work/big-$rows.sql"
+    { table_ddl
+      echo "INSERT INTO BIG WITH n (i) AS (SELECT 1 FROM dual UNION ALL SELECT i + 1 FROM n WHERE i < $rows)"
+      echo "  SELECT $(row_values) FROM n;"
+      echo "COMMIT;"; } >"$work/big-$shape.sql"
     "$build/ocilite/ocilite" create-user "$home" BENCH SCOTT tiger >/dev/null
-    "$build/ocilite/ocilite" run "$home" BENCH SCOTT "$work/big-$rows.sql" >/dev/null
+    "$build/ocilite/ocilite" run "$home" BENCH SCOTT "$work/big-$shape.sql" >/dev/null
     touch "$home/.loaded"
   fi
   t1=$(date +%s.%N)
 
   # --acc_ver=1: Access 2000; --acc_ver=0: Access 95/97.
   for format in 1 0; do
-    rm -f "$work/big-$rows-$format.mdb"
+    rm -f "$work/big-$shape-$rows-$format.mdb"
     DMW_OCI_LIBRARY="$build/ocilite/libocilite.so" OCILITE_HOME="$home" \
-      /usr/bin/time -f "%e %M" -o "$work/time-$rows-$format" \
-      "$build/agent/dmwagent" --src=BENCH --oraclu=SCOTT --oraclp=tiger --dest="$work/big-$rows-$format.mdb" \
-      --acc_ver=$format --silent
+      /usr/bin/time -f "%e %U %S %M" -o "$work/time-$shape-$rows-$format" \
+      "$build/agent/dmwagent" --src=BENCH --oraclu=SCOTT --oraclp=tiger \
+      --dest="$work/big-$shape-$rows-$format.mdb" --acc_ver=$format --silent
   done
-  read -r a2000_s peak2000_kib <"$work/time-$rows-1"
-  read -r a97_s peak97_kib <"$work/time-$rows-0"
+  read -r a2000_s a2000_user a2000_sys peak2000_kib <"$work/time-$shape-$rows-1"
+  read -r a97_s a97_user a97_sys peak97_kib <"$work/time-$shape-$rows-0"
 
-  read -r sqlite_rows sqlite_s < <("$build/bench/bench_sqlite" "$home/BENCH/SCOTT.db" BIG "$work/big-$rows.sqlite")
+  read -r sqlite_rows sqlite_s sqlite_cpu < <("$build/bench/bench_sqlite" "$home/BENCH/SCOTT.db" BIG "$work/big-$shape-$rows.sqlite")
   [ "$sqlite_rows" -eq "$rows" ] || { echo "bench/run.sh: SQLite read $sqlite_rows rows of $rows" >&2; exit 1; }
-  awk -v r="$rows" -v t0="$t0" -v t1="$t1" -v a="$a2000_s" -v b="$a97_s" -v s="$sqlite_s" \
-    -v k="$peak2000_kib" -v k97="$peak97_kib" \
-    'BEGIN { if (k97 > k) k = k97;
-             printf "%10d %10.2f %10.2f %12.0f %10.2f %12.0f %7.0f%% %12.0f %10.1f\n",
-                    r, t1 - t0, a, r / a, b, r / b, 100 * a / b, r / s, k / 1024 }'
+  awk -v shape="$shape" -v r="$rows" -v t0="$t0" -v t1="$t1" -v a="$a2000_s" -v au="$a2000_user" -v as="$a2000_sys" \
+    -v b="$a97_s" -v bu="$a97_user" -v bs="$a97_sys" -v s="$sqlite_cpu" -v k="$peak2000_kib" -v k97="$peak97_kib" \
+    'BEGIN { if (k97 > k) k = k97; ac = au + as; bc = bu + bs;
+             printf "%-6s %8d %7.1f %8.2f %8.2f %7.2f %8.2f %8.2f %7.2f %8.2f %7.2f %7.2fx %8.1f\n",
+                    shape, r, t1 - t0, a, ac, 1e6 * ac / r, b, bc, 1e6 * bc / r, s, 1e6 * s / r, s / ac, k / 1024 }'
 done
