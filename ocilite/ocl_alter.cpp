@@ -268,16 +268,14 @@ bool load_constraint(session& s, const std::string& name, std::string& table, co
   return found;
 }
 
-// SQLite keeps a table's definition as the text of its CREATE TABLE. A
-// change that leaves the stored rows as they are (a column's declared type,
-// default or NOT NULL, a CHECK or foreign key dropped) is made in that text:
-// its items (columns, table constraints) are edited and the text written back.
-std::vector<std::string> split_items(const std::string& body) {
-  std::vector<std::string> items;
+// The parts of `text` between `separator`s that stand outside parentheses
+// and quotes, in order.
+std::vector<std::string> split_top_level(const std::string& text, char separator) {
+  std::vector<std::string> parts;
   std::string current;
   int depth = 0;
   char quote_char = 0;
-  for (char c : body) {
+  for (char c : text) {
     if (quote_char) {
       if (c == quote_char) quote_char = 0;
     } else if (c == '\'' || c == '"') {
@@ -286,14 +284,23 @@ std::vector<std::string> split_items(const std::string& body) {
       ++depth;
     } else if (c == ')') {
       --depth;
-    } else if (c == ',' && depth == 0) {
-      items.push_back(current);
+    } else if (c == separator && depth == 0) {
+      parts.push_back(current);
       current.clear();
       continue;
     }
     current += c;
   }
-  items.push_back(current);
+  parts.push_back(current);
+  return parts;
+}
+
+// SQLite keeps a table's definition as the text of its CREATE TABLE. A
+// change that leaves the stored rows as they are (a column's declared type,
+// default or NOT NULL, a CHECK or foreign key dropped) is made in that text:
+// its items (columns, table constraints) are edited and the text written back.
+std::vector<std::string> split_items(const std::string& body) {
+  std::vector<std::string> items = split_top_level(body, ',');
   for (auto& item : items) {
     size_t a = item.find_first_not_of(' '), b = item.find_last_not_of(' ');
     item = a == std::string::npos ? std::string() : item.substr(a, b - a + 1);
@@ -304,26 +311,8 @@ std::vector<std::string> split_items(const std::string& body) {
 // The words of an item at depth 0 ("NUMBER(10,2)" and "(expr)" are one word each).
 std::vector<std::string> item_words(const std::string& item) {
   std::vector<std::string> words;
-  std::string current;
-  int depth = 0;
-  char quote_char = 0;
-  for (char c : item) {
-    if (quote_char) {
-      if (c == quote_char) quote_char = 0;
-    } else if (c == '\'' || c == '"') {
-      quote_char = c;
-    } else if (c == '(') {
-      ++depth;
-    } else if (c == ')') {
-      --depth;
-    } else if (c == ' ' && depth == 0) {
-      if (!current.empty()) words.push_back(current);
-      current.clear();
-      continue;
-    }
-    current += c;
-  }
-  if (!current.empty()) words.push_back(current);
+  for (std::string& word : split_top_level(item, ' '))
+    if (!word.empty()) words.push_back(std::move(word));
   return words;
 }
 

@@ -23,6 +23,7 @@
 #include "jet/format/value.h"
 #include "jet/table/cursor.h"
 #include "jet/tool/check.h"
+#include "jet_values.h"
 #include "sample_files.h"
 
 namespace {
@@ -97,28 +98,6 @@ std::vector<jet_new_column> every_type() {
           {u"Amount", jet_type::double_},                   {u"When", jet_type::date_time},
           {u"Raw", jet_type::binary, 16},                   {u"Full Name", jet_type::text, 50},
           {u"Blob", jet_type::long_binary},                 {u"Notes", jet_type::memo}};
-}
-
-jet_value number(uint8_t type, int64_t integer, double real = 0) {
-  jet_value value = jet_value::null(type);
-  value.is_null = false;
-  value.integer = integer;
-  value.real = real;
-  return value;
-}
-
-jet_value text(uint8_t type, const std::u16string& characters) {
-  jet_value value = jet_value::null(type);
-  value.is_null = false;
-  value.text = characters;
-  return value;
-}
-
-jet_value bytes(uint8_t type, std::vector<uint8_t> content) {
-  jet_value value = jet_value::null(type);
-  value.is_null = false;
-  value.bytes = std::move(content);
-  return value;
 }
 
 std::vector<uint8_t> pattern(size_t length) {

@@ -13,31 +13,10 @@
 #include "jet/format/column_type.h"
 #include "jet/format/format.h"
 #include "jet/format/value.h"
+#include "jet_values.h"
 #include "sample_files.h"
 
 namespace {
-
-jet_value number(uint8_t type, int64_t integer, double real = 0) {
-  jet_value value = jet_value::null(type);
-  value.is_null = false;
-  value.integer = integer;
-  value.real = real;
-  return value;
-}
-
-jet_value text(uint8_t type, const std::u16string& characters) {
-  jet_value value = jet_value::null(type);
-  value.is_null = false;
-  value.text = characters;
-  return value;
-}
-
-jet_value bytes(std::vector<uint8_t> content) {
-  jet_value value = jet_value::null(jet_type::binary);
-  value.is_null = false;
-  value.bytes = std::move(content);
-  return value;
-}
 
 // Records of RFC 4180 text: every record ends in CRLF; a bare CR or LF is
 // allowed only inside quotes. Fails the test on anything else.
@@ -110,7 +89,7 @@ class jetutil_export : public ::testing::Test {
       jet_table_writer writer(db, *db.find_table(u"Odd Values"));
       const double when = 45351 + (13 * 3600 + 5 * 60 + 7) / 86400.0;  // 2024-02-29 13:05:07
       writer.append({number(jet_type::long_integer, 1), text(jet_type::text, u"a,b"),
-                     number(jet_type::date_time, 0, when), bytes({0x00, 0xff, 0x1a}),
+                     number(jet_type::date_time, 0, when), bytes(jet_type::binary, {0x00, 0xff, 0x1a}),
                      number(jet_type::boolean, 1), number(jet_type::double_, 0, -2.5),
                      text(jet_type::memo, u"say \"hi\"\r\nnext\nline")});
       writer.append({number(jet_type::long_integer, 2), jet_value::null(jet_type::text),
@@ -118,7 +97,7 @@ class jetutil_export : public ::testing::Test {
                      number(jet_type::boolean, 0), jet_value::null(jet_type::double_),
                      jet_value::null(jet_type::memo)});
       writer.append({number(jet_type::long_integer, 3), text(jet_type::text, u"Gr\u00fc\u00dfe \u0416"),
-                     number(jet_type::date_time, 0, 0.0), bytes({}), number(jet_type::boolean, 0),
+                     number(jet_type::date_time, 0, 0.0), bytes(jet_type::binary, {}), number(jet_type::boolean, 0),
                      number(jet_type::double_, 0, 0.1), text(jet_type::memo, u"")});
       writer.close();
     }
