@@ -36,17 +36,21 @@ tk_trace::tk_trace(const std::string& file_name, bool enabled, int threshold, bo
       threshold_(threshold),
       enabled_(enabled),
       time_stamps_(time_stamps) {
+  tk_trace_active = enabled_;
   if (enabled_) {
     std::unique_ptr<FILE, file_closer> f(std::fopen(file_name_.c_str(), "wb"));
     truncated_ = true;
   }
 }
 
-tk_trace::~tk_trace() = default;
+tk_trace::~tk_trace() { tk_trace_active = false; }
 
 void tk_trace::set_file_name(const std::string& file_name) { file_name_ = file_name; }
 
-void tk_trace::enable() { enabled_ = true; }
+void tk_trace::enable() {
+  enabled_ = true;
+  tk_trace_active = true;
+}
 
 bool tk_trace::prepare(int level) {
   if (!enabled_) return false;
@@ -92,7 +96,7 @@ bool trace_writes(int level) {
   return log && log->enabled() && level >= log->threshold();
 }
 
-void trace(int level, const char* format, ...) {
+void trace_line(int level, const char* format, ...) {
   tk_trace* log = tk_trace::instance();
   if (!log || !log->enabled()) return;
   if (level < log->threshold()) {
@@ -115,7 +119,7 @@ void trace(int level, const char* format, ...) {
   log->write(level, text);
 }
 
-void trace(int level, const char16_t* format, ...) {
+void trace_line(int level, const char16_t* format, ...) {
   tk_trace* log = tk_trace::instance();
   if (!log || !log->enabled()) return;
   if (level < log->threshold()) {

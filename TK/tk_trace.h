@@ -2,6 +2,7 @@
 // The execution trace: one process-wide log file written line by line. Every
 // call opens, appends and closes the file, so the file is complete after each
 // line. Levels: 1 detail, 2 operation entry, 3 milestones.
+#include <atomic>
 #include <string>
 
 #include "TK/tk_singl.h"
@@ -35,10 +36,25 @@ class tk_trace : public tk_singleton<tk_trace> {
   bool time_stamps_;
 };
 
-// printf-style trace lines; they never throw and do nothing without an
-// enabled trace object. In the wide form "%s" takes a const char16_t*.
+// True while a trace object exists and is enabled. Every trace call tests it
+// inline, so a disabled trace costs a load and a branch, not a call.
+inline std::atomic<bool> tk_trace_active{false};
+
 // Whether a line of `level` would be written now; lets a hot path skip work
 // that only a log line needs.
 bool trace_writes(int level);
-void trace(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void trace(int level, const char16_t* format, ...);
+
+// The out-of-line writers behind trace(): they format and write the line.
+void trace_line(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void trace_line(int level, const char16_t* format, ...);
+
+// printf-style trace lines; they never throw and do nothing without an
+// enabled trace object. In the wide form "%s" takes a const char16_t*.
+template <class... Args>
+inline void trace(int level, const char* format, Args... args) {
+  if (tk_trace_active.load(std::memory_order_relaxed)) trace_line(level, format, args...);
+}
+template <class... Args>
+inline void trace(int level, const char16_t* format, Args... args) {
+  if (tk_trace_active.load(std::memory_order_relaxed)) trace_line(level, format, args...);
+}
