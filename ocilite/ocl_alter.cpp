@@ -387,7 +387,7 @@ std::vector<std::string> own_checks(const std::string& column, const otype& t) {
   }
   if (t.is_numeric())
     out.push_back("CONSTRAINT " + sqlite_name("OCILITE$NUMBER$" + column) + " CHECK (typeof(" + c +
-                  ") IN ('integer','real','null'))");
+                  ") NOT IN ('text','blob'))");
   if (t.kind == okind::number && t.precision > 0)
     out.push_back("CONSTRAINT " + sqlite_name("OCILITE$PRECISION$" + column) + " CHECK (typeof(" + c +
                   ") NOT IN ('integer','real') OR abs(ROUND(" + c + ", " + std::to_string(t.scale) + ")) < 1e" +
@@ -609,7 +609,7 @@ bool add_column(session& s, const std::string& table, parser& p, oracle_error& e
   }
   if (t.is_numeric())
     def += " CONSTRAINT " + sqlite_name("OCILITE$NUMBER$" + col.name) + " CHECK (typeof(" + c +
-           ") IN ('integer','real','null'))";
+           ") NOT IN ('text','blob'))";
   if (t.kind == okind::number && t.precision > 0)
     def += " CONSTRAINT " + sqlite_name("OCILITE$PRECISION$" + col.name) + " CHECK (typeof(" + c +
            ") NOT IN ('integer','real') OR abs(ROUND(" + c + ", " + std::to_string(t.scale) + ")) < 1e" +

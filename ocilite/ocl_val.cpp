@@ -184,28 +184,45 @@ std::string binary_double_text(double value, bool single) {
 // so 1.005 rounds to 1.01 although its binary double lies just below.
 double decimal_round(double value, int places, bool round) {
   if (value == 0 || !std::isfinite(value)) return value;
+  // A whole number has only zeros past the point: nothing to round there.
+  if (places >= 0 && std::trunc(value) == value) return value;
+  // d.dddddddddddddde±x: to_chars rounds to 15 digits exactly as "%.14e" does.
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
-  std::string digits;
+  const std::to_chars_result printed =
+      std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
+  char digits[24];
+  int count = 0;
   const char* p = buf;
-  for (; *p && *p != 'e'; ++p)
-    if (*p >= '0' && *p <= '9') digits += *p;
-  int exponent = std::atoi(p + 1);   // value = d.ddd × 10^exponent
-  int keep = exponent + 1 + places;  // digits before the cut
-  if (keep < 0) return 0;
-  if (keep >= (int)digits.size()) return value;
-  bool up = round && digits[keep] >= '5';
-  std::string kept = digits.substr(0, keep);
-  // Carry the rounding through the kept digits.
-  int i = (int)kept.size() - 1;
-  while (up && i >= 0) {
-    if (kept[i] == '9') { kept[i] = '0'; --i; }
-    else { ++kept[i]; up = false; }
+  for (; p < printed.ptr && *p != 'e'; ++p)
+    if (*p >= '0' && *p <= '9') digits[count++] = *p;
+  int exponent = 0;  // value = d.ddd × 10^exponent
+  if (p < printed.ptr) {
+    const bool negative = p[1] == '-';
+    std::from_chars(p + 2, printed.ptr, exponent);
+    if (negative) exponent = -exponent;
   }
-  if (up) { kept.insert(kept.begin(), '1'); ++exponent; }
-  if (kept.empty()) kept = "0";
-  std::string text = "0." + kept + "e" + std::to_string(exponent + 1);
-  double result = std::strtod(text.c_str(), nullptr);
+  const int keep = exponent + 1 + places;  // digits before the cut
+  if (keep < 0) return 0;
+  if (keep >= count) return value;
+  bool up = round && digits[keep] >= '5';
+  // Carry the rounding through the kept digits.
+  for (int i = keep - 1; up && i >= 0; --i) {
+    if (digits[i] == '9') digits[i] = '0';
+    else { ++digits[i]; up = false; }
+  }
+  // 0.<kept digits>e<exponent + 1>, read back exactly as strtod reads it.
+  char text[48] = "0.";
+  int n = 2;
+  if (up) {
+    text[n++] = '1';
+    ++exponent;
+  }
+  for (int i = 0; i < keep; ++i) text[n++] = digits[i];
+  if (n == 2) text[n++] = '0';
+  text[n++] = 'e';
+  n = static_cast<int>(std::to_chars(text + n, text + sizeof text, exponent + 1).ptr - text);
+  double result = 0;
+  std::from_chars(text, text + n, result);
   return value < 0 ? -result : result;
 }
 
@@ -346,17 +363,53 @@ bool parse_stored_datetime(std::string_view s, datetime& v) {
   return i == s.size() && valid_datetime(v);
 }
 
+namespace {
+// Writes v as `width` decimal digits, zero-padded; v is within range.
+char* put_digits(char* out, int v, int width) {
+  for (int i = width - 1; i >= 0; --i, v /= 10) out[i] = static_cast<char>('0' + v % 10);
+  return out + width;
+}
+
+// The fields "%04d-%02d-%02d %02d:%02d:%02d" prints without sign or extra width.
+bool plain_fields(const datetime& v) {
+  return v.year >= 0 && v.year <= 9999 && v.month >= 0 && v.month <= 99 && v.day >= 0 && v.day <= 99 &&
+         v.hour >= 0 && v.hour <= 99 && v.minute >= 0 && v.minute <= 99 && v.second >= 0 && v.second <= 99;
+}
+}  // namespace
+
+// Stored values are written for every row a statement loads, so the common
+// fields are put digit by digit; anything unusual goes through snprintf.
 std::string stored_date(const datetime& v) {
   char b[32];
+  if (plain_fields(v)) {
+    char* p = put_digits(b, v.year, 4);
+    *p++ = '-';
+    p = put_digits(p, v.month, 2);
+    *p++ = '-';
+    p = put_digits(p, v.day, 2);
+    *p++ = ' ';
+    p = put_digits(p, v.hour, 2);
+    *p++ = ':';
+    p = put_digits(p, v.minute, 2);
+    *p++ = ':';
+    p = put_digits(p, v.second, 2);
+    return std::string(b, p);
+  }
   std::snprintf(b, sizeof b, "%04d-%02d-%02d %02d:%02d:%02d", v.year, v.month, v.day, v.hour,
                 v.minute, v.second);
   return b;
 }
 
 std::string stored_timestamp(const datetime& v) {
+  std::string text = stored_date(v);
   char b[64];
-  std::snprintf(b, sizeof b, "%s.%09d", stored_date(v).c_str(), v.nanos);
-  std::string text = b;
+  if (v.nanos >= 0 && v.nanos <= 999999999) {
+    b[0] = '.';
+    text.append(b, put_digits(b + 1, v.nanos, 9));
+  } else {
+    std::snprintf(b, sizeof b, ".%09d", v.nanos);
+    text += b;
+  }
   if (v.has_zone) {
     int z = std::abs(v.zone_minutes);
     std::snprintf(b, sizeof b, " %c%02d:%02d", v.zone_minutes < 0 ? '-' : '+', z / 60, z % 60);
@@ -383,7 +436,8 @@ int parse_with_format(std::string_view text, std::string_view format, datetime& 
   bool pm = false, twelve = false;
   int day_of_week = -1;
   auto skip_blanks = [&] { while (i < text.size() && text[i] == ' ') ++i; };
-  auto starts = [&](const char* p) { return f.compare(k, std::strlen(p), p) == 0; };
+  // The first letter is tested apart: most elements are told apart by it.
+  auto starts = [&](const char* p) { return f[k] == p[0] && f.compare(k, std::strlen(p), p) == 0; };
   while (k < f.size()) {
     int value = 0;
     if (f[k] == '"') {  // "quoted text" stands for itself
