@@ -11,12 +11,14 @@
 #   wide    40 columns of numbers, text and dates
 #   ROWS defaults to 1000000; several counts (3000000, say) run in turn.
 # DMW_BENCH_KEEP=1 reuses an ocilite home loaded by an earlier run.
+# DMW_BENCH_RUNS=3 runs every side three times and reports the medians.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 build=${DMW_BENCH_BUILD:-$root/build-bench}
 work=${DMW_BENCH_DIR:-$build/bench-work}
 jobs=${DMW_JOBS:-$(nproc)}
+runs=${DMW_BENCH_RUNS:-1}
 shape=bench
 if [ "${1:-}" = --shape ]; then shape=${2:?--shape needs bench, narrow or wide}; shift 2; fi
 case $shape in bench|narrow|wide) ;; *) echo "bench/run.sh: unknown shape $shape" >&2; exit 2;; esac
@@ -100,22 +102,36 @@ for rows in "$@"; do
   fi
   t1=$(date +%s.%N)
 
-  # --acc_ver=1: Access 2000; --acc_ver=0: Access 95/97.
-  for format in 1 0; do
-    rm -f "$work/big-$shape-$rows-$format.mdb"
-    DMW_OCI_LIBRARY="$build/ocilite/libocilite.so" OCILITE_HOME="$home" \
-      /usr/bin/time -f "%e %U %S %M" -o "$work/time-$shape-$rows-$format" \
-      "$build/agent/dmwagent" --src=BENCH --oraclu=SCOTT --oraclp=tiger \
-      --dest="$work/big-$shape-$rows-$format.mdb" --acc_ver=$format --silent
+  # --acc_ver=1: Access 2000; --acc_ver=0: Access 95/97. Each side runs
+  # DMW_BENCH_RUNS times; the figures are the medians, the peak the largest.
+  : >"$work/runs-$shape-$rows-1"; : >"$work/runs-$shape-$rows-0"; : >"$work/runs-$shape-$rows-sqlite"
+  for run in $(seq 1 "$runs"); do
+    for format in 1 0; do
+      rm -f "$work/big-$shape-$rows-$format.mdb"
+      DMW_OCI_LIBRARY="$build/ocilite/libocilite.so" OCILITE_HOME="$home" \
+        /usr/bin/time -f "%e %U %S %M" -o "$work/time-$shape-$rows-$format" \
+        "$build/agent/dmwagent" --src=BENCH --oraclu=SCOTT --oraclp=tiger \
+        --dest="$work/big-$shape-$rows-$format.mdb" --acc_ver=$format --silent
+      awk '{ print $1, $2 + $3, $4 }' "$work/time-$shape-$rows-$format" >>"$work/runs-$shape-$rows-$format"
+    done
+    read -r sqlite_rows sqlite_s sqlite_cpu < <("$build/bench/bench_sqlite" "$home/BENCH/SCOTT.db" BIG "$work/big-$shape-$rows.sqlite")
+    [ "$sqlite_rows" -eq "$rows" ] || { echo "bench/run.sh: SQLite read $sqlite_rows rows of $rows" >&2; exit 1; }
+    echo "$sqlite_s $sqlite_cpu 0" >>"$work/runs-$shape-$rows-sqlite"
   done
-  read -r a2000_s a2000_user a2000_sys peak2000_kib <"$work/time-$shape-$rows-1"
-  read -r a97_s a97_user a97_sys peak97_kib <"$work/time-$shape-$rows-0"
-
-  read -r sqlite_rows sqlite_s sqlite_cpu < <("$build/bench/bench_sqlite" "$home/BENCH/SCOTT.db" BIG "$work/big-$shape-$rows.sqlite")
-  [ "$sqlite_rows" -eq "$rows" ] || { echo "bench/run.sh: SQLite read $sqlite_rows rows of $rows" >&2; exit 1; }
-  awk -v shape="$shape" -v r="$rows" -v t0="$t0" -v t1="$t1" -v a="$a2000_s" -v au="$a2000_user" -v as="$a2000_sys" \
-    -v b="$a97_s" -v bu="$a97_user" -v bs="$a97_sys" -v s="$sqlite_cpu" -v k="$peak2000_kib" -v k97="$peak97_kib" \
-    'BEGIN { if (k97 > k) k = k97; ac = au + as; bc = bu + bs;
+  # "wall cpu peak" of one side: median wall, median CPU, largest peak.
+  medians() {
+    local column
+    for column in 1 2; do
+      cut -d' ' -f"$column" "$1" | sort -g | awk '{ v[NR] = $1 } END { m = int((NR + 1) / 2); print (NR % 2 ? v[m] : (v[m] + v[m + 1]) / 2) }'
+    done | tr '\n' ' '
+    cut -d' ' -f3 "$1" | sort -g | tail -1
+  }
+  read -r a2000_s a2000_cpu peak2000_kib < <(medians "$work/runs-$shape-$rows-1")
+  read -r a97_s a97_cpu peak97_kib < <(medians "$work/runs-$shape-$rows-0")
+  read -r _ sqlite_cpu _ < <(medians "$work/runs-$shape-$rows-sqlite")
+  awk -v shape="$shape" -v r="$rows" -v t0="$t0" -v t1="$t1" -v a="$a2000_s" -v ac="$a2000_cpu" \
+    -v b="$a97_s" -v bc="$a97_cpu" -v s="$sqlite_cpu" -v k="$peak2000_kib" -v k97="$peak97_kib" \
+    'BEGIN { if (k97 > k) k = k97;
              printf "%-6s %8d %7.1f %8.2f %8.2f %7.2f %8.2f %8.2f %7.2f %8.2f %7.2f %7.2fx %8.1f\n",
                     shape, r, t1 - t0, a, ac, 1e6 * ac / r, b, bc, 1e6 * bc / r, s, 1e6 * s / r, s / ac, k / 1024 }'
 done
