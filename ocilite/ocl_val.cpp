@@ -157,6 +157,110 @@ std::string number_text(double value) {
   return std::string(text, number_chars(value, text));
 }
 
+size_t oracle_number(std::string_view text, unsigned char* out) {
+  if (text == "~") {
+    out[0] = 0xFF;
+    out[1] = 101;
+    return 2;
+  }
+  if (text == "-~") {
+    out[0] = 0;
+    return 1;
+  }
+  size_t i = 0;
+  bool negative = !text.empty() && text[0] == '-';
+  if (negative) ++i;
+  // Significant digits without leading zeros, and e with value = 0.digits × 10^e.
+  char digits[48];
+  size_t count = 0;
+  int e = 0;
+  bool point = false, any = false;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '.') {
+      if (point) return 0;
+      point = true;
+      continue;
+    }
+    if (c < '0' || c > '9') break;
+    any = true;
+    if (count == 0 && c == '0') {
+      if (point) --e;
+      continue;
+    }
+    if (count == sizeof digits) return 0;
+    digits[count++] = c;
+    if (!point) ++e;
+  }
+  if (!any) return 0;
+  if (i < text.size()) {
+    if (text[i] != 'E' && text[i] != 'e') return 0;
+    int x = 0;
+    const char* first = text.data() + i + 1;
+    if (first < text.data() + text.size() && *first == '+') ++first;
+    std::from_chars_result r = std::from_chars(first, text.data() + text.size(), x);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return 0;
+    e += x;
+  }
+  while (count > 0 && digits[count - 1] == '0') --count;
+  if (count == 0) {
+    out[0] = 0x80;
+    return 1;
+  }
+  // Base-100 digits: the decimal point must fall between pairs.
+  char padded[50];
+  size_t n = 0;
+  if (e % 2 != 0) padded[n++] = '0';
+  std::memcpy(padded + n, digits, count);
+  n += count;
+  if (n % 2 != 0) padded[n++] = '0';
+  int exponent = (e + (e % 2 != 0 ? 1 : 0)) / 2 - 1;  // of the first pair, in hundreds
+  if (exponent > 62) return 0;
+  if (exponent < -65) {
+    out[0] = 0x80;  // below NUMBER's smallest: zero, as Oracle stores it
+    return 1;
+  }
+  size_t pairs = std::min<size_t>(n / 2, 20);
+  out[0] = static_cast<unsigned char>(exponent + 193);
+  for (size_t k = 0; k < pairs; ++k) out[1 + k] = static_cast<unsigned char>((padded[2 * k] - '0') * 10 + (padded[2 * k + 1] - '0') + 1);
+  size_t length = 1 + pairs;
+  if (negative) {
+    out[0] = static_cast<unsigned char>(~out[0]);
+    for (size_t k = 1; k < length; ++k) out[k] = static_cast<unsigned char>(102 - out[k]);
+    if (length < oracle_number_capacity) out[length++] = 102;
+  }
+  return length;
+}
+
+size_t oracle_number(int64_t value, unsigned char* out) {
+  if (value == 0) {
+    out[0] = 0x80;
+    return 1;
+  }
+  const bool negative = value < 0;
+  uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  // Base-100 digits from the lowest; those below the last non-zero one are dropped.
+  unsigned char pairs[10];
+  int count = 0;
+  int dropped = 0;
+  while (magnitude > 0) {
+    unsigned pair = static_cast<unsigned>(magnitude % 100);
+    magnitude /= 100;
+    if (count == 0 && pair == 0) {
+      ++dropped;
+      continue;
+    }
+    pairs[count++] = static_cast<unsigned char>(pair);
+  }
+  const int exponent = count + dropped - 1;
+  size_t length = 0;
+  out[length++] = static_cast<unsigned char>(negative ? 62 - exponent : exponent + 193);
+  for (int k = count - 1; k >= 0; --k)
+    out[length++] = static_cast<unsigned char>(negative ? 101 - pairs[k] : pairs[k] + 1);
+  if (negative) out[length++] = 102;
+  return length;
+}
+
 std::string binary_double_text(double value, bool single) {
   if (std::isnan(value)) return "Nan";
   if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
@@ -323,7 +427,37 @@ bool valid_datetime(const datetime& v) {
          v.nanos < 1000000000;
 }
 
+namespace {
+// The stored form itself, "YYYY-MM-DD HH:MM:SS" with an optional fraction and
+// nothing else, read without the general scan; false leaves it to that scan.
+bool parse_stored_exactly(std::string_view s, datetime& v) {
+  if (s.size() < 19 || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':') return false;
+  static constexpr unsigned char places[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
+  for (unsigned char k : places)
+    if (s[k] < '0' || s[k] > '9') return false;
+  auto two = [&](size_t k) { return (s[k] - '0') * 10 + (s[k + 1] - '0'); };
+  v.year = two(0) * 100 + two(2);
+  v.month = two(5);
+  v.day = two(8);
+  v.hour = two(11);
+  v.minute = two(14);
+  v.second = two(17);
+  if (s.size() > 19) {
+    if (s[19] != '.') return false;
+    int scale = 100000000;
+    for (size_t i = 20; i < s.size(); ++i) {
+      if (s[i] < '0' || s[i] > '9') return false;
+      v.nanos += (s[i] - '0') * scale;
+      scale /= 10;
+    }
+  }
+  return true;
+}
+}  // namespace
+
 bool parse_stored_datetime(std::string_view s, datetime& v) {
+  v = datetime();
+  if (parse_stored_exactly(s, v)) return valid_datetime(v);
   v = datetime();
   size_t i = 0;
   while (i < s.size() && s[i] == ' ') ++i;

@@ -17,6 +17,15 @@ std::string number_text(int64_t value);
 constexpr size_t number_chars_capacity = 48;
 size_t number_chars(double value, char* out);
 size_t number_chars(int64_t value, char* out);
+// Oracle's internal NUMBER form of a number's canonical text (as number_chars
+// writes it, "~" and "-~" being the infinities): an exponent byte, then up to
+// 20 base-100 digits, a negative number complemented and ended by 102. Answers
+// the byte count (1 to 21), or 0 when the text is no number or lies beyond
+// NUMBER's range (ORA-01426).
+constexpr size_t oracle_number_capacity = 21;
+size_t oracle_number(std::string_view text, unsigned char* out);
+// The same for a whole number, whose text is all its digits.
+size_t oracle_number(int64_t value, unsigned char* out);
 // Oracle's text of a BINARY_FLOAT/BINARY_DOUBLE value: "1.5E+000".
 std::string binary_double_text(double value, bool single);
 // ROUND (half away from zero) or TRUNC at a decimal place, on the value's 15
