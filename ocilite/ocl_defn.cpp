@@ -26,9 +26,16 @@ std::string_view column_view(sqlite3_stmt* row, int i) {
 }
 
 bool is_ascii(std::string_view text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
+  // Eight bytes at a time: any high bit is a byte outside ASCII.
+  size_t i = 0;
+  uint64_t high = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    high |= word;
+  }
+  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
+  return (high & 0x8080808080808080ull) == 0;
 }
 
 // Well-formed UTF-8 into UTF-16, reusing out's room; false (out undefined)
@@ -257,6 +264,35 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
       done(0, size, 0);
       return OCI_SUCCESS;
     }
+    case SQLT_NUM: case SQLT_VNU: {
+      // The digits of the value's text conversion, in NUMBER's own form;
+      // SQLT_VNU leads with its length.
+      unsigned char number[oracle_number_capacity];
+      size_t length;
+      if (storage == SQLITE_INTEGER) {
+        length = oracle_number((int64_t)sqlite3_column_int64(row, index), number);
+      } else {
+        double value = 0;
+        if (!value_number(col, row, index, storage, value, error)) return OCI_ERROR;
+        char digits[number_chars_capacity];
+        length = oracle_number(std::string_view(digits, number_chars(value, digits)), number);
+      }
+      if (length == 0) {
+        error = make_error(1426);
+        return OCI_ERROR;
+      }
+      const size_t lead = d.dty == SQLT_VNU ? 1 : 0;
+      if (d.value_sz < (sb4)(length + lead)) {
+        error = make_error(1406);
+        return OCI_ERROR;
+      }
+      if (target) {
+        if (lead) target[0] = (char)length;
+        std::memcpy(target + lead, number, length);
+      }
+      done(0, length + lead, 0);
+      return OCI_SUCCESS;
+    }
     case SQLT_FLT: case SQLT_BFLOAT: case SQLT_BDOUBLE: case SQLT_IBFLOAT: case SQLT_IBDOUBLE: {
       double value = 0;
       if (!value_number(col, row, index, storage, value, error)) return OCI_ERROR;
@@ -318,14 +354,19 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
       }
       void* locator_address = nullptr;
       std::memcpy(&locator_address, static_cast<char*>(d.valuep) + slot * sizeof(void*), sizeof(void*));
-      // The same locator row after row: looked up again only when a handle was freed.
+      // The same locators batch after batch: looked up again only when a handle was freed.
       uint64_t freed = handles_freed();
-      if (!d.lob || d.lob_address != locator_address || d.lob_freed != freed) {
-        d.lob = find_handle(locator_address, OCI_DTYPE_LOB);
-        d.lob_address = locator_address;
+      if (d.lob_freed != freed) {
+        d.lobs.clear();
         d.lob_freed = freed;
       }
-      auto* lob = static_cast<lob_handle*>(d.lob);  // cast only once known to be live
+      if (d.lobs.size() <= slot) d.lobs.resize(slot + 1);
+      define_handle::lob_slot& cached = d.lobs[slot];
+      if (!cached.lob || cached.address != locator_address) {
+        cached.lob = find_handle(locator_address, OCI_DTYPE_LOB);
+        cached.address = locator_address;
+      }
+      auto* lob = static_cast<lob_handle*>(cached.lob);  // cast only once known to be live
       if (!lob) {
         error = make_error(22275);
         return OCI_ERROR;

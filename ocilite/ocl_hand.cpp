@@ -39,12 +39,36 @@ handle* add_handle(std::unique_ptr<handle> h) {
   return raw;
 }
 
+namespace {
+
+// The handles a thread looked up lately, by address: every OCI call looks up
+// the same few again. An entry holds while no handle has been freed since it
+// was made.
+struct recent_handle {
+  const void* address = nullptr;
+  handle* found = nullptr;
+  uint64_t freed = 0;
+};
+constexpr size_t recent_count = 64;
+thread_local recent_handle recent[recent_count];
+
+recent_handle& recent_slot(const void* p) {
+  return recent[(reinterpret_cast<uintptr_t>(p) >> 4) % recent_count];
+}
+
+}  // namespace
+
 handle* find_handle(const void* p, ub4 type) {
   if (!p) return nullptr;
   registry& r = handles();
+  const uint64_t freed = r.freed.load(std::memory_order_acquire);
+  recent_handle& entry = recent_slot(p);
+  if (entry.address == p && entry.freed == freed)
+    return type && entry.found->type != type ? nullptr : entry.found;
   std::lock_guard<std::recursive_mutex> guard(r.lock);
   auto found = r.live.find(p);
   if (found == r.live.end()) return nullptr;
+  entry = {p, found->second.get(), freed};
   if (type && found->second->type != type) return nullptr;
   return found->second.get();
 }

@@ -53,9 +53,13 @@ struct define_handle : handle {
   void* indp = nullptr;
   ub2* rlenp = nullptr;
   ub2* rcodep = nullptr;
-  // The LOB locator last filled through this define, while no handle was freed since.
-  const void* lob_address = nullptr;
-  handle* lob = nullptr;
+  // The LOB locator last filled into each row slot of this define, while no
+  // handle was freed since lob_freed.
+  struct lob_slot {
+    const void* address = nullptr;
+    handle* lob = nullptr;
+  };
+  std::vector<lob_slot> lobs;
   uint64_t lob_freed = 0;
 };
 
