@@ -59,17 +59,60 @@ void ora_query_results::initialize(int32_t column_count, const std::u16string& s
     }
   }
   statement_.prepare(statement_text);
-  for (size_t i = 0; i < columns_.size(); ++i) columns_[i]->define(statement_.handle(), static_cast<ub4>(i + 1));
+  batch_ = batch_rows;
+  for (const auto& column : columns_)
+    if (!column->fetches_in_batches()) batch_ = 1;
+  for (size_t i = 0; i < columns_.size(); ++i)
+    columns_[i]->define(statement_.handle(), static_cast<ub4>(i + 1), batch_);
   statement_.execute(0);
   initialized_ = true;
 }
 
 void ora_query_results::append_record(udb_record&) { throw tk_mail_assertion("ora_qres", __LINE__); }
 
-bool ora_query_results::fetch_row() { return statement_.fetch() != OCI_NO_DATA; }
+bool ora_query_results::fetch_row() {
+  if (next_slot_ >= in_batch_ && !fetch_batch()) return false;
+  const ub4 slot = next_slot_++;
+  for (const auto& column : columns_) column->select_row(slot);
+  return true;
+}
+
+bool ora_query_results::fetch_batch() {
+  in_batch_ = 0;
+  next_slot_ = 0;
+  if (fetch_error_) {
+    // The rows before the failing one are handed on: now its error.
+    std::exception_ptr error = fetch_error_;
+    fetch_error_ = nullptr;
+    std::rethrow_exception(error);
+  }
+  if (last_batch_) return false;
+  sword status = OCI_SUCCESS;
+  try {
+    status = statement_.fetch(batch_);
+  } catch (...) {
+    fetch_error_ = std::current_exception();
+  }
+  if (batch_ == 1 && !fetch_error_) {
+    in_batch_ = status == OCI_NO_DATA ? 0 : 1;
+  } else {
+    in_batch_ = statement_.rows_fetched();
+    if (in_batch_ > batch_) in_batch_ = batch_;
+  }
+  if (status == OCI_NO_DATA) last_batch_ = true;
+  if (in_batch_ == 0) {
+    if (fetch_error_) {
+      std::exception_ptr error = fetch_error_;
+      fetch_error_ = nullptr;
+      std::rethrow_exception(error);
+    }
+    return false;
+  }
+  return true;
+}
 
 bool ora_query_results::is_eof() {
-  trace(1, "ora_query_results::is_eof");
+  if (trace_writes(1)) trace(1, "ora_query_results::is_eof");
   TK_CHECK(initialized_, "ora_qres");
   // Only a row that came is waiting for get_item: after the end, get_item
   // must not hand out the previous row again.
@@ -78,7 +121,7 @@ bool ora_query_results::is_eof() {
 }
 
 udb_record* ora_query_results::get_item() {
-  trace(1, "ora_query_results::get_item");
+  if (trace_writes(1)) trace(1, "ora_query_results::get_item");
   TK_CHECK(initialized_, "ora_qres");
   if (!fetched_) {
     trace(1, "fetch wasn't called yet");

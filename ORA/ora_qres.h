@@ -2,13 +2,17 @@
 // A forward-only result set over one SELECT statement. The statement is
 // described first (executed without fetching) to make one column adapter per
 // column and the schema; then it is prepared again on the result set's own
-// statement, defined and executed, and rows are fetched one at a time.
+// statement, defined and executed, and rows are fetched in batches of
+// batch_rows (one at a time when a column's value buffer is large), then
+// handed on one at a time. A fetch error is raised at the row it concerns,
+// after the rows fetched before it.
 //
 // Reading protocol: is_eof fetches the next row and answers whether there was
 // none; get_item then hands out that row; next does nothing. The record that
 // get_item returns belongs to the result set and holds that row until the
 // next get_item, which fills the same record with the next row, or the end
 // of the result set.
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +39,7 @@ class ora_query_results : public udb_recordset {
   bool is_eof() override;
 
   static std::unique_ptr<ora_type> gen_co_by_type(OCIParam* column, ub2 type_code);
+  static constexpr ub4 batch_rows = 100;
 
   const std::vector<std::unique_ptr<ora_type>>& columns() const { return columns_; }
   std::vector<std::unique_ptr<ora_type>>& columns() { return columns_; }
@@ -48,7 +53,15 @@ class ora_query_results : public udb_recordset {
   bool initialized_ = false;
 
  private:
+  // The next batch into the adapters' slots; false when no row came.
+  bool fetch_batch();
+
   ora_stmt statement_;
   std::vector<std::unique_ptr<ora_type>> columns_;
+  ub4 batch_ = 1;      // rows a fetch asks for
+  ub4 in_batch_ = 0;   // rows the last fetch brought
+  ub4 next_slot_ = 0;  // the slot of the next row to hand on
+  bool last_batch_ = false;          // the fetch reached the end
+  std::exception_ptr fetch_error_;  // raised once the rows before it are handed on
   std::unique_ptr<ora_record> current_;
 };

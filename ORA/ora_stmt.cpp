@@ -24,9 +24,16 @@ sword ora_stmt::execute(ub4 iterations, ub4 mode) {
                                                                  nullptr, nullptr, mode));
 }
 
-sword ora_stmt::fetch() {
+sword ora_stmt::fetch(ub4 rows) {
   return ora_engine::check_status(
-      ora_engine::oci().stmt_fetch(handle_, ora_engine::error_handle(), 1, OCI_FETCH_NEXT, OCI_DEFAULT));
+      ora_engine::oci().stmt_fetch(handle_, ora_engine::error_handle(), rows, OCI_FETCH_NEXT, OCI_DEFAULT));
+}
+
+ub4 ora_stmt::rows_fetched() const {
+  ub4 count = 0;
+  ora_engine::check_status(ora_engine::oci().attr_get(handle_, OCI_HTYPE_STMT, &count, nullptr,
+                                                      OCI_ATTR_ROWS_FETCHED, ora_engine::error_handle()));
+  return count;
 }
 
 bool ora_stmt::select_int(const std::u16string& text, int32_t& value) {

@@ -20,7 +20,10 @@ class ora_stmt {
   // iterations 0 describes a query and executes it without fetching; 1 also
   // fetches the first row into the defines.
   sword execute(ub4 iterations, ub4 mode = OCI_DEFAULT);
-  sword fetch();  // one row, OCI_FETCH_NEXT
+  // Up to rows rows into the defines' slots, OCI_FETCH_NEXT; rows_fetched
+  // then tells how many came, also after an error or OCI_NO_DATA.
+  sword fetch(ub4 rows = 1);
+  ub4 rows_fetched() const;
 
   // Runs a query whose first column is a count and reads it into value.
   // False when the query gave no row.

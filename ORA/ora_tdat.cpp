@@ -3,15 +3,16 @@
 #include "ORA/ora_type.h"
 #include "TK/tk_trace.h"
 
-ora_date::ora_date(OCIParam* column, ub2 type_code) : ora_type(column, type_code) {}
+ora_date::ora_date(OCIParam* column, ub2 type_code) : ora_type(column, type_code), buffer_(7, 0) {}
 
-void ora_date::define(OCIStmt* statement, ub4 position) {
+void ora_date::define(OCIStmt* statement, ub4 position, ub4 rows) {
   // Timestamps come in the DATE form too: fractions and zones are dropped.
-  define_buffer(statement, position, buffer_, sizeof buffer_, SQLT_DAT);
+  buffer_.assign(static_cast<size_t>(rows) * 7, 0);
+  define_buffer(statement, position, rows, buffer_.data(), 7, SQLT_DAT);
 }
 
 int ora_date::canon_dt_item(int byte) {
-  trace(1, "ora_date::canon_dt_item(%d)", byte);
+  if (trace_writes(1)) trace(1, "ora_date::canon_dt_item(%d)", byte);
   return byte > 100 ? byte - 100 : 100 - byte;
 }
 
@@ -28,11 +29,15 @@ SYSTEMTIME ora_date::to_system_time(const BYTE bytes[7]) {
 }
 
 void ora_date::to_variant(ole_variant& value) {
-  trace(1, "ora_date::to_variant(src=%d,%d,%d,%d,%d,%d,%d)", buffer_[0], buffer_[1], buffer_[2], buffer_[3],
-        buffer_[4], buffer_[5], buffer_[6]);
+  const BYTE* bytes = buffer_.data() + static_cast<size_t>(slot_) * 7;
+  const bool traced = trace_writes(1);
+  if (traced)
+    trace(1, "ora_date::to_variant(src=%d,%d,%d,%d,%d,%d,%d)", bytes[0], bytes[1], bytes[2], bytes[3], bytes[4],
+          bytes[5], bytes[6]);
   // Every code of the family carries its century, timestamps as much as DATE.
-  SYSTEMTIME time = to_system_time(buffer_);
-  trace(1, "Got datetime: %02d/%02d/%04d %02d:%02d:%02d", time.wDay, time.wMonth, time.wYear, time.wHour,
-        time.wMinute, time.wSecond);
+  SYSTEMTIME time = to_system_time(bytes);
+  if (traced)
+    trace(1, "Got datetime: %02d/%02d/%04d %02d:%02d:%02d", time.wDay, time.wMonth, time.wYear, time.wHour,
+          time.wMinute, time.wSecond);
   value = ole_variant(time);
 }

@@ -27,11 +27,15 @@ void ora_type::column_attribute(OCIParam* column, ub4 attribute, void* value, ub
       ora_engine::oci().attr_get(column, OCI_DTYPE_PARAM, value, size, attribute, ora_engine::error_handle()));
 }
 
-void ora_type::define_buffer(OCIStmt* statement, ub4 position, void* buffer, sb4 size, ub2 external_type,
-                             ub2* fetched_length) {
+void ora_type::define_buffer(OCIStmt* statement, ub4 position, ub4 rows, void* buffer, sb4 size,
+                             ub2 external_type, ub2* fetched_lengths) {
+  // Slots follow each other at the value size, as an array define lays them out.
+  indicators_.assign(rows, 0);
+  slot_ = 0;
   ora_engine::check_status(ora_engine::oci().define_by_pos(statement, &define_, ora_engine::error_handle(),
-                                                           position, buffer, size, external_type, &indicator_,
-                                                           fetched_length, nullptr, OCI_DEFAULT));
+                                                           position, buffer, size, external_type,
+                                                           indicators_.data(), fetched_lengths, nullptr,
+                                                           OCI_DEFAULT));
 }
 
 VARTYPE ora_type::get_vartype() const {
@@ -86,18 +90,21 @@ ora_string::ora_string(OCIParam* column, ub2) : ora_type(column, SQLT_STR) {
       sized_in_characters_ = true;
     }
   }
-  // The buffer holds UTF-16 units: characters, and bytes of the data size either way.
-  buffer_.assign(std::max<uint32_t>(size_, data_size) + 1, u'\0');
+  // A slot holds UTF-16 units: characters, and bytes of the data size either way.
+  slot_units_ = std::max<uint32_t>(size_, data_size) + 1;
+  buffer_.assign(slot_units_, u'\0');
 }
 
-void ora_string::define(OCIStmt* statement, ub4 position) {
-  define_buffer(statement, position, buffer_.data(), static_cast<sb4>(buffer_.size() * 2), SQLT_STR);
+void ora_string::define(OCIStmt* statement, ub4 position, ub4 rows) {
+  buffer_.assign(slot_units_ * rows, u'\0');
+  define_buffer(statement, position, rows, buffer_.data(), static_cast<sb4>(slot_units_ * 2), SQLT_STR);
 }
 
 void ora_string::to_variant(ole_variant& value) {
   TK_CHECK(!buffer_.empty(), "ora_type");
-  buffer_.back() = u'\0';
-  value.attach_wstring(std::u16string_view(buffer_.data()));
+  char16_t* text = buffer_.data() + slot_ * slot_units_;
+  text[slot_units_ - 1] = u'\0';
+  value.attach_wstring(std::u16string_view(text));
 }
 
 // ---- RAW ----
@@ -109,42 +116,53 @@ ora_binary::ora_binary(OCIParam* column, ub2 type_code) : ora_type(column, type_
   buffer_.assign(size_, 0);
 }
 
-void ora_binary::define(OCIStmt* statement, ub4 position) {
-  define_buffer(statement, position, buffer_.data(), static_cast<sb4>(buffer_.size()), SQLT_BIN,
-                &fetched_length_);
+void ora_binary::define(OCIStmt* statement, ub4 position, ub4 rows) {
+  buffer_.assign(static_cast<size_t>(size_) * rows, 0);
+  fetched_lengths_.assign(rows, 0);
+  define_buffer(statement, position, rows, buffer_.data(), static_cast<sb4>(size_), SQLT_BIN,
+                fetched_lengths_.data());
 }
 
 void ora_binary::to_variant(ole_variant& value) {
   TK_CHECK(!buffer_.empty(), "ora_type");
   // Only the bytes the fetch wrote belong to the value.
-  size_t length = fetched_length_ < buffer_.size() ? fetched_length_ : buffer_.size();
-  value.attach_binary(length, buffer_.data());
+  ub2 fetched = fetched_lengths_.empty() ? 0 : fetched_lengths_[slot_];
+  size_t length = fetched < size_ ? fetched : size_;
+  value.attach_binary(length, buffer_.data() + static_cast<size_t>(slot_) * size_);
 }
 
 // ---- values served as text ----
 
-ora_str_repr::ora_str_repr(OCIParam* column, ub2 type_code, uint32_t capacity) : ora_type(column, type_code) {
+ora_str_repr::ora_str_repr(OCIParam* column, ub2 type_code, uint32_t capacity)
+    : ora_type(column, type_code), capacity_(capacity) {
   size_ = capacity;
   if (is_long_raw()) {
     // "0x", two digits per byte, the terminator.
-    buffer_.assign(2 + 2 * static_cast<size_t>(capacity) + 1, u'\0');
+    slot_units_ = 2 + 2 * static_cast<size_t>(capacity) + 1;
+    buffer_.assign(slot_units_, u'\0');
     buffer_[0] = u'0';
     buffer_[1] = u'x';
   } else {
+    slot_units_ = capacity;
     buffer_.assign(capacity, u'\0');
   }
 }
 
-void ora_str_repr::define(OCIStmt* statement, ub4 position) {
-  if (is_long_raw())
-    define_buffer(statement, position, buffer_.data() + 2, static_cast<sb4>((buffer_.size() - 2) * 2), SQLT_STR);
-  else
-    define_buffer(statement, position, buffer_.data(), static_cast<sb4>(buffer_.size() * 2), SQLT_STR);
+void ora_str_repr::define(OCIStmt* statement, ub4 position, ub4 rows) {
+  if (is_long_raw()) {
+    // The "0x" in front of the digits leaves room for one value only.
+    TK_CHECK(rows == 1, "ora_type");
+    define_buffer(statement, position, 1, buffer_.data() + 2, static_cast<sb4>((buffer_.size() - 2) * 2), SQLT_STR);
+  } else {
+    buffer_.assign(slot_units_ * rows, u'\0');
+    define_buffer(statement, position, rows, buffer_.data(), static_cast<sb4>(slot_units_ * 2), SQLT_STR);
+  }
 }
 
 void ora_str_repr::to_variant(ole_variant& value) {
-  buffer_.back() = u'\0';
-  std::u16string text(buffer_.data());
+  char16_t* slot = buffer_.data() + slot_ * slot_units_;
+  slot[slot_units_ - 1] = u'\0';
+  std::u16string text(slot);
   trace(1, u"ora_str_repr::to_variant (buf=%s)", is_long_raw() ? u"<long raw>" : text.c_str());
   if (is_long_raw())
     value.from_wstring(text, VT_BLOB);
@@ -201,14 +219,15 @@ ora_record::ora_record(const std::vector<std::unique_ptr<ora_type>>& columns) {
 void ora_record::refill(const std::vector<std::unique_ptr<ora_type>>& columns) {
   TK_CHECK(columns.size() == fields_.size(), "ora_type");
   // A refilled record is the row's record: its log shows it made afresh.
-  trace(1, "ora_record::ctor");
+  const bool traced = trace_writes(1);
+  if (traced) trace(1, "ora_record::ctor");
   for (size_t i = 0; i < columns.size(); ++i) {
     ora_type& column = *columns[i];
     // Each value is written over whatever the field held, of whatever type the
     // consumer of the previous row may have changed it to.
     ole_variant& value = *fields_[i];
     if (column.is_null()) {
-      trace(1, "Field #%d has NULL value", static_cast<int>(i));
+      if (traced) trace(1, "Field #%d has NULL value", static_cast<int>(i));
       value = ole_variant();
     } else {
       column.to_variant(value);
