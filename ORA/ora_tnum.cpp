@@ -22,7 +22,7 @@ bool decode_vnu(const ub1* vnu, oracle_number& out) {
   const int length = vnu[0];
   if (length < 1 || length > 21) return false;
   const ub1* bytes = vnu + 1;
-  if (bytes[0] == 0x80) return length == 1;  // zero
+  if (bytes[0] == 0x80 && length == 1) return true;  // zero; 0x80 with digits is 1E-130's exponent
   out.negative = (bytes[0] & 0x80) == 0;
   out.hundreds = out.negative ? 62 - bytes[0] : bytes[0] - 193;
   int count = length - 1;
