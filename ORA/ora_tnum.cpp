@@ -26,12 +26,14 @@ bool decode_vnu(const ub1* vnu, oracle_number& out) {
   out.negative = (bytes[0] & 0x80) == 0;
   out.hundreds = out.negative ? 62 - bytes[0] : bytes[0] - 193;
   int count = length - 1;
-  if (out.negative && count > 0 && bytes[count] == 102) --count;  // the terminator
-  for (int k = 0; k < count; ++k) {
-    int pair = out.negative ? 101 - bytes[k + 1] : bytes[k + 1] - 1;
-    if (pair < 0 || pair > 99) return false;
-    out.pairs[k] = static_cast<ub1>(pair);
+  if (out.negative) {
+    if (count > 0 && bytes[count] == 102) --count;  // the terminator
+    for (int k = 0; k < count; ++k) out.pairs[k] = static_cast<ub1>(101 - bytes[k + 1]);
+  } else {
+    for (int k = 0; k < count; ++k) out.pairs[k] = static_cast<ub1>(bytes[k + 1] - 1);
   }
+  for (int k = 0; k < count; ++k)
+    if (out.pairs[k] > 99) return false;  // below 0 wraps past 99 too
   while (count > 0 && out.pairs[count - 1] == 0) --count;
   if (count == 0 || out.pairs[0] == 0) return false;  // the infinities, or malformed
   out.count = count;
@@ -112,9 +114,8 @@ std::string vnu_text(const ub1* vnu) {
 }
 
 template <class T>
-bool fits(__int128 value) {
-  return value >= static_cast<__int128>(std::numeric_limits<T>::min()) &&
-         value <= static_cast<__int128>(std::numeric_limits<T>::max());
+bool fits(int64_t value) {
+  return value >= std::numeric_limits<T>::min() && value <= std::numeric_limits<T>::max();
 }
 
 constexpr double exact_powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
@@ -192,9 +193,10 @@ void ora_number::vnu_to_variant(const ub1* vnu, VARTYPE type, ole_variant& value
   const int scale100 = n.hundreds - n.count + 1;
   switch (type) {
     case VT_I1: case VT_I2: case VT_I4: {
-      // The whole part, as the text's integer reading takes it: digits up to the point.
-      __int128 whole = 0;
-      bool in_range = n.hundreds <= 9;
+      // The whole part, as the text's integer reading takes it: digits up to
+      // the point. From 100^5 on nothing fits 32 bits.
+      int64_t whole = 0;
+      bool in_range = n.hundreds <= 4;
       for (int k = 0; in_range && k <= n.hundreds; ++k) whole = whole * 100 + (k < n.count ? n.pairs[k] : 0);
       if (n.negative) whole = -whole;
       if (type == VT_I1 && in_range && fits<int8_t>(whole)) value = ole_variant(static_cast<signed char>(whole));
@@ -229,8 +231,12 @@ void ora_number::vnu_to_variant(const ub1* vnu, VARTYPE type, ole_variant& value
       const int significant = e > digits ? e : digits;
       const int decimals = digits > e ? digits - e : 0;
       if (significant <= 28 && decimals <= 28) {
-        unsigned __int128 magnitude = 0;
-        for (int k = 0; k < n.count; ++k) magnitude = magnitude * 100 + n.pairs[k];
+        // Nine pairs fit 64 bits; the rest, at most 28 digits, 128.
+        uint64_t head = 0;
+        int k = 0;
+        for (; k < n.count && k < 9; ++k) head = head * 100 + n.pairs[k];
+        unsigned __int128 magnitude = head;
+        for (; k < n.count; ++k) magnitude = magnitude * 100 + n.pairs[k];
         int scale = 0;
         if (scale100 >= 0) {
           for (int k = 0; k < scale100; ++k) magnitude *= 100;
