@@ -1,5 +1,7 @@
 #include "ORA/ora_qres.h"
 
+#include <algorithm>
+
 #include "ORA/ora_engi.h"
 #include "TK/tk_excep.h"
 #include "TK/tk_trace.h"
@@ -59,9 +61,13 @@ void ora_query_results::initialize(int32_t column_count, const std::u16string& s
     }
   }
   statement_.prepare(statement_text);
-  batch_ = batch_rows;
-  for (const auto& column : columns_)
-    if (!column->fetches_in_batches()) batch_ = 1;
+  size_t row_bytes = 0;
+  bool batches = true;
+  for (const auto& column : columns_) {
+    row_bytes += column->slot_bytes() + sizeof(sb2);
+    batches = batches && column->fetches_in_batches();
+  }
+  batch_ = !batches ? 1 : static_cast<ub4>(std::clamp<size_t>(batch_bytes / std::max<size_t>(row_bytes, 1), 1, batch_rows));
   for (size_t i = 0; i < columns_.size(); ++i)
     columns_[i]->define(statement_.handle(), static_cast<ub4>(i + 1), batch_);
   statement_.execute(0);

@@ -3,8 +3,8 @@
 // described first (executed without fetching) to make one column adapter per
 // column and the schema; then it is prepared again on the result set's own
 // statement, defined and executed, and rows are fetched in batches of
-// batch_rows (one at a time when a column's value buffer is large), then
-// handed on one at a time. A fetch error is raised at the row it concerns,
+// batch_rows, fewer when their buffers would pass batch_bytes, then handed on
+// one at a time. A fetch error is raised at the row it concerns,
 // after the rows fetched before it.
 //
 // Reading protocol: is_eof fetches the next row and answers whether there was
@@ -40,6 +40,7 @@ class ora_query_results : public udb_recordset {
 
   static std::unique_ptr<ora_type> gen_co_by_type(OCIParam* column, ub2 type_code);
   static constexpr ub4 batch_rows = 100;
+  static constexpr size_t batch_bytes = 4 << 20;
 
   const std::vector<std::unique_ptr<ora_type>>& columns() const { return columns_; }
   std::vector<std::unique_ptr<ora_type>>& columns() { return columns_; }

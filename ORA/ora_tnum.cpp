@@ -26,14 +26,15 @@ bool decode_vnu(const ub1* vnu, oracle_number& out) {
   out.negative = (bytes[0] & 0x80) == 0;
   out.hundreds = out.negative ? 62 - bytes[0] : bytes[0] - 193;
   int count = length - 1;
+  // A pair below 0 wraps past 99 too: either is no NUMBER.
   if (out.negative) {
     if (count > 0 && bytes[count] == 102) --count;  // the terminator
-    for (int k = 0; k < count; ++k) out.pairs[k] = static_cast<ub1>(101 - bytes[k + 1]);
+    for (int k = 0; k < count; ++k)
+      if ((out.pairs[k] = static_cast<ub1>(101 - bytes[k + 1])) > 99) return false;
   } else {
-    for (int k = 0; k < count; ++k) out.pairs[k] = static_cast<ub1>(bytes[k + 1] - 1);
+    for (int k = 0; k < count; ++k)
+      if ((out.pairs[k] = static_cast<ub1>(bytes[k + 1] - 1)) > 99) return false;
   }
-  for (int k = 0; k < count; ++k)
-    if (out.pairs[k] > 99) return false;  // below 0 wraps past 99 too
   while (count > 0 && out.pairs[count - 1] == 0) --count;
   if (count == 0 || out.pairs[0] == 0) return false;  // the infinities, or malformed
   out.count = count;

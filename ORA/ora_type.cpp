@@ -134,7 +134,7 @@ void ora_binary::to_variant(ole_variant& value) {
 // ---- values served as text ----
 
 ora_str_repr::ora_str_repr(OCIParam* column, ub2 type_code, uint32_t capacity)
-    : ora_type(column, type_code), capacity_(capacity) {
+    : ora_type(column, type_code) {
   size_ = capacity;
   if (is_long_raw()) {
     // "0x", two digits per byte, the terminator.

@@ -38,9 +38,10 @@ class ora_type {
   virtual void to_variant(ole_variant& value) = 0;
   // Binds room for rows values (an array fetch of that many rows).
   virtual void define(OCIStmt* statement, ub4 position, ub4 rows = 1) = 0;
-  // Whether the column's values can be fetched many rows at a time: not
-  // when one value's buffer is already large.
+  // Whether the column's values can be fetched many rows at a time.
   virtual bool fetches_in_batches() const { return true; }
+  // The bytes one row's value takes in the fetch buffers.
+  virtual size_t slot_bytes() const { return 0; }
   // The row of the last array fetch that is_null and to_variant read.
   void select_row(ub4 slot) { slot_ = slot; }
 
@@ -98,6 +99,7 @@ class ora_number : public ora_type {
   // type, as its canonical text would parse into it.
   static void vnu_to_variant(const ub1* vnu, VARTYPE type, ole_variant& value);
   static constexpr sb4 vnu_size = 22;
+  size_t slot_bytes() const override { return vnu_size; }
 
  private:
   int32_t precision_ = 0;
@@ -111,6 +113,7 @@ class ora_float : public ora_type {
  public:
   ora_float(OCIParam* column, ub2 type_code);
   VARTYPE get_vartype() const override { return single_ ? VT_R4 : VT_R8; }
+  size_t slot_bytes() const override { return sizeof(double); }
   void to_variant(ole_variant& value) override;
   void define(OCIStmt* statement, ub4 position, ub4 rows = 1) override;
 
@@ -126,6 +129,7 @@ class ora_string : public ora_type {
   ora_string(OCIParam* column, ub2 type_code);
   void to_variant(ole_variant& value) override;
   void define(OCIStmt* statement, ub4 position, ub4 rows = 1) override;
+  size_t slot_bytes() const override { return slot_units_ * 2; }
 
  private:
   size_t slot_units_ = 0;         // size + 1 UTF-16 units
@@ -138,6 +142,7 @@ class ora_binary : public ora_type {
   ora_binary(OCIParam* column, ub2 type_code);
   void to_variant(ole_variant& value) override;
   void define(OCIStmt* statement, ub4 position, ub4 rows = 1) override;
+  size_t slot_bytes() const override { return size_; }
 
  private:
   std::vector<BYTE> buffer_;  // size_ bytes a slot
@@ -152,6 +157,7 @@ class ora_lob : public ora_type {
   ~ora_lob() override;
   void to_variant(ole_variant& value) override;
   void define(OCIStmt* statement, ub4 position, ub4 rows = 1) override;
+  size_t slot_bytes() const override { return sizeof(OCILobLocator*); }
 
   // Reads one piece at a 1-based offset (characters for CLOB, bytes for
   // BLOB) into buffer; answers the amount read in the same unit.
@@ -174,6 +180,7 @@ class ora_date : public ora_type {
   ora_date(OCIParam* column, ub2 type_code);
   void to_variant(ole_variant& value) override;
   void define(OCIStmt* statement, ub4 position, ub4 rows = 1) override;
+  size_t slot_bytes() const override { return 7; }
 
   // A century or year byte of the DATE form to its number.
   static int canon_dt_item(int byte);
@@ -191,11 +198,12 @@ class ora_str_repr : public ora_type {
   ora_str_repr(OCIParam* column, ub2 type_code, uint32_t capacity);
   void to_variant(ole_variant& value) override;
   void define(OCIStmt* statement, ub4 position, ub4 rows = 1) override;
-  bool fetches_in_batches() const override { return capacity_ <= 4000; }
+  size_t slot_bytes() const override { return slot_units_ * 2; }
+  // The "0x" before LONG RAW digits leaves room for one value only.
+  bool fetches_in_batches() const override { return !is_long_raw(); }
 
  private:
   bool is_long_raw() const { return type_code_ == SQLT_LBI; }
-  uint32_t capacity_;
   size_t slot_units_ = 0;
   std::vector<char16_t> buffer_;  // slot_units_ a slot
 };
