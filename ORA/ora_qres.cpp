@@ -118,7 +118,7 @@ bool ora_query_results::fetch_batch() {
 }
 
 bool ora_query_results::is_eof() {
-  if (trace_writes(1)) trace(1, "ora_query_results::is_eof");
+  trace(1, "ora_query_results::is_eof");
   TK_CHECK(initialized_, "ora_qres");
   // Only a row that came is waiting for get_item: after the end, get_item
   // must not hand out the previous row again.
@@ -127,7 +127,7 @@ bool ora_query_results::is_eof() {
 }
 
 udb_record* ora_query_results::get_item() {
-  if (trace_writes(1)) trace(1, "ora_query_results::get_item");
+  trace(1, "ora_query_results::get_item");
   TK_CHECK(initialized_, "ora_qres");
   if (!fetched_) {
     trace(1, "fetch wasn't called yet");

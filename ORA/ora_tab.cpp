@@ -237,7 +237,7 @@ void ora_table::read_foreign_keys(const udb_index& key) {
 }
 
 bool ora_table::is_eof() {
-  if (trace_writes(1)) trace(1, "ora_table::is_eof(%d,%d)", row_index_, record_count_);
+  trace(1, "ora_table::is_eof(%d,%d)", row_index_, record_count_);
   TK_CHECK(initialized_, "ora_tab");
   if (row_index_ >= record_count_) return true;
   fetched_ = fetch_row();
@@ -245,6 +245,6 @@ bool ora_table::is_eof() {
 }
 
 void ora_table::next() {
-  if (trace_writes(1)) trace(1, "ora_table::next");
+  trace(1, "ora_table::next");
   ++row_index_;
 }

@@ -11,16 +11,15 @@ void ora_date::define(OCIStmt* statement, ub4 position, ub4 rows) {
   define_buffer(statement, position, rows, buffer_.data(), 7, SQLT_DAT);
 }
 
-namespace {
+int ora_date::canon_dt_item(int byte) {
+  trace(1, "ora_date::canon_dt_item(%d)", byte);
+  return byte > 100 ? byte - 100 : 100 - byte;
+}
 
-int century_item(int byte) { return byte > 100 ? byte - 100 : 100 - byte; }
-
-// The 7 bytes to a date and time, the century and year bytes read by item.
-template <typename Item>
-SYSTEMTIME system_time_of(const BYTE bytes[7], Item item) {
+SYSTEMTIME ora_date::to_system_time(const BYTE bytes[7]) {
   auto less_one = [](BYTE b) { return static_cast<WORD>(b == 0 ? 0 : b - 1); };
   SYSTEMTIME time{};
-  time.wYear = static_cast<WORD>(item(bytes[0]) * 100 + item(bytes[1]));
+  time.wYear = static_cast<WORD>(canon_dt_item(bytes[0]) * 100 + canon_dt_item(bytes[1]));
   time.wMonth = bytes[2];
   time.wDay = bytes[3];
   time.wHour = less_one(bytes[4]);
@@ -29,25 +28,13 @@ SYSTEMTIME system_time_of(const BYTE bytes[7], Item item) {
   return time;
 }
 
-}  // namespace
-
-int ora_date::canon_dt_item(int byte) {
-  trace(1, "ora_date::canon_dt_item(%d)", byte);
-  return century_item(byte);
-}
-
-SYSTEMTIME ora_date::to_system_time(const BYTE bytes[7]) { return system_time_of(bytes, canon_dt_item); }
-
 void ora_date::to_variant(ole_variant& value) {
   const BYTE* bytes = buffer_.data() + static_cast<size_t>(slot_) * 7;
-  const bool traced = trace_writes(1);
-  if (traced)
-    trace(1, "ora_date::to_variant(src=%d,%d,%d,%d,%d,%d,%d)", bytes[0], bytes[1], bytes[2], bytes[3], bytes[4],
-          bytes[5], bytes[6]);
+  trace(1, "ora_date::to_variant(src=%d,%d,%d,%d,%d,%d,%d)", bytes[0], bytes[1], bytes[2], bytes[3], bytes[4],
+        bytes[5], bytes[6]);
   // Every code of the family carries its century, timestamps as much as DATE.
-  SYSTEMTIME time = traced ? to_system_time(bytes) : system_time_of(bytes, century_item);
-  if (traced)
-    trace(1, "Got datetime: %02d/%02d/%04d %02d:%02d:%02d", time.wDay, time.wMonth, time.wYear, time.wHour,
-          time.wMinute, time.wSecond);
+  SYSTEMTIME time = to_system_time(bytes);
+  trace(1, "Got datetime: %02d/%02d/%04d %02d:%02d:%02d", time.wDay, time.wMonth, time.wYear, time.wHour,
+        time.wMinute, time.wSecond);
   value = ole_variant(time);
 }

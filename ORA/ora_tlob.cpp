@@ -41,7 +41,7 @@ void ora_lob::define(OCIStmt* statement, ub4 position, ub4 rows) {
 }
 
 ub4 ora_lob::read_lob(ub4 offset, void* buffer, ub4 buffer_bytes) {
-  if (trace_writes(1)) trace(1, "ora_lob::read_lob(%d,%d)", static_cast<int>(offset), static_cast<int>(buffer_bytes));
+  trace(1, "ora_lob::read_lob(%d,%d)", static_cast<int>(offset), static_cast<int>(buffer_bytes));
   const ora_oci_calls& api = ora_engine::oci();
   OCILobLocator* locator = this->locator();
   bool text = type_code_ == SQLT_CLOB;
@@ -65,7 +65,7 @@ ub4 ora_lob::read_lob(ub4 offset, void* buffer, ub4 buffer_bytes) {
 }
 
 void ora_lob::to_variant(ole_variant& value) {
-  if (trace_writes(1)) trace(1, "ora_lob::to_variant");
+  trace(1, "ora_lob::to_variant");
   TK_CHECK(type_code_ == SQLT_CLOB || type_code_ == SQLT_BLOB, "ora_type");
   // The piece buffer is made once per column: clearing 32 KB for every row
   // cost more than reading the values.

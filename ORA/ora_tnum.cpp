@@ -172,7 +172,8 @@ void ora_number::vnu_to_variant(const ub1* vnu, VARTYPE type, ole_variant& value
     value.from_string(vnu_text(vnu), type);
     return;
   }
-  if (trace_writes(1)) {
+  // The text is made only for a trace that writes it.
+  if (tk_trace_active.load(std::memory_order_relaxed) && trace_writes(1)) {
     std::string text = number_text(n);
     trace(1, "ora_number::to_variant(buf=%s)", text.c_str());
     trace(1, "ole_variant::from_string('%s', 0x%08X)", text.c_str(), static_cast<unsigned>(type));

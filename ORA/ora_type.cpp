@@ -219,15 +219,14 @@ ora_record::ora_record(const std::vector<std::unique_ptr<ora_type>>& columns) {
 void ora_record::refill(const std::vector<std::unique_ptr<ora_type>>& columns) {
   TK_CHECK(columns.size() == fields_.size(), "ora_type");
   // A refilled record is the row's record: its log shows it made afresh.
-  const bool traced = trace_writes(1);
-  if (traced) trace(1, "ora_record::ctor");
+  trace(1, "ora_record::ctor");
   for (size_t i = 0; i < columns.size(); ++i) {
     ora_type& column = *columns[i];
     // Each value is written over whatever the field held, of whatever type the
     // consumer of the previous row may have changed it to.
     ole_variant& value = *fields_[i];
     if (column.is_null()) {
-      if (traced) trace(1, "Field #%d has NULL value", static_cast<int>(i));
+      trace(1, "Field #%d has NULL value", static_cast<int>(i));
       value = ole_variant();
     } else {
       column.to_variant(value);
