@@ -37,7 +37,8 @@ void ora_lob::define(OCIStmt* statement, ub4 position, ub4 rows) {
         ora_engine::environment(), reinterpret_cast<void**>(&locator), OCI_DTYPE_LOB, 0, nullptr));
     locators_.push_back(locator);
   }
-  define_buffer(statement, position, rows, locators_.data(), -1, type_code_);
+  // The slots are the locator pointers themselves, one pointer apart.
+  define_buffer(statement, position, rows, locators_.data(), static_cast<sb4>(sizeof(OCILobLocator*)), type_code_);
 }
 
 ub4 ora_lob::read_lob(ub4 offset, void* buffer, ub4 buffer_bytes) {
