@@ -195,8 +195,8 @@ void ora_number::vnu_to_variant(const ub1* vnu, VARTYPE type, ole_variant& value
   const int scale100 = n.hundreds - n.count + 1;
   switch (type) {
     case VT_I1: case VT_I2: case VT_I4: {
-      // The whole part, as the text's integer reading takes it: digits up to
-      // the point. From 100^5 on nothing fits 32 bits.
+      // The digits before the point, as the text's integer reading takes
+      // them. From 100^5 on nothing fits 32 bits.
       int64_t whole = 0;
       bool in_range = n.hundreds <= 4;
       for (int k = 0; in_range && k <= n.hundreds; ++k) whole = whole * 100 + (k < n.count ? n.pairs[k] : 0);
