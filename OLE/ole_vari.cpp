@@ -388,6 +388,12 @@ void ole_variant::attach_binary(const std::vector<BYTE>& bytes) {
 
 void ole_variant::attach_bstr(const OLECHAR* text, size_t length) {
   TK_CHECK(length <= 0x7FFFFFFFu, kSource);
+  // A value refilled row after row mostly keeps its length: the string it
+  // owns takes the new text in place, without a free and an allocation.
+  if (text && var_.vt == VT_BSTR && var_.bstrVal && SysStringLen(var_.bstrVal) == length) {
+    if (length) std::memmove(var_.bstrVal, text, length * sizeof(OLECHAR));
+    return;
+  }
   BSTR copy = text ? SysAllocStringLen(text, static_cast<UINT>(length)) : nullptr;
   TK_CHECK(copy != nullptr || text == nullptr, kSource);
   if (var_.vt == VT_BSTR) {

@@ -163,6 +163,18 @@ TEST(OleVariant, CopiesOwnTheirOwnStringsAndArrays) {
 
   ole_variant hyper(static_cast<int64_t>(-42));
   EXPECT_EQ(ole_variant(hyper).get_i8(), -42);
+
+  // A text of the same length reuses the string the value owns, never one it shares.
+  ole_variant row(u"row 1");
+  ole_variant kept(row);
+  row.attach_wstring(u"row 2");
+  EXPECT_EQ(row.to_wstring(), u"row 2");
+  EXPECT_EQ(kept.to_wstring(), u"row 1");
+  EXPECT_EQ(SysStringLen(row.get_variant().bstrVal), 5u);
+  row.attach_wstring(std::u16string_view(row.get_variant().bstrVal + 1, 4));  // its own text, shorter
+  EXPECT_EQ(row.to_wstring(), u"ow 2");
+  row.attach_wstring(std::u16string_view(row.get_variant().bstrVal, 4));      // its own text, same length
+  EXPECT_EQ(row.to_wstring(), u"ow 2");
 }
 
 TEST(OleVariant, AssignmentReleasesWhatTheTargetHeld) {
