@@ -295,13 +295,15 @@ uint32_t jet_table_writer::add_lval_row(const jet_column& column, const std::vec
   for (const jet_column_map& candidate : def_.column_maps)
     if (candidate.column_number == column.number) map = &candidate;
   if (lval_page_ != 0) {
-    int number = jet_page_add_row(format_, pager_.page_for_update(lval_page_), row);
+    int number = jet_page_add_row(format_, pager_.page_for_update(lval_page_), row, lval_fill_);
     if (number >= 0) return jet_row_pointer(lval_page_, uint32_t(number));
   }
   std::vector<uint8_t> page = jet_new_data_page(format_, jet_const::lval_owner_tag);
-  int number = jet_page_add_row(format_, page, row);
+  jet_page_fill fill;
+  int number = jet_page_add_row(format_, page, row, fill);
   if (number < 0) throw jet_error(3047, "Record is too large.");
   lval_page_ = jet_append_page(pager_, page);
+  lval_fill_ = fill;
   if (map) mark_owned(map->owned_pages, map->free_pages, lval_page_);
   return jet_row_pointer(lval_page_, uint32_t(number));
 }
@@ -396,15 +398,17 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
   uint32_t page_number = data_page_;
   if (page_number != 0) {
     // The row goes into the pager's copy of the page: no copy of the page per row.
-    number = jet_page_add_row(format_, pager_.page_for_update(page_number), row);
+    number = jet_page_add_row(format_, pager_.page_for_update(page_number), row, data_fill_);
   }
   bool new_page = number < 0;
   if (new_page) {
     std::vector<uint8_t> page = jet_new_data_page(format_, def_.page);
-    number = jet_page_add_row(format_, page, row);
+    jet_page_fill fill;
+    number = jet_page_add_row(format_, page, row, fill);
     page_number = jet_append_page(pager_, page);
     mark_owned(def_.owned_pages, def_.free_pages, page_number);
     data_page_ = page_number;
+    data_fill_ = fill;
   }
   uint32_t pointer = jet_row_pointer(page_number, uint32_t(number));
   for (size_t i = 0; i < keys.size(); ++i) {
@@ -445,6 +449,8 @@ void jet_table_writer::remove(uint32_t row_pointer) {
   jet_put_u16(&page[at], uint16_t(offset | jet_const::row_deleted_flag | jet_const::row_overflow_flag));
   pager_.write_page(page_number, page);
   if (def_.row_count > 0) def_.row_count -= 1;
+  data_fill_ = jet_page_fill();
+  lval_fill_ = jet_page_fill();
   // The removed row's keys may be used again: the keys are gathered anew,
   // and the indexes written from the rows.
   drop_gathered_entries();

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "jet/database/database.h"
+#include "jet/file/page_writer.h"
 #include "jet/format/value.h"
 #include "jet/index/entry_sorter.h"
 #include "jet/index/key_set.h"
@@ -97,6 +98,9 @@ class jet_table_writer {
   jet_table_def def_;
   uint32_t data_page_ = 0;  // the page rows go to, 0 before the first
   uint32_t lval_page_ = 0;  // the LVAL page long values go to
+  // What this writer's own adds left on those two pages.
+  jet_page_fill data_fill_;
+  jet_page_fill lval_fill_;
   std::vector<jet_key_set> unique_keys_;  // per physical index; empty unless unique
   // False while keys came in ascending order and unique_keys_ was left
   // unfilled; the table's rows fill it when a key comes out of order.
