@@ -198,7 +198,7 @@ void dao_recordset::append_record(udb_record& record) {
     throw tk_exception("The structures of data source does not conform to the destination table.", 0);
   }
   if (!order_checked_) {
-    by_position_ = fields_follow_schema();
+    if (!fields_follow_schema()) item_form_ = item_form::name;
     order_checked_ = true;
   }
   dao_check(recordset_->AddNew());
@@ -276,9 +276,24 @@ const dao_bstr& dao_recordset::field_name(size_t column) {
   return *held.bstr;
 }
 
+HRESULT dao_recordset::put_collect(size_t column, const VARIANT& value) {
+  if (item_form_ == item_form::name) return recordset_->put_Collect(dao_arg_text(field_name(column)), value);
+  const HRESULT by_position = recordset_->put_Collect(dao_arg_i4(LONG(column)), value);
+  if (item_form_ == item_form::position) return by_position;
+  // The first value tells whether this DAO takes a field's position: when
+  // it refuses one the name is given instead, now and from then on (unless
+  // the name fails too, which proves nothing about positions).
+  if (SUCCEEDED(by_position)) {
+    item_form_ = item_form::position;
+    return by_position;
+  }
+  const HRESULT by_name = recordset_->put_Collect(dao_arg_text(field_name(column)), value);
+  item_form_ = SUCCEEDED(by_name) ? item_form::name : item_form::untried;
+  return by_name;
+}
+
 void dao_recordset::put_value(size_t column, const VARIANT& value) {
-  const VARIANT item = by_position_ ? dao_arg_i4(LONG(column)) : dao_arg_text(field_name(column));
-  if (SUCCEEDED(recordset_->put_Collect(item, value))) {
+  if (SUCCEEDED(put_collect(column, value))) {
     if (text_code_page_ && value.vt == VT_BSTR &&
         !text_code_page_->represents(std::u16string_view(value.bstrVal ? value.bstrVal : u"", SysStringLen(value.bstrVal))))
       ++unstorable_in_record_;
@@ -292,7 +307,7 @@ void dao_recordset::put_value(size_t column, const VARIANT& value) {
   trace(1, "Record is too large.");
   VARIANT empty;
   VariantInit(&empty);
-  dao_check(recordset_->put_Collect(item, empty));
+  dao_check(put_collect(column, empty));
   fields_left_empty_.push_back(schema_[column].name);
 }
 

@@ -52,10 +52,13 @@ class dao_recordset : public udb_recordset {
   void init_indexes(_TableDef* tabledef);
   void read_eof();
   // Writes one value into the new record, naming the schema's field at
-  // `column` by its position when the recordset's fields follow the
-  // schema, else by its name; a record-too-large failure writes an empty
-  // value instead and notes the field.
+  // `column`; a record-too-large failure writes an empty value instead and
+  // notes the field.
   void put_value(size_t column, const VARIANT& value);
+  // Recordset.Collect of one value: the field named by its position when
+  // the recordset's fields follow the schema and DAO takes positions (no
+  // name to look up), else by its name.
+  HRESULT put_collect(size_t column, const VARIANT& value);
   // Whether the recordset's fields are the schema's, in its order.
   bool fields_follow_schema();
   // The field's name as handed to DAO, made once and kept while the schema's
@@ -70,7 +73,8 @@ class dao_recordset : public udb_recordset {
   };
   std::vector<held_name> field_names_;
   bool order_checked_ = false;
-  bool by_position_ = false;
+  enum class item_form { untried, position, name };
+  item_form item_form_ = item_form::untried;
   ole_com_ptr<Recordset> recordset_;
   ole_com_ptr<_TableDef> tabledef_;
   ole_com_ptr<_QueryDef> querydef_;
