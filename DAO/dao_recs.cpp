@@ -293,7 +293,10 @@ HRESULT dao_recordset::put_collect(size_t column, const VARIANT& value) {
 }
 
 void dao_recordset::put_value(size_t column, const VARIANT& value) {
-  if (SUCCEEDED(put_collect(column, value))) {
+  const HRESULT result = item_form_ == item_form::position
+                             ? recordset_->put_Collect(dao_arg_i4(LONG(column)), value)
+                             : put_collect(column, value);
+  if (SUCCEEDED(result)) {
     if (text_code_page_ && value.vt == VT_BSTR &&
         !text_code_page_->represents(std::u16string_view(value.bstrVal ? value.bstrVal : u"", SysStringLen(value.bstrVal))))
       ++unstorable_in_record_;
