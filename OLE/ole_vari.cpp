@@ -119,7 +119,7 @@ ole_variant::ole_variant(const char16_t* text) : ole_variant(std::u16string(text
 
 ole_variant::ole_variant(const SYSTEMTIME& time) {
   VariantInit(&var_);
-  if (trace_writes(1)) trace(1, "Construct ole_variant from SYSTEMTIME");
+  trace(1, "Construct ole_variant from SYSTEMTIME");
   set_system_time(time);
 }
 
@@ -409,8 +409,7 @@ void ole_variant::attach_string(const std::string& text) {
 
 void ole_variant::attach_wstring(std::u16string_view text) {
   attach_bstr(text.data() ? text.data() : u"", text.size());
-  // Called for every text value: the line's arguments are set up only when it is written.
-  if (trace_writes(1)) trace(1, u"ole_variant::attach_wstring('%s')", var_.bstrVal);
+  trace(1, u"ole_variant::attach_wstring('%s')", var_.bstrVal);
 }
 
 // ---- rendering --------------------------------------------------------------

@@ -36,7 +36,7 @@ std::vector<BYTE> bytes_of(const T& value) {
 
 void ole_variant::change_type(VARTYPE type) {
   VARTYPE old = var_.vt;
-  if (trace_writes(1)) trace(1, "ole_variant::change_type(old=%d,new=%d)", old, type);
+  trace(1, "ole_variant::change_type(old=%d,new=%d)", old, type);
   if (type == old || old == VT_EMPTY || old == VT_NULL) return;
   if (ole_is_binary_type(old) && ole_is_binary_type(type)) return;
 
