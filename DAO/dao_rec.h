@@ -21,6 +21,7 @@ class dao_field : public udb_field {
   std::u16string to_wstring() const override;
   // The value's type; for a field without a value, its DAO type's.
   VARTYPE get_type() const override;
+  bool has_own_text() const override { return true; }
 
  private:
   ole_com_ptr<_Field> field_;

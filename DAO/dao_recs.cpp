@@ -188,18 +188,23 @@ void dao_recordset::init_indexes(_TableDef* tabledef) {
 }
 
 void dao_recordset::append_record(udb_record& record) {
-  trace(1, "dao_recordset::append_record");
+  // Checked once a record: the lines below cost nothing while the trace is off.
+  const bool details = trace_writes(1);
+  if (details) trace(1, "dao_recordset::append_record");
   fields_left_empty_.clear();
   convert_record(record);
   // Checked before AddNew so that a refused record leaves no new record pending.
   if (record.size() != schema_.size()) {
     throw tk_exception("The structures of data source does not conform to the destination table.", 0);
   }
+  if (!order_checked_) {
+    if (!fields_follow_schema()) item_form_ = item_form::name;
+    order_checked_ = true;
+  }
   dao_check(recordset_->AddNew());
-  trace(1, "\tAdd blank DAO record");
+  if (details) trace(1, "\tAdd blank DAO record");
   unstorable_in_record_ = 0;
 
-  const bool details = trace_writes(1);
   for (size_t i = 0; i < record.size(); ++i) {
     const t_ftd& column = schema_[i];
     const udb_field& value = record[i];
@@ -214,7 +219,7 @@ void dao_recordset::append_record(udb_record& record) {
       ole_variant substitute;
       substitute.from_string(std::string(), column.type);
       put_value(i, substitute.get_variant());
-    } else if (type == VT_DATE && !details && !dynamic_cast<const dao_field*>(&value) &&
+    } else if (type == VT_DATE && !details && !value.has_own_text() &&
                written_date(value.get_system_time(), date_written)) {
       // What the text route below gives, without the text; a field read from
       // Access has a text of its own, and the detail trace shows the route.
@@ -241,9 +246,23 @@ void dao_recordset::append_record(udb_record& record) {
   }
 
   ++record_count_;
-  trace(1, "Commit new record into database");
+  if (details) trace(1, "Commit new record into database");
   dao_check(recordset_->Update(dbUpdateRegular, VARIANT_FALSE));
   unstorable_text_values_ += unstorable_in_record_;
+}
+
+bool dao_recordset::fields_follow_schema() {
+  ole_com_ptr<Fields> fields;
+  if (FAILED(recordset_->get_Fields(fields.address())) || !fields.get()) return false;
+  SHORT count = 0;
+  if (FAILED(fields->get_Count(&count)) || size_t(count) != schema_.size()) return false;
+  for (SHORT i = 0; i < count; ++i) {
+    ole_com_ptr<_Field> field;
+    if (FAILED(fields->get_Item(dao_arg_i4(i), field.address())) || !field.get()) return false;
+    dao_bstr name;
+    if (FAILED(field->get_Name(name.address())) || name.to_wstring() != schema_[size_t(i)].name) return false;
+  }
+  return true;
 }
 
 const dao_bstr& dao_recordset::field_name(size_t column) {
@@ -257,9 +276,27 @@ const dao_bstr& dao_recordset::field_name(size_t column) {
   return *held.bstr;
 }
 
+HRESULT dao_recordset::put_collect(size_t column, const VARIANT& value) {
+  if (item_form_ == item_form::name) return recordset_->put_Collect(dao_arg_text(field_name(column)), value);
+  const HRESULT by_position = recordset_->put_Collect(dao_arg_i4(LONG(column)), value);
+  if (item_form_ == item_form::position) return by_position;
+  // The first value tells whether this DAO takes a field's position: when
+  // it refuses one the name is given instead, now and from then on (unless
+  // the name fails too, which proves nothing about positions).
+  if (SUCCEEDED(by_position)) {
+    item_form_ = item_form::position;
+    return by_position;
+  }
+  const HRESULT by_name = recordset_->put_Collect(dao_arg_text(field_name(column)), value);
+  item_form_ = SUCCEEDED(by_name) ? item_form::name : item_form::untried;
+  return by_name;
+}
+
 void dao_recordset::put_value(size_t column, const VARIANT& value) {
-  const dao_bstr& name = field_name(column);
-  if (SUCCEEDED(recordset_->put_Collect(dao_arg_text(name), value))) {
+  const HRESULT result = item_form_ == item_form::position
+                             ? recordset_->put_Collect(dao_arg_i4(LONG(column)), value)
+                             : put_collect(column, value);
+  if (SUCCEEDED(result)) {
     if (text_code_page_ && value.vt == VT_BSTR &&
         !text_code_page_->represents(std::u16string_view(value.bstrVal ? value.bstrVal : u"", SysStringLen(value.bstrVal))))
       ++unstorable_in_record_;
@@ -273,7 +310,7 @@ void dao_recordset::put_value(size_t column, const VARIANT& value) {
   trace(1, "Record is too large.");
   VARIANT empty;
   VariantInit(&empty);
-  dao_check(recordset_->put_Collect(dao_arg_text(name), empty));
+  dao_check(put_collect(column, empty));
   fields_left_empty_.push_back(schema_[column].name);
 }
 

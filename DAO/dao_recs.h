@@ -55,6 +55,12 @@ class dao_recordset : public udb_recordset {
   // `column`; a record-too-large failure writes an empty value instead and
   // notes the field.
   void put_value(size_t column, const VARIANT& value);
+  // Recordset.Collect of one value: the field named by its position when
+  // the recordset's fields follow the schema and DAO takes positions (no
+  // name to look up), else by its name.
+  HRESULT put_collect(size_t column, const VARIANT& value);
+  // Whether the recordset's fields are the schema's, in its order.
+  bool fields_follow_schema();
   // The field's name as handed to DAO, made once and kept while the schema's
   // name stays the same.
   const dao_bstr& field_name(size_t column);
@@ -66,6 +72,9 @@ class dao_recordset : public udb_recordset {
     std::unique_ptr<dao_bstr> bstr;
   };
   std::vector<held_name> field_names_;
+  bool order_checked_ = false;
+  enum class item_form { untried, position, name };
+  item_form item_form_ = item_form::untried;
   ole_com_ptr<Recordset> recordset_;
   ole_com_ptr<_TableDef> tabledef_;
   ole_com_ptr<_QueryDef> querydef_;

@@ -22,6 +22,8 @@ class udb_field : public ole_variant {
   // The value's type; a derived field may answer its column's type when the
   // value itself is empty.
   virtual VARTYPE get_type() const { return ole_variant::get_type(); }
+  // True for a field read from Access: its text is its own, not its value's.
+  virtual bool has_own_text() const { return false; }
 
   const std::u16string& name() const { return name_; }
   uint32_t size() const { return size_; }

@@ -14,7 +14,10 @@ udb_recordset::udb_recordset(const std::u16string& name, bool owns_schema)
 udb_recordset::~udb_recordset() { trace(1, "udb_recordset::dtor"); }
 
 void udb_recordset::convert_record(udb_record& record) const {
-  trace(1, "udb_recordset::convert_record");
+  // With the detail trace off, a value already of its column's type (or
+  // empty) is left alone: change_type would only write its trace line.
+  const bool details = trace_writes(1);
+  if (details) trace(1, "udb_recordset::convert_record");
   if (record.size() > schema_.size()) {
     trace(2, "The record has %d values, the destination %d columns", static_cast<int>(record.size()),
           static_cast<int>(schema_.size()));
@@ -23,7 +26,12 @@ void udb_recordset::convert_record(udb_record& record) const {
   for (size_t i = 0; i < record.size(); ++i) {
     udb_field& value = record[i];
     const t_ftd& column = schema_[i];
-    trace(1, u"from=%s, to=%s", value.name().c_str(), column.name.c_str());
+    if (details) {
+      trace(1, u"from=%s, to=%s", value.name().c_str(), column.name.c_str());
+    } else {
+      const VARTYPE held = value.get_variant().vt;
+      if (held == column.type || held == VT_EMPTY || held == VT_NULL) continue;
+    }
     value.change_type(column.type);
   }
 }

@@ -247,13 +247,15 @@ void dunmarrow_convertor::convert_entry(udb_database& source, udb_database& dest
 void dunmarrow_convertor::copy_records(udb_recordset& from, udb_recordset& to,
                                        const std::u16string& name) {
   from.rewind();
+  const bool details = trace_writes(1);
+  const auto* access = dynamic_cast<const dao_recordset*>(&to);
   while (!from.is_eof() && !stop_requested_) {
-    trace(1, "Converting %d record", static_cast<int>(record_index_));
+    if (details) trace(1, "Converting %d record", static_cast<int>(record_index_));
     try {
       udb_record* record = from.get_item();
       TK_CHECK(record != nullptr, "dmw_conv");
       to.append_record(*record);
-      report_fields_left_empty(to, name);
+      if (access) report_fields_left_empty(*access, name);
     } catch (const dao_exception& error) {
       // A full or failing disk would refuse every later record too: the run
       // ends, reported once, after the destination is closed.
@@ -268,11 +270,10 @@ void dunmarrow_convertor::copy_records(udb_recordset& from, udb_recordset& to,
   }
 }
 
-void dunmarrow_convertor::report_fields_left_empty(const udb_recordset& to, const std::u16string& name) {
-  const auto* access = dynamic_cast<const dao_recordset*>(&to);
-  if (!access || access->fields_left_empty().empty()) return;
+void dunmarrow_convertor::report_fields_left_empty(const dao_recordset& to, const std::u16string& name) {
+  if (to.fields_left_empty().empty()) return;
   error_handler& handler = error_handler::get();
-  for (const std::u16string& field : access->fields_left_empty()) {
+  for (const std::u16string& field : to.fields_left_empty()) {
     handler.set_object_description(name, record_index_ + 1);
     handler.handle(tk_exception(field_left_empty_message, tk_to_ansi(field), 0), false);
   }

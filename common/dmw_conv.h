@@ -13,6 +13,8 @@
 #include "UDB/udb_vali.h"
 #include "common/ora_conv.h"
 
+class dao_recordset;
+
 // Where the settings of a front end come from.
 enum class dmw_front_end { wizard, agent };
 
@@ -95,7 +97,7 @@ class dunmarrow_convertor : public udb_converter,
   void copy_records(udb_recordset& from, udb_recordset& to, const std::u16string& name);
   // After a record was stored: one record error for each field Access made
   // us leave empty because the record would have been too large.
-  void report_fields_left_empty(const udb_recordset& to, const std::u16string& name);
+  void report_fields_left_empty(const dao_recordset& to, const std::u16string& name);
   // Says how many values of table `name` an Access 95/97 destination had to
   // store with '?' for characters its code page lacks.
   void report_unstorable_text(const udb_recordset& to, const std::u16string& name);

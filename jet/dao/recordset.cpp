@@ -15,6 +15,41 @@
 
 namespace {
 
+// Storage a value keeps from record to record; more is given back.
+constexpr size_t kept_value_bytes = 64 * 1024;
+
+void give_back_large(jet_value& value) {
+  if (value.text.capacity() > kept_value_bytes / 2) std::u16string().swap(value.text);
+  if (value.bytes.capacity() > kept_value_bytes) std::vector<uint8_t>().swap(value.bytes);
+}
+
+// A value emptied to Null; a large text or byte buffer is given back.
+void make_null(jet_value& value, uint8_t type) {
+  value.type = type;
+  value.is_null = true;
+  value.integer = 0;
+  value.real = 0;
+  give_back_large(value);
+  value.text.clear();
+  value.bytes.clear();
+}
+
+// Types whose value is all in jet_value's numbers: no text, no bytes.
+bool is_scalar(uint8_t type) {
+  return type == jet_type::boolean || (jet_type::fixed_size(type) != 0 && type != jet_type::guid &&
+                                       type != jet_type::numeric);
+}
+
+// Exchanges two values member by member, storage included.
+void swap_values(jet_value& a, jet_value& b) {
+  std::swap(a.type, b.type);
+  std::swap(a.is_null, b.is_null);
+  std::swap(a.integer, b.integer);
+  std::swap(a.real, b.real);
+  a.text.swap(b.text);
+  a.bytes.swap(b.bytes);
+}
+
 // The rows a recordset shows and the record being added. A table's rows are
 // kept as row pointers and decoded one at a time, so that reading a large
 // table does not hold all of it (long values included) in memory.
@@ -28,7 +63,11 @@ struct jd_rows : jd_value_source {
   std::vector<std::vector<jet_value>> computed;  // rows not read from a table (a count)
   long position = 0;  // -1 before the first row, size() after the last
   bool adding = false;
+  // The record being added. A field not set since AddNew is Null; it is
+  // emptied only when the record is read or stored (settle), so AddNew
+  // costs nothing per field, and a field set again is simply overwritten.
   std::vector<jet_value> pending;
+  std::vector<uint8_t> set_since_add_new;  // per field
   jet_value scratch;  // a value being converted; its storage serves value after value
 
   // Finding fields by name: the names differ even upper-cased (as a table's
@@ -48,6 +87,7 @@ struct jd_rows : jd_value_source {
   size_t longest_stored_total = 0;
 
   size_t find(const VARIANT& item) {
+    if (item.vt == VT_I4 && item.lVal >= 0 && size_t(item.lVal) < folded_names.size()) return size_t(item.lVal);
     if (item.vt != VT_BSTR || !names_unique) return jd_item_position(item, folded_names, true);
     const size_t count = folded_names.size();
     const char16_t* wanted = item.bstrVal ? item.bstrVal : u"";
@@ -107,9 +147,32 @@ struct jd_rows : jd_value_source {
   size_t size() const { return computed.empty() ? pointers.size() : computed.size(); }
   bool has_current() const { return position >= 0 && size_t(position) < size(); }
 
+  // Starts a new record: every field Null.
+  void start_record() {
+    if (pending.size() != columns.size()) {
+      pending.resize(columns.size());
+      set_since_add_new.assign(columns.size(), 0);
+    }
+    std::fill(set_since_add_new.begin(), set_since_add_new.end(), 0);
+    longest_stored_total = 0;
+    adding = true;
+  }
+  // The fields of the record being added not set since AddNew become Null.
+  void settle() {
+    for (size_t i = 0; i < pending.size(); ++i) {
+      if (set_since_add_new[i]) continue;
+      make_null(pending[i], columns[i].type);
+      longest_stored[i] = 0;
+      set_since_add_new[i] = 1;
+    }
+  }
+
   void read(size_t at, VARIANT* out) override {
     if (at >= columns.size()) throw jet_error(3265, jd_text::item_not_found);
-    if (adding) return jd_value_to_variant(columns[at], pending[at], out);
+    if (adding) {
+      settle();
+      return jd_value_to_variant(columns[at], pending[at], out);
+    }
     if (!has_current()) throw jet_error(3021, jd_text::no_current_record);
     jd_value_to_variant(columns[at], current()[at], out);
   }
@@ -219,13 +282,8 @@ class jd_recordset : public jd_object<Recordset> {
         session_->acquire_writer(table_);
         writing_ = true;
       }
-      // The values of the last record are emptied in place: their storage
-      // serves this one, unless a long value left much of it.
-      rows_->pending.resize(rows_->columns.size());
-      for (size_t i = 0; i < rows_->pending.size(); ++i) make_null(rows_->pending[i], rows_->columns[i].type);
-      std::fill(rows_->longest_stored.begin(), rows_->longest_stored.end(), 0);
-      rows_->longest_stored_total = 0;
-      rows_->adding = true;
+      // The values of the last record keep their storage for this one's.
+      rows_->start_record();
       return S_OK;
     });
   }
@@ -244,23 +302,52 @@ class jd_recordset : public jd_object<Recordset> {
       if (!rows_->adding) throw jet_error(3020, jd_text::no_add_new);
       const size_t at = position(item);
       const jet_column& column = rows_->columns[at];
-      jd_value_from_variant(format(), column, value, rows_->scratch);
-      std::swap(rows_->pending[at], rows_->scratch);
-      // Only text and binary data can take a record past what a page holds.
-      if (!jet_type::fixed_size(column.type) && column.type != jet_type::boolean) {
-        const size_t longest = longest_stored(format(), column, rows_->pending[at]);
-        const size_t total = rows_->longest_stored_total - rows_->longest_stored[at] + longest;
-        if (!rows_->size_bounded || rows_->empty_record_size + total > format().max_row_size()) {
-          try {
-            check_record_size();
-          } catch (...) {
-            std::swap(rows_->pending[at], rows_->scratch);
-            throw;
-          }
+      jet_value& pending = rows_->pending[at];
+      uint8_t& set = rows_->set_since_add_new[at];
+      if (is_scalar(column.type)) {
+        // Converted in place; a failed conversion leaves the field as it was.
+        // Such values cannot take a record past what a page holds.
+        const uint8_t type = pending.type;
+        const bool is_null = pending.is_null;
+        const int64_t integer = pending.integer;
+        const double real = pending.real;
+        try {
+          jd_value_from_variant(format(), column, value, pending);
+        } catch (...) {
+          pending.type = type;
+          pending.is_null = is_null;
+          pending.integer = integer;
+          pending.real = real;
+          throw;
         }
-        rows_->longest_stored[at] = longest;
-        rows_->longest_stored_total = total;
+        set = 1;
+        return S_OK;
       }
+      jd_value_from_variant(format(), column, value, rows_->scratch);
+      swap_values(pending, rows_->scratch);
+      // Only text and binary data can take a record past what a page holds.
+      if (jet_type::fixed_size(column.type)) {
+        set = 1;
+        return S_OK;
+      }
+      const size_t longest = longest_stored(format(), column, pending);
+      const size_t before = set ? rows_->longest_stored[at] : 0;
+      const size_t total = rows_->longest_stored_total - before + longest;
+      const uint8_t was_set = set;
+      set = 1;
+      if (!rows_->size_bounded || rows_->empty_record_size + total > format().max_row_size()) {
+        try {
+          rows_->settle();
+          check_record_size();
+        } catch (...) {
+          swap_values(pending, rows_->scratch);
+          set = was_set;
+          throw;
+        }
+      }
+      give_back_large(rows_->scratch);
+      rows_->longest_stored[at] = longest;
+      rows_->longest_stored_total = total;
       return S_OK;
     });
   }
@@ -268,6 +355,7 @@ class jd_recordset : public jd_object<Recordset> {
     return guard([&] {
       open();
       if (!rows_->adding) throw jet_error(3020, jd_text::no_add_new);
+      rows_->settle();
       check_required();
       session_->writer(table_).append(rows_->pending);
       rows_->adding = false;
@@ -364,18 +452,6 @@ class jd_recordset : public jd_object<Recordset> {
         return jet_const::lv_ref_size + std::min<size_t>(value.bytes.size(), jet_inline_long_value_limit);
       default: return value.bytes.size();
     }
-  }
-  // A value emptied to Null; a large text or byte buffer is given back.
-  static void make_null(jet_value& value, uint8_t type) {
-    constexpr size_t kept = 64 * 1024;
-    value.type = type;
-    value.is_null = true;
-    value.integer = 0;
-    value.real = 0;
-    if (value.text.capacity() > kept / 2) std::u16string().swap(value.text);
-    else value.text.clear();
-    if (value.bytes.capacity() > kept) std::vector<uint8_t>().swap(value.bytes);
-    else value.bytes.clear();
   }
   // A Null in a required field (an AutoNumber is given its number by the
   // writer), or an empty text where the field does not allow one.

@@ -32,24 +32,96 @@ bool is_unique(const jet_real_index& index) { return index.flags & jet_const::in
 jet_table_writer::jet_table_writer(jet_database& db, const jet_catalog_entry& table)
     : db_(db), pager_(db.pager_for_update()), format_(pager_.format()), def_(db.table_def(table)) {
   unique_keys_.resize(def_.real_indexes.size());
-  collect_unique_keys();
+  top_keys_.resize(def_.real_indexes.size());
+  has_top_key_.assign(def_.real_indexes.size(), false);
+  scan_existing_rows();
 }
 
-void jet_table_writer::collect_unique_keys() {
-  for (jet_key_set& keys : unique_keys_) keys.clear();
+void jet_table_writer::note_top_key(size_t i, const std::vector<uint8_t>& key) {
+  if (!has_top_key_[i] || top_keys_[i] < key) {
+    top_keys_[i].assign(key.begin(), key.end());
+    has_top_key_[i] = true;
+  }
+}
+
+void jet_table_writer::scan_existing_rows() {
   if (def_.real_indexes.empty()) return;
+  // A Yes/No column stores No for a Null: such keys come from the stored rows.
+  bool gather = true;
+  for (const jet_real_index& index : def_.real_indexes)
+    for (const jet_index_column& key_column : index.columns)
+      for (const jet_column& column : def_.columns)
+        if (column.number == key_column.column_number && column.type == jet_type::boolean) gather = false;
+  if (gather) {
+    const size_t budget =
+        std::max(jet_entry_sorter::default_memory_budget / def_.real_indexes.size(), size_t(256) << 10);
+    for (size_t i = 0; i < def_.real_indexes.size(); ++i) entries_.push_back(std::make_unique<jet_entry_sorter>(budget));
+  }
+  gathered_ = gather;
   jet_table_cursor cursor(pager_, def_);
   std::vector<jet_value> row;
   std::vector<uint8_t> key;
   while (cursor.next(row)) {
     for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
+      const jet_real_index& index = def_.real_indexes[i];
       bool all_null;
-      if (!index_key(def_.real_indexes[i], row, key, all_null))
+      if (!index_key(index, row, key, all_null))
         throw jet_error(jet_dao_error::invalid_argument, "The table's index keys cannot be written yet.");
-      if (is_unique(def_.real_indexes[i]) && !all_null)
-        unique_keys_[i].insert(jet_key_set::hash(key_bytes(key)), cursor.position());
+      if (is_unique(index) && !all_null) note_top_key(i, key);
+      gather_entry(i, key, all_null, cursor.position());
     }
   }
+}
+
+void jet_table_writer::gather_entry(size_t i, const std::vector<uint8_t>& key, bool all_null, uint32_t row_pointer) {
+  if (!gathered_) return;
+  if (all_null && (def_.real_indexes[i].flags & jet_const::index_flag_ignore_nulls)) return;
+  try {
+    entries_[i]->add(0, key.data(), key.size(), row_pointer);
+  } catch (const jet_error&) {
+    // The row is in; the indexes are then written from the rows at close().
+    drop_gathered_entries();
+  }
+}
+
+void jet_table_writer::drop_gathered_entries() {
+  gathered_ = false;
+  entries_.clear();
+}
+
+void jet_table_writer::collect_unique_keys() {
+  for (jet_key_set& keys : unique_keys_) keys.clear();
+  std::fill(has_top_key_.begin(), has_top_key_.end(), false);
+  key_sets_filled_ = true;
+  if (def_.real_indexes.empty()) return;
+  jet_table_cursor cursor(pager_, def_);
+  std::vector<jet_value> row;
+  std::vector<uint8_t> key;
+  try {
+    while (cursor.next(row)) {
+      for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
+        bool all_null;
+        if (!index_key(def_.real_indexes[i], row, key, all_null))
+          throw jet_error(jet_dao_error::invalid_argument, "The table's index keys cannot be written yet.");
+        if (is_unique(def_.real_indexes[i]) && !all_null) {
+          unique_keys_[i].insert(jet_key_set::hash(key_bytes(key)), cursor.position());
+          note_top_key(i, key);
+        }
+      }
+    }
+  } catch (...) {
+    // Half-filled sets would miss keys: the next lookup reads the rows again.
+    key_sets_filled_ = false;
+    throw;
+  }
+}
+
+bool jet_table_writer::duplicate_key(size_t i, const std::vector<uint8_t>& key) {
+  // Keys arriving in ascending order (a primary key copied in its order)
+  // pass here without a lookup and without a place in the key set.
+  if (!has_top_key_[i] || top_keys_[i] < key) return false;
+  if (!key_sets_filled_) collect_unique_keys();
+  return key_taken(i, key);
 }
 
 std::vector<jet_value> jet_table_writer::row_at(uint32_t row_pointer) const {
@@ -185,11 +257,24 @@ void jet_table_writer::rebuild_indexes() {
   if (current) current->finish();
 }
 
+void jet_table_writer::write_gathered_indexes() {
+  // The sorters empty as they are read: a retry, or rows added after this,
+  // write the indexes from the rows.
+  std::vector<std::unique_ptr<jet_entry_sorter>> entries = std::move(entries_);
+  drop_gathered_entries();
+  for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
+    index_rebuild tree(pager_, def_.page, def_.real_indexes[i]);
+    entries[i]->drain([&tree](const jet_sorted_entry& entry) { tree.add(entry); });
+    tree.finish();
+  }
+}
+
 void jet_table_writer::close() {
   if (indexes_stale_) {
     // Stale until the rebuild is through: a disk that refused part of it
     // gets the whole rebuild again when close() is tried again.
-    rebuild_indexes();
+    if (gathered_) write_gathered_indexes();
+    else rebuild_indexes();
     indexes_stale_ = false;
     definition_stale_ = true;
   }
@@ -210,13 +295,15 @@ uint32_t jet_table_writer::add_lval_row(const jet_column& column, const std::vec
   for (const jet_column_map& candidate : def_.column_maps)
     if (candidate.column_number == column.number) map = &candidate;
   if (lval_page_ != 0) {
-    int number = jet_page_add_row(format_, pager_.page_for_update(lval_page_), row);
+    int number = jet_page_add_row(format_, pager_.page_for_update(lval_page_), row, lval_fill_);
     if (number >= 0) return jet_row_pointer(lval_page_, uint32_t(number));
   }
   std::vector<uint8_t> page = jet_new_data_page(format_, jet_const::lval_owner_tag);
-  int number = jet_page_add_row(format_, page, row);
+  jet_page_fill fill;
+  int number = jet_page_add_row(format_, page, row, fill);
   if (number < 0) throw jet_error(3047, "Record is too large.");
   lval_page_ = jet_append_page(pager_, page);
+  lval_fill_ = fill;
   if (map) mark_owned(map->owned_pages, map->free_pages, lval_page_);
   return jet_row_pointer(lval_page_, uint32_t(number));
 }
@@ -287,14 +374,15 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
   const std::vector<jet_value>& keyed = filled.empty() ? values : filled;
   std::vector<std::vector<uint8_t>>& keys = keys_;
   keys.resize(def_.real_indexes.size());
+  null_keys_.resize(def_.real_indexes.size());
   for (size_t i = 0; i < def_.real_indexes.size(); ++i) {
     bool all_null;
     if (!index_key(def_.real_indexes[i], keyed, keys[i], all_null))
       throw jet_error(jet_dao_error::invalid_argument, "This value cannot be indexed yet.");
-    if (!all_null && is_unique(def_.real_indexes[i]) && key_taken(i, keys[i]))
+    null_keys_[i] = all_null;
+    if (!all_null && is_unique(def_.real_indexes[i]) && duplicate_key(i, keys[i]))
       throw jet_error(3022, "The changes you requested to the table were not successful because they would "
                             "create duplicate values in the index, primary key, or relationship.");
-    if (all_null) keys[i].clear();
   }
 
   int number = -1;
@@ -310,20 +398,26 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
   uint32_t page_number = data_page_;
   if (page_number != 0) {
     // The row goes into the pager's copy of the page: no copy of the page per row.
-    number = jet_page_add_row(format_, pager_.page_for_update(page_number), row);
+    number = jet_page_add_row(format_, pager_.page_for_update(page_number), row, data_fill_);
   }
   bool new_page = number < 0;
   if (new_page) {
     std::vector<uint8_t> page = jet_new_data_page(format_, def_.page);
-    number = jet_page_add_row(format_, page, row);
+    jet_page_fill fill;
+    number = jet_page_add_row(format_, page, row, fill);
     page_number = jet_append_page(pager_, page);
     mark_owned(def_.owned_pages, def_.free_pages, page_number);
     data_page_ = page_number;
+    data_fill_ = fill;
   }
   uint32_t pointer = jet_row_pointer(page_number, uint32_t(number));
-  for (size_t i = 0; i < keys.size(); ++i)
-    if (!keys[i].empty() && is_unique(def_.real_indexes[i]))
-      unique_keys_[i].insert(jet_key_set::hash(key_bytes(keys[i])), pointer);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (!null_keys_[i] && is_unique(def_.real_indexes[i])) {
+      if (key_sets_filled_) unique_keys_[i].insert(jet_key_set::hash(key_bytes(keys[i])), pointer);
+      note_top_key(i, keys[i]);
+    }
+    gather_entry(i, keys[i], null_keys_[i], pointer);
+  }
   if (!def_.real_indexes.empty()) indexes_stale_ = true;
   def_.row_count += 1;
   def_.next_auto_number = auto_number;
@@ -355,7 +449,11 @@ void jet_table_writer::remove(uint32_t row_pointer) {
   jet_put_u16(&page[at], uint16_t(offset | jet_const::row_deleted_flag | jet_const::row_overflow_flag));
   pager_.write_page(page_number, page);
   if (def_.row_count > 0) def_.row_count -= 1;
-  // The removed row's keys may be used again: the keys are gathered anew.
+  data_fill_ = jet_page_fill();
+  lval_fill_ = jet_page_fill();
+  // The removed row's keys may be used again: the keys are gathered anew,
+  // and the indexes written from the rows.
+  drop_gathered_entries();
   collect_unique_keys();
   if (!def_.real_indexes.empty()) indexes_stale_ = true;
   save_definition();

@@ -3,8 +3,11 @@
 // cells, long values go to LVAL pages, rows go to the table's data pages
 // (a new page when none has room), and the definition's counters follow:
 // they are written when a data page is started and by close(). Unique
-// indexes are enforced as rows arrive; every index of the table is rebuilt
-// from its rows by close(), sorting in bounded memory.
+// indexes are enforced as rows arrive; a key above every key the index
+// holds needs no lookup. Every index of the table is written anew by
+// close(), from the entries gathered as the rows arrived (sorted in bounded
+// memory, not at all when they came in order), or after a removal from the
+// table's rows.
 // Pages reach the file through the pager's cache: all changed pages together
 // whenever the cache is full, and at save_definition() and close(). A crash
 // before close() therefore leaves the file as it was at the last such
@@ -14,10 +17,13 @@
 // write-back may leave any part of it unwritten.
 // The database must outlive the writer.
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "jet/database/database.h"
+#include "jet/file/page_writer.h"
 #include "jet/format/value.h"
+#include "jet/index/entry_sorter.h"
 #include "jet/index/key_set.h"
 #include "jet/table/definition.h"
 #include "jet/table/row.h"
@@ -58,8 +64,21 @@ class jet_table_writer {
                  bool& all_null) const;
   class index_rebuild;
   void rebuild_indexes();
+  // Writes each index from the entries gathered since the writer opened.
+  void write_gathered_indexes();
   // Fills unique_keys_ from the table's rows.
   void collect_unique_keys();
+  // Reads the rows the table holds when the writer opens: their largest
+  // keys, and their entries into the sorters.
+  void scan_existing_rows();
+  // Stops gathering entries: close() then reads the rows instead.
+  void drop_gathered_entries();
+  // Adds one row's entry of index `i` to its sorter.
+  void gather_entry(size_t i, const std::vector<uint8_t>& key, bool all_null, uint32_t row_pointer);
+  void note_top_key(size_t i, const std::vector<uint8_t>& key);
+  // True when `key` of unique index `i` is already held (a key above all
+  // others never is).
+  bool duplicate_key(size_t i, const std::vector<uint8_t>& key);
   // True when a stored row already holds `key` in unique index `i`.
   bool key_taken(size_t i, const std::vector<uint8_t>& key) const;
   std::vector<jet_value> row_at(uint32_t row_pointer) const;
@@ -79,13 +98,25 @@ class jet_table_writer {
   jet_table_def def_;
   uint32_t data_page_ = 0;  // the page rows go to, 0 before the first
   uint32_t lval_page_ = 0;  // the LVAL page long values go to
+  // What this writer's own adds left on those two pages.
+  jet_page_fill data_fill_;
+  jet_page_fill lval_fill_;
   std::vector<jet_key_set> unique_keys_;  // per physical index; empty unless unique
-  // Buffers append() uses again for every row.
+  // False while keys came in ascending order and unique_keys_ was left
+  // unfilled; the table's rows fill it when a key comes out of order.
+  bool key_sets_filled_ = false;
+  // Per physical index: its largest key, and whether it holds any.
+  std::vector<std::vector<uint8_t>> top_keys_;
+  std::vector<bool> has_top_key_;
+  // Per physical index, the entries of every row while gathered_ holds.
+  std::vector<std::unique_ptr<jet_entry_sorter>> entries_;
+  bool gathered_ = false;  // Buffers append() uses again for every row.
   std::vector<jet_cell> cells_;
   std::vector<uint8_t> row_;
   std::vector<uint8_t> long_bytes_;  // a Memo's stored text
   std::vector<uint8_t> chain_part_;  // one row of a long value's chain
   std::vector<std::vector<uint8_t>> keys_;
+  std::vector<uint8_t> null_keys_;  // per index: the row's key is all Nulls
   bool indexes_stale_ = false;
   bool definition_stale_ = false;
 };

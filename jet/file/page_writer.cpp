@@ -36,6 +36,12 @@ uint32_t jet_page_free_space(const std::vector<uint8_t>& page) {
 }
 
 int jet_page_add_row(const jet_format& format, std::vector<uint8_t>& page, const std::vector<uint8_t>& row) {
+  jet_page_fill fill;
+  return jet_page_add_row(format, page, row, fill);
+}
+
+int jet_page_add_row(const jet_format& format, std::vector<uint8_t>& page, const std::vector<uint8_t>& row,
+                     jet_page_fill& fill) {
   const uint32_t row_count_at = format.data_page.row_count;
   const uint32_t row_table = format.data_page.row_table;
   uint32_t count = uint32_t(page[row_count_at] | page[row_count_at + 1] << 8);
@@ -44,10 +50,14 @@ int jet_page_add_row(const jet_format& format, std::vector<uint8_t>& page, const
   if (row.size() + 2 > free_bytes) return -1;
   // The lowest start among the rows, deleted ones included, bounds the new row.
   uint32_t lowest = uint32_t(page.size());
-  for (uint32_t i = 0; i < count; ++i) {
-    uint32_t offset = (page[row_table + 2 * i] | page[row_table + 2 * i + 1] << 8) &
-                      jet_const::row_offset_mask;
-    lowest = std::min(lowest, offset);
+  if (fill.rows != 0 && fill.rows == count) {
+    lowest = fill.lowest;
+  } else {
+    for (uint32_t i = 0; i < count; ++i) {
+      uint32_t offset = (page[row_table + 2 * i] | page[row_table + 2 * i + 1] << 8) &
+                        jet_const::row_offset_mask;
+      lowest = std::min(lowest, offset);
+    }
   }
   uint32_t table_end = row_table + 2 * (count + 1);
   if (lowest < table_end + row.size()) return -1;
@@ -56,6 +66,8 @@ int jet_page_add_row(const jet_format& format, std::vector<uint8_t>& page, const
   jet_put_u16(&page[row_table + 2 * count], uint16_t(start));
   jet_put_u16(&page[row_count_at], uint16_t(count + 1));
   jet_put_u16(&page[jet_const::data_free_space_offset], uint16_t(free_bytes - row.size() - 2));
+  fill.rows = count + 1;
+  fill.lowest = start;
   return int(count);
 }
 

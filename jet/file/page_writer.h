@@ -13,6 +13,16 @@ std::vector<uint8_t> jet_new_data_page(const jet_format& format, uint32_t owner)
 uint32_t jet_page_free_space(const std::vector<uint8_t>& page);
 // Adds a row to a data page; returns its row number, or -1 when it does not fit.
 int jet_page_add_row(const jet_format& format, std::vector<uint8_t>& page, const std::vector<uint8_t>& row);
+// What a writer adding row after row to one page knows of it: its row count
+// and lowest row start after the last add, which spare the next add a pass
+// over the row table. A fill of another page, or of a page changed since,
+// must not be passed (a fresh fill always may).
+struct jet_page_fill {
+  uint32_t rows = 0;  // 0: nothing known
+  uint32_t lowest = 0;
+};
+int jet_page_add_row(const jet_format& format, std::vector<uint8_t>& page, const std::vector<uint8_t>& row,
+                     jet_page_fill& fill);
 
 // Sets or clears a page's bit in the usage map stored in the row `pointer`
 // names. Returns false when the map does not cover the page. Inline maps

@@ -76,10 +76,16 @@ std::vector<uint8_t> jet_pager::read_prefix(size_t length) const {
 }
 
 jet_pager::frame* jet_pager::find(uint32_t page) const {
-  if (last_found_ < frames_.size() && frames_[last_found_].page == page) return &frames_[last_found_];
-  for (size_t i = 0; i < frames_.size(); ++i)
+  const size_t count = frames_.size();
+  if (last_found_[0] < count && frames_[last_found_[0]].page == page) return &frames_[last_found_[0]];
+  if (last_found_[1] < count && frames_[last_found_[1]].page == page) {
+    std::swap(last_found_[0], last_found_[1]);
+    return &frames_[last_found_[0]];
+  }
+  for (size_t i = 0; i < count; ++i)
     if (frames_[i].page == page) {
-      last_found_ = i;
+      last_found_[1] = last_found_[0];
+      last_found_[0] = i;
       return &frames_[i];
     }
   return nullptr;
@@ -264,7 +270,7 @@ void jet_pager::commit() {
 void jet_pager::roll_back() {
   if (!writable_) return;
   frames_.clear();
-  last_found_ = 0;
+  last_found_[0] = last_found_[1] = 0;
   if (journal_) {
     journal_.reset();
     jet_play_back_journal(path_, *io_);

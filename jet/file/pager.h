@@ -137,7 +137,9 @@ class jet_pager {
   const jet_format* format_ = &jet_format_jet4();
   uint32_t page_size_ = 4096;
   mutable std::vector<frame> frames_;
-  mutable size_t last_found_ = 0;  // the frame find() returned last: pages are used in runs
+  // The frames find() returned last, newest first: pages are used in runs,
+  // and a writer appending rows takes turns between a data page and an LVAL page.
+  mutable size_t last_found_[2] = {0, 0};
   mutable uint64_t clock_ = 0;
 };
 

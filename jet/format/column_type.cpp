@@ -22,19 +22,4 @@ const char* name(uint8_t type) {
   }
 }
 
-uint32_t fixed_size(uint8_t type) {
-  switch (type) {
-    case byte: return 1;
-    case integer: return 2;
-    case long_integer: case single: return 4;
-    case currency: case double_: case date_time: return 8;
-    case guid: return 16;
-    case numeric: return 17;
-    default: return 0;
-  }
-}
-
-bool is_long_value(uint8_t type) { return type == long_binary || type == memo; }
-bool is_textual(uint8_t type) { return type == text || type == memo; }
-
 }  // namespace jet_type

@@ -22,9 +22,20 @@ constexpr uint8_t numeric = 16;      // scaled decimal, 17 bytes
 // Name used in dumps ("long", "text", ...); "unknown" for other codes.
 const char* name(uint8_t type);
 // Bytes in the fixed area, 0 for variable and long-value types and Boolean.
-uint32_t fixed_size(uint8_t type);
-bool is_long_value(uint8_t type);
-bool is_textual(uint8_t type);
+// Inline: every value of every row asks.
+inline uint32_t fixed_size(uint8_t type) {
+  switch (type) {
+    case byte: return 1;
+    case integer: return 2;
+    case long_integer: case single: return 4;
+    case currency: case double_: case date_time: return 8;
+    case guid: return 16;
+    case numeric: return 17;
+    default: return 0;
+  }
+}
+inline bool is_long_value(uint8_t type) { return type == long_binary || type == memo; }
+inline bool is_textual(uint8_t type) { return type == text || type == memo; }
 }  // namespace jet_type
 
 // A row pointer as usage maps, long values and indexes store it: page in the

@@ -156,8 +156,34 @@ jet_entry_sorter::~jet_entry_sorter() = default;
 
 void jet_entry_sorter::note_memory(size_t bytes) { peak_memory_ = std::max(peak_memory_, bytes); }
 
+void jet_entry_sorter::track_order(uint32_t group, const uint8_t* key, size_t key_size, uint32_t row_pointer) {
+  if (in_order_ && any_) {
+    jet_sorted_entry last{last_group_, last_pointer_, last_key_.data(), last_key_.size()};
+    jet_sorted_entry next{group, row_pointer, key, key_size};
+    if (entry_less(next, last)) {
+      in_order_ = false;
+      last_key_ = std::vector<uint8_t>();
+      return;
+    }
+  }
+  if (!in_order_) return;
+  any_ = true;
+  last_group_ = group;
+  last_pointer_ = row_pointer;
+  last_key_.assign(key, key + key_size);
+}
+
+void jet_entry_sorter::each_added(const std::function<void(const uint8_t* record, size_t size)>& take) const {
+  for (size_t at = 0; at < used_;) {
+    const size_t size = record_head + load_u16(buffer_.get() + at + 8);
+    take(buffer_.get() + at, size);
+    at += size;
+  }
+}
+
 void jet_entry_sorter::add(uint32_t group, const uint8_t* key, size_t key_size, uint32_t row_pointer) {
   if (key_size > max_key_size) throw jet_error(jet_dao_error::invalid_argument, "Index key too long.");
+  track_order(group, key, key_size, row_pointer);
   size_t size = record_head + key_size;
   if (!buffer_) {
     // Allocated once at its full size: pages not yet written cost nothing.
@@ -207,17 +233,21 @@ void jet_entry_sorter::sort_buffer() {
 
 void jet_entry_sorter::spill() {
   if (count_ == 0) return;
-  sort_buffer();
   if (!file_) {
     file_.reset(std::tmpfile());
     if (!file_) run_failure();
   }
   run written{runs_.empty() ? 0 : runs_.back().end, 0};
   run_writer writer(file_.get(), written.begin);
-  const uint32_t* offsets = reinterpret_cast<const uint32_t*>(buffer_.get() + capacity_ - offset_size * count_);
-  for (size_t i = 0; i < count_; ++i) {
-    const uint8_t* record = buffer_.get() + offsets[i];
-    writer.put(record, record_head + load_u16(record + 8));
+  if (in_order_) {
+    each_added([&writer](const uint8_t* record, size_t size) { writer.put(record, size); });
+  } else {
+    sort_buffer();
+    const uint32_t* offsets = reinterpret_cast<const uint32_t*>(buffer_.get() + capacity_ - offset_size * count_);
+    for (size_t i = 0; i < count_; ++i) {
+      const uint8_t* record = buffer_.get() + offsets[i];
+      writer.put(record, record_head + load_u16(record + 8));
+    }
   }
   written.end = writer.flush();
   runs_.push_back(written);
@@ -254,6 +284,15 @@ void jet_entry_sorter::merge(std::FILE* file, const std::vector<run>& runs,
 }
 
 void jet_entry_sorter::drain(const std::function<void(const jet_sorted_entry&)>& take) {
+  const bool in_order = in_order_;
+  // Whatever comes next is judged on its own.
+  in_order_ = true;
+  any_ = false;
+  if (in_order && runs_.empty()) {
+    each_added([&take](const uint8_t* record, size_t) { take(entry_at(record)); });
+    release_buffer();
+    return;
+  }
   if (runs_.empty()) {
     // Everything fits in memory: no file.
     if (count_ != 0) {
@@ -264,9 +303,24 @@ void jet_entry_sorter::drain(const std::function<void(const jet_sorted_entry&)>&
     release_buffer();
     return;
   }
+  in_order_ = in_order;
   spill();
+  in_order_ = true;
   // The buffer is not needed while merging: its memory goes to the windows.
   release_buffer();
+  if (in_order) {
+    // Runs of entries added in order follow one another.
+    note_memory(window_size);
+    std::vector<run> runs = std::move(runs_);
+    runs_.clear();
+    run_file file = std::move(file_);
+    for (const run& range : runs) {
+      run_reader reader(file.get(), range);
+      jet_sorted_entry entry;
+      while (reader.next(entry)) take(entry);
+    }
+    return;
+  }
   while (runs_.size() > max_merge_width) {
     // One pass: each group of runs becomes one run in a new file.
     run_file next(std::tmpfile());

@@ -12,6 +12,8 @@
 // passes when there are more, so neither memory nor open files grow with
 // the number of entries.
 // Order: group, key bytes (a shorter key before its extensions), row pointer.
+// Entries that arrive already in that order (a table filled in its key's
+// order) are neither sorted nor merged: runs are read back one after another.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -56,6 +58,8 @@ class jet_entry_sorter {
   size_t merge_passes() const { return merge_passes_; }
   // The most bytes the sorter has held in memory at once.
   size_t peak_memory() const { return peak_memory_; }
+  // True while every entry came after the one before it.
+  bool in_order() const { return in_order_; }
 
  private:
   struct file_closer {
@@ -78,6 +82,10 @@ class jet_entry_sorter {
              const std::function<void(const jet_sorted_entry&)>& take);
   void note_memory(size_t bytes);
   void release_buffer();
+  // Notes whether an entry follows the last one added.
+  void track_order(uint32_t group, const uint8_t* key, size_t key_size, uint32_t row_pointer);
+  // Hands the buffer's records to `take` in the order they were added.
+  void each_added(const std::function<void(const uint8_t* record, size_t size)>& take) const;
 
   size_t budget_;
   size_t capacity_ = 0;          // of buffer_, 0 before the first entry
@@ -89,4 +97,9 @@ class jet_entry_sorter {
   size_t runs_written_ = 0;
   size_t merge_passes_ = 0;
   size_t peak_memory_ = 0;
+  bool in_order_ = true;
+  bool any_ = false;
+  uint32_t last_group_ = 0;
+  uint32_t last_pointer_ = 0;
+  std::vector<uint8_t> last_key_;
 };

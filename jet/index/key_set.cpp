@@ -30,6 +30,7 @@ uint64_t mix(uint64_t x) {
 }
 
 constexpr int filter_probes = 3;
+constexpr size_t filter_bits_per_key = 10;
 constexpr size_t smallest_budget = size_t(16) << 10;
 
 size_t floor_power_of_two(size_t n) {
@@ -63,6 +64,7 @@ jet_key_set::jet_key_set(size_t memory_budget) {
   // Half the budget for the in-memory table, a quarter for the filter.
   max_memory_slots_ = floor_power_of_two(memory_budget / 2 / sizeof(slot));
   filter_bits_ = floor_power_of_two(memory_budget / 4 * 8);
+  budget_filter_bits_ = filter_bits_;
 }
 
 jet_key_set::~jet_key_set() {
@@ -76,6 +78,7 @@ jet_key_set& jet_key_set::operator=(jet_key_set&& other) noexcept {
   if (fd_ >= 0) ::close(fd_);
   max_memory_slots_ = other.max_memory_slots_;
   filter_bits_ = other.filter_bits_;
+  budget_filter_bits_ = other.budget_filter_bits_;
   slots_ = std::move(other.slots_);
   memory_keys_ = std::exchange(other.memory_keys_, 0);
   size_ = std::exchange(other.size_, 0);
@@ -102,6 +105,7 @@ std::vector<uint32_t> jet_key_set::candidates(uint64_t key_hash) const {
   for (const slot& s : crowded_)
     if (s.tag == tag) found.push_back(s.row_pointer);
   if (disk_keys_ != 0 && may_be_on_disk(tag)) {
+    ++bucket_reads_;
     read_bucket(tag & (disk_buckets_ - 1), bucket_);
     for (const slot& s : bucket_) {
       if (s.row_pointer == 0) break;
@@ -141,6 +145,7 @@ void jet_key_set::clear() {
   disk_keys_ = 0;
   filter_.clear();
   filter_.shrink_to_fit();
+  filter_bits_ = budget_filter_bits_;
   crowded_.clear();
   crowded_.shrink_to_fit();
   bucket_.clear();
@@ -306,4 +311,28 @@ void jet_key_set::spill() {
   }
   std::fill(slots_.begin(), slots_.end(), slot{});
   memory_keys_ = 0;
+  if (disk_keys_ * filter_bits_per_key > filter_bits_ && filter_bits_ < max_filter_bytes * 8) grow_filter();
+}
+
+void jet_key_set::grow_filter() {
+  size_t bits = filter_bits_;
+  while (bits < disk_keys_ * filter_bits_per_key && bits < max_filter_bytes * 8) bits *= 2;
+  std::vector<uint64_t> old_filter(bits / 64, 0);
+  std::swap(filter_, old_filter);
+  const size_t old_bits = std::exchange(filter_bits_, bits);
+  try {
+    std::vector<slot> bucket;
+    for (size_t b = 0; b < disk_buckets_; ++b) {
+      read_bucket(b, bucket);
+      for (const slot& s : bucket) {
+        if (s.row_pointer == 0) break;
+        note_on_disk(s.tag);
+      }
+    }
+  } catch (...) {
+    // The old filter still answers for every key on disk.
+    filter_ = std::move(old_filter);
+    filter_bits_ = old_bits;
+    throw;
+  }
 }

@@ -4,12 +4,14 @@
 // the key itself. A hash match is only a candidate; the caller confirms it
 // by reading the row the pointer names and comparing its key.
 //
-// Memory stays within a fixed budget whatever the number of keys: recent
-// keys live in an in-memory table; when it reaches its share of the budget
-// its slots move into hash buckets in an unlinked temporary file, and a
-// fixed-size bit filter in memory answers "not there" for most new keys, so
-// a lookup reads the file only for real duplicates and the filter's rare
-// false alarms. Sets that stay within the budget never touch a file.
+// Memory stays within a budget: recent keys live in an in-memory table;
+// when it reaches its share of the budget its slots move into hash buckets
+// in an unlinked temporary file, and a bit filter in memory answers "not
+// there" for most new keys, so a lookup reads the file only for real
+// duplicates and the filter's rare false alarms. The filter grows with the
+// keys on disk (about ten bits a key, up to max_filter_bytes), so false
+// alarms stay near 2% however many keys there are. Sets that stay within
+// the budget never touch a file.
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -18,6 +20,8 @@ class jet_key_set {
  public:
   // Memory one set may use: its in-memory table, the filter and one bucket.
   static constexpr size_t default_memory_budget = size_t(4) << 20;
+  // The most the filter grows to, whatever the budget.
+  static constexpr size_t max_filter_bytes = size_t(8) << 20;
 
   explicit jet_key_set(size_t memory_budget = default_memory_budget);
   ~jet_key_set();
@@ -39,6 +43,8 @@ class jet_key_set {
   size_t size() const { return size_; }
   // Keys that were moved to the temporary file.
   size_t keys_on_disk() const { return disk_keys_; }
+  // Buckets read from the file by lookups so far.
+  size_t bucket_reads() const { return bucket_reads_; }
 
  private:
   struct slot {
@@ -55,6 +61,8 @@ class jet_key_set {
   static size_t buckets_for(size_t keys);
   // Splits the file's buckets into `buckets` (a larger power of two).
   void grow_disk(size_t buckets);
+  // A larger filter once the keys on disk outgrow it, built from the file.
+  void grow_filter();
   bool may_be_on_disk(uint32_t tag) const;
   void note_on_disk(uint32_t tag);
   void read_bucket(size_t bucket, std::vector<slot>& into) const;
@@ -63,6 +71,7 @@ class jet_key_set {
 
   size_t max_memory_slots_;  // power of two
   size_t filter_bits_;       // power of two
+  size_t budget_filter_bits_;  // the filter's size before it grew
   std::vector<slot> slots_;
   size_t memory_keys_ = 0;
   size_t size_ = 0;
@@ -76,4 +85,5 @@ class jet_key_set {
   std::vector<slot> crowded_;
   mutable std::vector<slot> bucket_;  // the last bucket read
   mutable size_t bucket_number_ = SIZE_MAX;
+  mutable size_t bucket_reads_ = 0;
 };

@@ -9,11 +9,6 @@
 #include "jet/format/error.h"
 #include "jet/format/format.h"
 
-bool jet_column::is_fixed() const { return flags & jet_const::col_flag_fixed; }
-bool jet_column::is_nullable() const { return flags & jet_const::col_flag_nullable; }
-bool jet_column::is_auto_long() const { return flags & jet_const::col_flag_auto_long; }
-bool jet_column::is_compressed() const { return ext_flags & jet_const::col_ext_flag_compressed; }
-
 const jet_column* jet_table_def::find_column(const std::u16string& name) const {
   for (const jet_column& column : columns)
     if (column.name == name) return &column;

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "jet/format/format.h"
+
 class jet_pager;
-struct jet_format;
 
 struct jet_column {
   std::u16string name;
@@ -28,10 +29,11 @@ struct jet_column {
   // The descriptor as read (unknown bytes are kept); the version's size of it counts.
   std::array<uint8_t, 25> raw{};
 
-  bool is_fixed() const;
-  bool is_nullable() const;
-  bool is_auto_long() const;
-  bool is_compressed() const;
+  // Inline: every value of every row asks.
+  bool is_fixed() const { return flags & jet_const::col_flag_fixed; }
+  bool is_nullable() const { return flags & jet_const::col_flag_nullable; }
+  bool is_auto_long() const { return flags & jet_const::col_flag_auto_long; }
+  bool is_compressed() const { return ext_flags & jet_const::col_ext_flag_compressed; }
 };
 
 struct jet_index_column {

@@ -13,8 +13,10 @@ namespace {
 
 template <typename T>
 void little_endian(T value, std::vector<uint8_t>& out) {
-  out.resize(sizeof value);
-  std::memcpy(out.data(), &value, sizeof value);  // the engine runs on little-endian hosts
+  // The engine runs on little-endian hosts. Assigned, not resized: no zero
+  // fill before the copy, value after value.
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&value);
+  out.assign(bytes, bytes + sizeof value);
 }
 
 [[noreturn]] void too_long() {

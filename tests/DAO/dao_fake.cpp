@@ -566,6 +566,16 @@ class fake_recordset : public object<Recordset> {
   HRESULT get_Collect(VARIANT, VARIANT*) override { return E_NOTIMPL; }
   HRESULT put_Collect(VARIANT item, VARIANT value) override {
     FAKE_ENTER("Collect");
+    size_t at = 0;
+    if (adding_ && the_world().collect_takes_positions && item_position(item, &at)) {
+      if (at >= table_->fields.size()) return raise(3265, item_not_found);
+      const std::u16string& name = table_->fields[at]->name;
+      the_world().calls.push_back("Collect(#" + std::to_string(at) + ", " + variant_log(value) + ")");
+      if (value.vt != VT_EMPTY && platform::equal_ignore_case(the_world().too_large_field, name))
+        return raise(3047, u"Record is too large.");
+      pending_[at] = ole_variant(value);
+      return S_OK;
+    }
     if (!adding_ || item.vt != VT_BSTR) return raise(3020, u"Update or CancelUpdate without AddNew or Edit.");
     const int position = table_->field_position(item.bstrVal);
     if (position < 0) return raise(3265, item_not_found);

@@ -72,6 +72,7 @@ struct world {
   std::u16string error_description;
   int broken_errors_step = 0;  // 1 to 4: that step of reading the error fails
   std::u16string too_large_field;  // writing a value into it is "Record is too large."
+  bool collect_takes_positions = false;  // Recordset.Collect names a field by position too, as DAO does
   // Fields created under these names get this type instead of the one asked
   // for, as an engine does that cannot hold the type asked for.
   std::map<std::u16string, SHORT> stored_types;

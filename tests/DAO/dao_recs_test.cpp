@@ -255,6 +255,29 @@ TEST_F(dao_record_io_test, ValuesNameTheFieldsTheSchemaNames) {
   EXPECT_EQ(table().rows[2][4].to_wstring(), u"fourth");
 }
 
+TEST_F(dao_record_io_test, ValuesGoByPositionWhereDaoTakesPositionsAndStillLandInTheirFields) {
+  world().collect_takes_positions = true;
+  world().too_large_field = u"Memo";
+  stream_->append_record(*record(u"a", 1, nullptr, ole_variant(), ole_variant(std::u16string(5000, u'x'))));
+  stream_->append_record(*record(u"b", 2, nullptr, ole_variant(), ole_variant()));
+  // No name is looked up: every value names its field's position.
+  EXPECT_EQ(world().count_calls("Collect(Name, "), 0u);
+  EXPECT_EQ(world().count_calls("Collect(#0, "), 2u);
+  EXPECT_EQ(world().count_calls("Collect(#4, "), 3u);  // the value too large, its empty stand-in, the next
+  ASSERT_EQ(table().rows.size(), 2u);
+  EXPECT_EQ(table().rows[0][0].to_wstring(), u"a");
+  EXPECT_EQ(table().rows[0][1].to_wstring(), u"1");
+  EXPECT_EQ(table().rows[0][4].get_type(), VT_EMPTY);
+  EXPECT_EQ(table().rows[1][0].to_wstring(), u"b");
+  EXPECT_EQ(table().rows[1][1].to_wstring(), u"2");
+  // A refusal other than the record's size still fails the record.
+  world().fail_next("Collect", 3163, u"The field is too small to accept the amount of data you attempted to add.");
+  const raised r = raised_by([&] { stream_->append_record(*record(u"c", 3, nullptr)); });
+  EXPECT_TRUE(r.is_dao);
+  EXPECT_EQ(r.code, 0x10000u + 3163u);
+  EXPECT_EQ(table().rows.size(), 2u);
+}
+
 TEST_F(dao_record_io_test, FailedCloseDoesNotEscapeTheDestructor) {
   world().fail_next("Recordset.Close", 3420, u"Object invalid or no longer set.");
   EXPECT_NO_THROW(stream_.reset());

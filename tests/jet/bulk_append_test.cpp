@@ -497,3 +497,108 @@ TEST(jet_tabw_bulk, close_rebuilds_every_index_of_a_table_even_one_left_without_
   for (const std::string& note : report.notes) ADD_FAILURE() << note;  // our writers keep row counts exact
   EXPECT_GE(report.indexes_verified, 4);
 }
+
+TEST(jet_tabw_bulk, sorter_hands_entries_added_in_order_back_as_they_came_and_sorts_once_one_is_out_of_order) {
+  std::vector<jet_index_entry> entries = shuffled_entries(20000, 6);
+  std::sort(entries.begin(), entries.end(), entry_less);
+  for (size_t budget : {size_t(64) << 20, size_t(2) << 10}) {
+    jet_entry_sorter sorter(budget);
+    for (const jet_index_entry& entry : entries) sorter.add(entry);
+    EXPECT_TRUE(sorter.in_order());
+    std::vector<jet_index_entry> out = drained(sorter);
+    // Many runs, read one after another: no merge pass.
+    EXPECT_EQ(sorter.merge_passes(), 0u) << budget;
+    ASSERT_EQ(out.size(), entries.size()) << budget;
+    for (size_t i = 0; i < out.size(); ++i) {
+      ASSERT_EQ(out[i].key, entries[i].key) << budget << " at " << i;
+      ASSERT_EQ(out[i].row_pointer, entries[i].row_pointer) << budget << " at " << i;
+    }
+  }
+  // One entry out of place, late and in the last run: everything is sorted as before.
+  jet_entry_sorter sorter(size_t(2) << 10);
+  for (size_t i = 0; i + 1 < entries.size(); ++i) sorter.add(entries[i + 1]);
+  sorter.add(entries[0]);
+  EXPECT_FALSE(sorter.in_order());
+  std::vector<jet_index_entry> out = drained(sorter);
+  ASSERT_EQ(out.size(), entries.size());
+  for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i].row_pointer, entries[i].row_pointer) << i;
+  // Drained, the sorter judges new entries afresh.
+  sorter.add(entries[5]);
+  sorter.add(entries[6]);
+  EXPECT_TRUE(sorter.in_order());
+  EXPECT_EQ(drained(sorter).size(), 2u);
+}
+
+TEST(jet_tabw_bulk, keys_in_and_out_of_order_are_checked_alike_and_every_index_matches_its_rows) {
+  scratch_file file("order.mdb");
+  jet_create_database(file.path());
+  {
+    jet_database db(file.path(), false);
+    std::vector<jet_new_column> columns(3);
+    columns[0].name = u"ID";
+    columns[0].type = jet_type::long_integer;
+    columns[1].name = u"NAME";
+    columns[1].type = jet_type::text;
+    columns[1].size = 40;
+    columns[2].name = u"FLAG";
+    columns[2].type = jet_type::boolean;
+    std::vector<jet_new_index> indexes(3);
+    indexes[0].name = u"PK";
+    indexes[0].columns = {{u"ID", true}};
+    indexes[0].primary = indexes[0].unique = true;
+    indexes[1].name = u"NAME_UK";
+    indexes[1].columns = {{u"NAME", false}};
+    indexes[1].unique = true;
+    indexes[1].ignore_nulls = true;
+    indexes[2].name = u"FLAG_IX";  // a Yes/No key: a Null is stored, and keyed, as No
+    indexes[2].columns = {{u"FLAG", true}, {u"ID", true}};
+    jet_create_table(db, u"O", columns, indexes);
+  }
+  auto row = [](long id, const std::u16string& name, bool null_flag = false) {
+    std::vector<jet_value> values = {integer_value(jet_type::long_integer, id), text_value(name),
+                                     null_flag ? jet_value::null(jet_type::boolean)
+                                               : integer_value(jet_type::boolean, id % 2)};
+    return values;
+  };
+  auto name_of = [](long id) {
+    std::string narrow = "name " + std::to_string(100000 + id);
+    return std::u16string(narrow.begin(), narrow.end());
+  };
+  long stored = 0;
+  {
+    jet_database db(file.path(), false);
+    jet_table_writer writer(db, *db.find_table(u"O"));
+    // Ascending keys: none of them looked up.
+    for (long i = 1; i <= 3000; ++i, ++stored) writer.append(row(i, name_of(i), i % 100 == 0));
+    // Behind the largest key: a duplicate is refused, wherever it lies...
+    for (long i : {1L, 1500L, 3000L}) {
+      std::vector<jet_value> values = row(i, u"fresh " + name_of(i));
+      EXPECT_TRUE(refused_as_duplicate(writer, values)) << i;
+      values = row(5000 + i, name_of(i));
+      EXPECT_TRUE(refused_as_duplicate(writer, values)) << i;
+    }
+    // ...and a new key there is taken; keys above the largest still are too.
+    writer.append(row(-5, u"before all"));
+    writer.append(row(4000, u"after all"));
+    writer.append(row(3500, u"between"));
+    stored += 3;
+    EXPECT_TRUE(refused_as_duplicate(writer, row(3500, u"between again")));
+    EXPECT_TRUE(refused_as_duplicate(writer, row(4001, u"between")));
+    writer.close();
+  }
+  {
+    // A second writer: the stored rows' keys bound what needs no lookup.
+    jet_database db(file.path(), false);
+    jet_table_writer writer(db, *db.find_table(u"O"));
+    EXPECT_TRUE(refused_as_duplicate(writer, row(4000, u"new name")));
+    EXPECT_TRUE(refused_as_duplicate(writer, row(7000, u"after all")));
+    for (long i = 4001; i <= 4500; ++i, ++stored) writer.append(row(i, name_of(i)));
+    writer.close();
+  }
+  jet_database db(file.path(), true);
+  jet_check_report report = jet_check_database(db);
+  for (const std::string& problem : report.problems) ADD_FAILURE() << problem;
+  for (const std::string& note : report.notes) ADD_FAILURE() << note;
+  EXPECT_GE(report.indexes_verified, 3);
+  EXPECT_EQ(db.table_def(*db.find_table(u"O")).row_count, uint32_t(stored));
+}

@@ -90,6 +90,28 @@ TEST(jet_text, compressed_and_plain_forms_decode_and_round_trip) {
   EXPECT_EQ(jet_encode_text(u"\u03b1\u03b2", true).size(), 4u);
 }
 
+TEST(jet_text, one_unit_that_is_not_narrow_anywhere_in_a_text_takes_the_general_form) {
+  // Narrow text is packed several units at a time: a unit that is wide, zero
+  // or 0xff..0x100 at any place, blocks and tails alike, must still be seen.
+  const std::u16string narrow = u"Kraków, Tromsø and Zürich!";  // all below 0x100
+  std::vector<uint8_t> expected = {0xff, 0xfe};
+  for (char16_t c : narrow) expected.push_back(uint8_t(c));
+  EXPECT_EQ(jet_encode_text(narrow, true), expected);
+  for (char16_t odd : {u'\u0100', u'\u03b1', u'\u0000', u'\uffff', u'\u00ff', u'\u0001'}) {
+    for (size_t at = 0; at < narrow.size(); ++at) {
+      std::u16string text = narrow;
+      text[at] = odd;
+      std::vector<uint8_t> stored = jet_encode_text(text, true);
+      EXPECT_EQ(jet_decode_text(stored.data(), stored.size()), text) << at << " " << int(odd);
+      if (odd == u'\u00ff' || odd == u'\u0001') {
+        EXPECT_EQ(stored.size(), 2 + text.size()) << at;  // still narrow
+      } else {
+        EXPECT_GT(stored.size(), 2 + text.size()) << at;
+      }
+    }
+  }
+}
+
 TEST(jet_header, mask_is_its_own_inverse_and_real_headers_decode) {
   std::vector<uint8_t> block(128);
   for (size_t i = 0; i < block.size(); ++i) block[i] = uint8_t(i * 7);

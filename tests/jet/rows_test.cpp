@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "jet/database/database.h"
+#include "jet/file/page_writer.h"
 #include "jet/format/column_type.h"
 #include "jet/format/error.h"
 #include "jet/format/format.h"
@@ -84,4 +85,34 @@ TEST(jet_rows, every_sample_row_is_rejoined_byte_for_byte) {
   EXPECT_EQ(differing, 0);
   EXPECT_LT(with_leftovers, compared / 50) << "rows with bytes Access left behind";
   EXPECT_GT(compared, 1000);
+}
+
+TEST(jet_rows, a_page_filled_with_what_the_last_add_left_is_the_page_filled_without_it) {
+  for (const jet_format* format : {&jet_format_jet4(), &jet_format_jet3()}) {
+    std::vector<uint8_t> scanned = jet_new_data_page(*format, 7);
+    std::vector<uint8_t> remembered = scanned;
+    jet_page_fill fill;
+    for (size_t i = 0;; ++i) {
+      const std::vector<uint8_t> row(5 + i % 37, uint8_t(i));
+      const int by_scan = jet_page_add_row(*format, scanned, row);
+      const int by_fill = jet_page_add_row(*format, remembered, row, fill);
+      ASSERT_EQ(by_scan, by_fill) << i;
+      ASSERT_EQ(scanned, remembered) << i;
+      if (by_scan < 0) break;
+      EXPECT_EQ(fill.rows, uint32_t(by_scan) + 1);
+    }
+    // A page whose rows lie out of order: a fresh fill reads the row table.
+    std::vector<uint8_t> page = jet_new_data_page(*format, 7);
+    ASSERT_EQ(jet_page_add_row(*format, page, std::vector<uint8_t>(40, 1)), 0);
+    ASSERT_EQ(jet_page_add_row(*format, page, std::vector<uint8_t>(40, 2)), 1);
+    const uint32_t table = format->data_page.row_table;
+    std::swap(page[table], page[table + 2]);
+    std::swap(page[table + 1], page[table + 3]);
+    std::vector<uint8_t> expected = page;
+    jet_page_fill fresh;
+    ASSERT_EQ(jet_page_add_row(*format, page, std::vector<uint8_t>(40, 3), fresh), 2);
+    ASSERT_EQ(jet_page_add_row(*format, expected, std::vector<uint8_t>(40, 3)), 2);
+    EXPECT_EQ(page, expected);
+    EXPECT_EQ(fresh.lowest, uint32_t(page.size()) - 120);
+  }
 }
