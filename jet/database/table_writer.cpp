@@ -27,6 +27,37 @@ std::string_view key_bytes(const std::vector<uint8_t>& key) {
 
 bool is_unique(const jet_real_index& index) { return index.flags & jet_const::index_flag_unique; }
 
+// A fixed column whose value goes into the row as its type's own bytes.
+bool plain_fixed(const jet_column& column) {
+  switch (column.type) {
+    case jet_type::byte:
+    case jet_type::integer:
+    case jet_type::long_integer:
+    case jet_type::currency:
+    case jet_type::single:
+    case jet_type::double_:
+    case jet_type::date_time: return column.is_fixed() && column.length <= jet_type::fixed_size(column.type);
+    default: return false;
+  }
+}
+
+template <typename T>
+void put_fixed(uint8_t* at, T value) {
+  std::memcpy(at, &value, sizeof value);  // the engine runs on little-endian hosts
+}
+
+// The bytes jet_value_cell gives a plain fixed column's value, at `at`.
+void put_plain_fixed(uint8_t* at, uint8_t type, const jet_value& value) {
+  switch (type) {
+    case jet_type::byte: *at = uint8_t(value.integer); break;
+    case jet_type::integer: put_fixed(at, int16_t(value.integer)); break;
+    case jet_type::long_integer: put_fixed(at, int32_t(value.integer)); break;
+    case jet_type::currency: put_fixed(at, int64_t(value.integer)); break;
+    case jet_type::single: put_fixed(at, float(value.real)); break;
+    default: put_fixed(at, value.real); break;  // Double, Date/Time
+  }
+}
+
 }  // namespace
 
 jet_table_writer::jet_table_writer(jet_database& db, const jet_catalog_entry& table)
@@ -34,6 +65,12 @@ jet_table_writer::jet_table_writer(jet_database& db, const jet_catalog_entry& ta
   unique_keys_.resize(def_.real_indexes.size());
   top_keys_.resize(def_.real_indexes.size());
   has_top_key_.assign(def_.real_indexes.size(), false);
+  layout_ = jet_layout_rows(def_);
+  direct_fixed_ = layout_.all_columns && !layout_.shared_slots;
+  for (const jet_column& column : def_.columns)
+    if ((column.is_fixed() && column.type != jet_type::boolean && !plain_fixed(column)) ||
+        (column.is_auto_long() && !plain_fixed(column)))
+      direct_fixed_ = false;
   scan_existing_rows();
 }
 
@@ -342,35 +379,81 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
   uint32_t auto_number = def_.next_auto_number;
   std::vector<jet_cell>& cells = cells_;
   cells.resize(values.size());
-  for (size_t i = 0; i < values.size(); ++i) {
-    const jet_column& column = def_.columns[i];
-    const jet_value& value = values[i];
-    if (column.is_auto_long() && value.is_null) {
-      jet_value number = jet_value::null(column.type);
-      number.is_null = false;
-      number.integer = ++auto_number;
-      jet_value_cell(format_, column, number, cells[i]);
-    } else if (jet_type::is_long_value(column.type)) {
-      cells[i].present = !value.is_null;
-      cells[i].bytes.clear();
-      if (!value.is_null) place_long_value(column, jet_long_value_bytes(format_, column, value, long_bytes_), cells[i].bytes);
-    } else {
-      jet_value_cell(format_, column, value, cells[i]);
-    }
-  }
   std::vector<uint8_t>& row = row_;
-  jet_join_row(def_, cells, row);
+  // AutoNumbers are filled in column order, counting on from the table's.
+  auto next_number = [&] {
+    jet_value number;
+    number.is_null = false;
+    number.integer = ++auto_number;
+    return number;
+  };
+  if (direct_fixed_) {
+    // Variable values as cells, then the row around them, then the fixed
+    // values and the mask straight into it.
+    for (size_t i = 0; i < values.size(); ++i) {
+      const jet_column& column = def_.columns[i];
+      if (column.is_fixed() || column.type == jet_type::boolean) continue;
+      const jet_value& value = values[i];
+      if (jet_type::is_long_value(column.type)) {
+        cells[i].present = !value.is_null;
+        cells[i].bytes.clear();
+        if (!value.is_null) place_long_value(column, jet_long_value_bytes(format_, column, value, long_bytes_), cells[i].bytes);
+      } else {
+        jet_value_cell(format_, column, value, cells[i]);
+      }
+    }
+    jet_frame_row(layout_, cells, row);
+    uint8_t* fixed = row.data() + layout_.count_size;
+    uint8_t* mask = row.data() + row.size() - layout_.mask_size;
+    for (size_t i = 0; i < values.size(); ++i) {
+      const jet_column& column = def_.columns[i];
+      const jet_value& value = values[i];
+      bool present;
+      if (column.type == jet_type::boolean) {
+        present = !value.is_null && value.integer != 0;
+      } else if (!column.is_fixed()) {
+        present = cells[i].present;
+      } else if (column.is_auto_long() && value.is_null) {
+        put_plain_fixed(fixed + column.fixed_offset, column.type, next_number());
+        present = true;
+      } else {
+        present = !value.is_null;
+        if (present) put_plain_fixed(fixed + column.fixed_offset, column.type, value);
+      }
+      if (present) mask[column.number / 8] |= uint8_t(1u << (column.number % 8));
+    }
+  } else {
+    for (size_t i = 0; i < values.size(); ++i) {
+      const jet_column& column = def_.columns[i];
+      const jet_value& value = values[i];
+      if (column.is_auto_long() && value.is_null) {
+        jet_value number = next_number();
+        number.type = column.type;
+        jet_value_cell(format_, column, number, cells[i]);
+      } else if (jet_type::is_long_value(column.type)) {
+        cells[i].present = !value.is_null;
+        cells[i].bytes.clear();
+        if (!value.is_null) place_long_value(column, jet_long_value_bytes(format_, column, value, long_bytes_), cells[i].bytes);
+      } else {
+        jet_value_cell(format_, column, value, cells[i]);
+      }
+    }
+    jet_join_row(def_, layout_, cells, row);
+  }
   if (row.size() > format_.max_row_size()) throw jet_error(3047, "Record is too large.");
 
   // Keys first: a row that breaks a unique index is not written.
   // The row is copied only when an AutoNumber was filled in.
   std::vector<jet_value> filled;
-  for (size_t i = 0; i < values.size(); ++i)
-    if (def_.columns[i].is_auto_long() && values[i].is_null) {
-      if (filled.empty()) filled = values;
-      filled[i].is_null = false;
-      filled[i].integer = int32_t(jet_view(cells[i].bytes, pager_.path()).u32(0));
-    }
+  if (auto_number != def_.next_auto_number) {
+    filled = values;
+    uint32_t number = def_.next_auto_number;
+    for (size_t i = 0; i < values.size(); ++i)
+      if (def_.columns[i].is_auto_long() && values[i].is_null) {
+        filled[i].is_null = false;
+        filled[i].integer = int32_t(++number);
+      }
+  }
   const std::vector<jet_value>& keyed = filled.empty() ? values : filled;
   std::vector<std::vector<uint8_t>>& keys = keys_;
   keys.resize(def_.real_indexes.size());

@@ -110,7 +110,13 @@ class jet_table_writer {
   std::vector<bool> has_top_key_;
   // Per physical index, the entries of every row while gathered_ holds.
   std::vector<std::unique_ptr<jet_entry_sorter>> entries_;
-  bool gathered_ = false;  // Buffers append() uses again for every row.
+  bool gathered_ = false;
+  // How new rows are laid out, worked out once. Fixed values of the plain
+  // numeric types are written straight into the row; when every fixed
+  // column is such a one (or a Yes/No), no row needs their cells.
+  jet_row_layout layout_;
+  bool direct_fixed_ = false;
+  // Buffers append() uses again for every row.
   std::vector<jet_cell> cells_;
   std::vector<uint8_t> row_;
   std::vector<uint8_t> long_bytes_;  // a Memo's stored text

@@ -114,60 +114,56 @@ std::vector<jet_cell> jet_split_row(const jet_table_def& def, const jet_view& ro
   return cells;
 }
 
-void jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells, std::vector<uint8_t>& row,
-                  uint16_t columns_wanted) {
-  if (cells.size() != def.columns.size())
-    throw jet_error(jet_dao_error::invalid_argument, "Row does not match its table.");
-  uint32_t row_columns = columns_wanted ? columns_wanted : def.max_columns;
-  uint32_t fixed_size = 0;
-  uint32_t var_slots = 0;
-  for (size_t i = 0; i < def.columns.size(); ++i) {
-    const jet_column& column = def.columns[i];
-    const jet_cell& cell = cells[i];
-    if (cell.present && column.number >= row_columns)
-      throw jet_error(jet_dao_error::invalid_argument, "Value for a column the row does not have.");
+jet_row_layout jet_layout_rows(const jet_table_def& def, uint16_t columns_wanted) {
+  jet_row_layout layout;
+  const jet_format& format = *def.format;
+  layout.row_columns = columns_wanted ? columns_wanted : def.max_columns;
+  layout.count_size = format.row.column_count_size;
+  layout.mask_size = (layout.row_columns + 7) / 8;
+  layout.wide = format.row.offset_size == 2;
+  layout.var_table = def.var_column_count > 0;
+  for (const jet_column& column : def.columns) {
+    if (column.number >= layout.row_columns) layout.all_columns = false;
     if (column.type == jet_type::boolean) continue;
     if (column.is_fixed()) {
-      fixed_size = std::max(fixed_size, uint32_t(column.fixed_offset) + stored_size(column));
-      if (cell.present && cell.bytes.size() != stored_size(column))
-        throw jet_error(jet_dao_error::invalid_argument, "Fixed value of the wrong size.");
-    } else if (column.number < row_columns) {
+      layout.fixed_size = std::max(layout.fixed_size, uint32_t(column.fixed_offset) + stored_size(column));
+    } else if (column.number < layout.row_columns) {
       // Access gives a row a slot for each variable column it has, null or not.
-      var_slots = std::max(var_slots, uint32_t(column.var_index) + 1);
+      layout.var_slots = std::max(layout.var_slots, uint32_t(column.var_index) + 1);
     }
   }
-  if (def.var_column_count == 0) var_slots = 0;
-
-  // The cell of each variable slot; a table's few slots need no allocation.
-  const jet_cell* few_slots[64];
-  std::vector<const jet_cell*> many_slots;
-  const jet_cell** by_slot = few_slots;
-  if (var_slots > std::size(few_slots)) {
-    many_slots.resize(var_slots);
-    by_slot = many_slots.data();
-  }
-  std::fill(by_slot, by_slot + var_slots, nullptr);
-  size_t var_bytes = 0;
+  if (!layout.var_table) layout.var_slots = 0;
+  layout.slot_column.assign(layout.var_slots, -1);
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const jet_column& column = def.columns[i];
-    if (!cells[i].present || column.type == jet_type::boolean || column.is_fixed()) continue;
-    if (column.var_index < var_slots) {
-      by_slot[column.var_index] = &cells[i];
-      var_bytes += cells[i].bytes.size();
-    }
+    if (column.type == jet_type::boolean || column.is_fixed() || column.var_index >= layout.var_slots) continue;
+    // Columns sharing a slot (a damaged definition) leave it to whichever has a value.
+    if (layout.slot_column[column.var_index] >= 0) layout.shared_slots = true;
+    layout.slot_column[column.var_index] = int32_t(i);
   }
+  return layout;
+}
+
+void jet_frame_row(const jet_row_layout& layout, const std::vector<jet_cell>& cells, std::vector<uint8_t>& row) {
+  // The cell of each variable slot: a column's, when it has a value.
+  auto slot_cell = [&](uint32_t slot) -> const jet_cell* {
+    const int32_t column = layout.slot_column[slot];
+    return column >= 0 && cells[size_t(column)].present ? &cells[size_t(column)] : nullptr;
+  };
+  size_t var_bytes = 0;
+  for (uint32_t slot = 0; slot < layout.var_slots; ++slot)
+    if (const jet_cell* cell = slot_cell(slot)) var_bytes += cell->bytes.size();
 
   // Column count, fixed area, variable data, its offsets (last first), the
   // jump table of one-byte offsets, their count, and the null mask.
-  const jet_format& format = *def.format;
-  const uint32_t count_size = format.row.column_count_size;
-  const bool wide = format.row.offset_size == 2;
-  const size_t var_start = count_size + fixed_size;
-  const size_t mask_size = (row_columns + 7) / 8;
+  const uint32_t count_size = layout.count_size;
+  const bool wide = layout.wide;
+  const size_t var_start = count_size + layout.fixed_size;
+  const size_t mask_size = layout.mask_size;
   size_t table_size = 0;
   uint32_t jumps = 0;
-  if (def.var_column_count > 0) {
-    table_size = size_t(var_slots + 1) * format.row.offset_size + (wide ? 2 : 1);
+  if (layout.var_table) {
+    table_size = size_t(layout.var_slots + 1) * (wide ? 2 : 1) + (wide ? 2 : 1);
     if (!wide) {
       // A jump byte for every multiple of 256 the row passes; the bytes
       // belong to the row, so each may make it pass one more.
@@ -176,50 +172,87 @@ void jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells, 
       table_size += jumps;
     }
   }
-  row.assign(var_start + var_bytes + table_size + mask_size, 0);
+  // Resized, not assigned: only the fixed area and the mask need zeros,
+  // everything else is written below.
+  row.resize(var_start + var_bytes + table_size + mask_size);
   uint8_t* out = row.data();
   if (count_size == 1)
-    out[0] = uint8_t(row_columns);
+    out[0] = uint8_t(layout.row_columns);
   else
-    jet_put_u16(out, uint16_t(row_columns));
+    jet_put_u16(out, uint16_t(layout.row_columns));
+  std::memset(out + count_size, 0, layout.fixed_size);
   uint8_t* mask = out + row.size() - mask_size;
+  std::memset(mask, 0, mask_size);
+  if (!layout.var_table) return;
+  uint8_t* count_at = mask - (wide ? 2 : 1);
+  uint8_t* table_end = count_at - jumps;
+  // Jump k holds the first slot whose offset reaches 256 * (k + 1); a
+  // jump no offset reaches holds 0xff, as Access writes it.
+  for (uint32_t k = 0; k < jumps; ++k) count_at[-long(k) - 1] = 0xff;
+  uint32_t jumps_set = 0;
+  size_t at = var_start;
+  // The entry of slot s is the (s+1)-th before the table's end.
+  for (uint32_t slot = 0;; ++slot) {
+    if (wide) {
+      jet_put_u16(table_end - 2 * (slot + 1), uint16_t(at));
+    } else {
+      while (jumps_set < jumps && at >= 256 * size_t(jumps_set + 1)) count_at[-long(jumps_set++) - 1] = uint8_t(slot);
+      table_end[-long(slot) - 1] = uint8_t(at);
+    }
+    if (slot == layout.var_slots) break;
+    if (const jet_cell* cell = slot_cell(slot); cell && !cell->bytes.empty()) {
+      std::memcpy(out + at, cell->bytes.data(), cell->bytes.size());
+      at += cell->bytes.size();
+    }
+  }
+  if (wide)
+    jet_put_u16(count_at, uint16_t(layout.var_slots));
+  else
+    *count_at = uint8_t(layout.var_slots);
+}
+
+void jet_join_row(const jet_table_def& def, const jet_row_layout& layout, const std::vector<jet_cell>& cells,
+                  std::vector<uint8_t>& row) {
+  if (cells.size() != def.columns.size())
+    throw jet_error(jet_dao_error::invalid_argument, "Row does not match its table.");
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    const jet_column& column = def.columns[i];
+    const jet_cell& cell = cells[i];
+    if (!cell.present) continue;
+    if (!layout.all_columns && column.number >= layout.row_columns)
+      throw jet_error(jet_dao_error::invalid_argument, "Value for a column the row does not have.");
+    if (column.type != jet_type::boolean && column.is_fixed() && cell.bytes.size() != stored_size(column))
+      throw jet_error(jet_dao_error::invalid_argument, "Fixed value of the wrong size.");
+  }
+  if (layout.shared_slots) {
+    // The last column of a shared slot that has a value takes it, as if the
+    // slots were worked out row by row.
+    jet_row_layout own = layout;
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      const jet_column& column = def.columns[i];
+      if (cells[i].present && column.type != jet_type::boolean && !column.is_fixed() &&
+          column.var_index < own.var_slots)
+        own.slot_column[column.var_index] = int32_t(i);
+    }
+    own.shared_slots = false;
+    return jet_join_row(def, own, cells, row);
+  }
+  jet_frame_row(layout, cells, row);
+  uint8_t* out = row.data();
+  uint8_t* mask = out + row.size() - layout.mask_size;
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const jet_column& column = def.columns[i];
     const jet_cell& cell = cells[i];
     if (!cell.present) continue;
     mask[column.number / 8] |= uint8_t(1u << (column.number % 8));
     if (column.type != jet_type::boolean && column.is_fixed() && !cell.bytes.empty())
-      std::memcpy(out + count_size + column.fixed_offset, cell.bytes.data(), cell.bytes.size());
+      std::memcpy(out + layout.count_size + column.fixed_offset, cell.bytes.data(), cell.bytes.size());
   }
-  if (def.var_column_count > 0) {
-    uint8_t* count_at = mask - (wide ? 2 : 1);
-    uint8_t* table_end = count_at - jumps;
-    // The entry of slot s is the (s+1)-th before the table's end.
-    auto put_offset = [&](uint32_t slot, size_t offset) {
-      if (wide)
-        jet_put_u16(table_end - 2 * (slot + 1), uint16_t(offset));
-      else
-        table_end[-long(slot) - 1] = uint8_t(offset);
-    };
-    // Jump k holds the first slot whose offset reaches 256 * (k + 1); a
-    // jump no offset reaches holds 0xff, as Access writes it.
-    for (uint32_t k = 0; k < jumps; ++k) count_at[-long(k) - 1] = 0xff;
-    uint32_t jumps_set = 0;
-    size_t at = var_start;
-    for (uint32_t slot = 0; slot <= var_slots; ++slot) {
-      while (jumps_set < jumps && at >= 256 * size_t(jumps_set + 1)) count_at[-long(jumps_set++) - 1] = uint8_t(slot);
-      put_offset(slot, at);
-      if (slot == var_slots) break;
-      if (const jet_cell* cell = by_slot[slot]; cell && !cell->bytes.empty()) {
-        std::memcpy(out + at, cell->bytes.data(), cell->bytes.size());
-        at += cell->bytes.size();
-      }
-    }
-    if (wide)
-      jet_put_u16(count_at, uint16_t(var_slots));
-    else
-      *count_at = uint8_t(var_slots);
-  }
+}
+
+void jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells, std::vector<uint8_t>& row,
+                  uint16_t columns_wanted) {
+  jet_join_row(def, jet_layout_rows(def, columns_wanted), cells, row);
 }
 
 std::vector<uint8_t> jet_join_row(const jet_table_def& def, const std::vector<jet_cell>& cells,
