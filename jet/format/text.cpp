@@ -114,12 +114,9 @@ void jet_encode_text(const std::u16string& text, bool allow_compression, std::ve
     }
     return;
   }
+  // UTF-16LE is the text's own memory on the little-endian hosts the engine runs on.
   out.resize(plain);
-  uint8_t* at = out.data();
-  for (char16_t c : text) {
-    *at++ = uint8_t(c);
-    *at++ = uint8_t(c >> 8);
-  }
+  if (plain) std::memcpy(out.data(), text.data(), plain);
 }
 
 std::vector<uint8_t> jet_encode_text(const std::u16string& text, bool allow_compression) {
