@@ -68,6 +68,7 @@ struct jd_rows : jd_value_source {
   // costs nothing per field, and a field set again is simply overwritten.
   std::vector<jet_value> pending;
   std::vector<uint8_t> set_since_add_new;  // per field
+  std::vector<VARTYPE> natural_types;      // per field, jd_natural_type of its column
   jet_value scratch;  // a value being converted; its storage serves value after value
 
   // Finding fields by name: the names differ even upper-cased (as a table's
@@ -108,6 +109,8 @@ struct jd_rows : jd_value_source {
     std::sort(sorted.begin(), sorted.end());
     names_unique = std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
     longest_stored.assign(columns.size(), 0);
+    natural_types.clear();
+    for (const jet_column& column : columns) natural_types.push_back(jd_natural_type(column.type));
     size_bounded = computed.empty() && has_usual_layout();
     if (size_bounded) empty_record_size = jet_join_row(def, std::vector<jet_cell>(columns.size())).size();
   }
@@ -279,7 +282,7 @@ class jd_recordset : public jd_object<Recordset> {
       open();
       if (!updatable_) throw jet_error(3027, jd_text::read_only);
       if (!writing_) {
-        session_->acquire_writer(table_);
+        writer_ = &session_->acquire_writer(table_);
         writing_ = true;
       }
       // The values of the last record keep their storage for this one's.
@@ -304,6 +307,26 @@ class jd_recordset : public jd_object<Recordset> {
       const jet_column& column = rows_->columns[at];
       jet_value& pending = rows_->pending[at];
       uint8_t& set = rows_->set_since_add_new[at];
+      const VARTYPE natural = rows_->natural_types[at];
+      if (value.vt == natural && natural != VT_EMPTY) {
+        // A value of the field's own type: nothing to change, and nothing
+        // to put back, as the value is checked before it is taken.
+        if (natural != VT_BSTR) {
+          jd_value_from_natural(format(), column, value, pending);
+          set = 1;
+          return S_OK;
+        }
+        const size_t longest = longest_text_stored(format(), column.type, SysStringLen(value.bstrVal));
+        const size_t total = rows_->longest_stored_total - (set ? rows_->longest_stored[at] : 0) + longest;
+        if (rows_->size_bounded && rows_->empty_record_size + total <= format().max_row_size()) {
+          give_back_large(pending);
+          jd_value_from_natural(format(), column, value, pending);
+          set = 1;
+          rows_->longest_stored[at] = longest;
+          rows_->longest_stored_total = total;
+          return S_OK;
+        }
+      }
       if (is_scalar(column.type)) {
         // Converted in place; a failed conversion leaves the field as it was.
         // Such values cannot take a record past what a page holds.
@@ -357,7 +380,9 @@ class jd_recordset : public jd_object<Recordset> {
       if (!rows_->adding) throw jet_error(3020, jd_text::no_add_new);
       rows_->settle();
       check_required();
-      session_->writer(table_).append(rows_->pending);
+      // The writer this recordset's AddNew acquired lives while the session
+      // is open (open() saw to that); it saves finding it by name each record.
+      (writing_ ? *writer_ : session_->writer(table_)).append(rows_->pending);
       rows_->adding = false;
       ++appended_;
       return S_OK;
@@ -442,12 +467,16 @@ class jd_recordset : public jd_object<Recordset> {
   // What a value may add to a record at most: a text's stored form is never
   // longer than the format's bytes a character (compression only shortens
   // it), a long value adds its reference and, when short, its stored bytes.
+  static size_t longest_text_stored(const jet_format& format, uint8_t type, size_t characters) {
+    const size_t text_bytes = format.code_page ? characters : characters * 2;
+    return type == jet_type::text ? text_bytes
+                                  : jet_const::lv_ref_size + std::min<size_t>(text_bytes, jet_inline_long_value_limit);
+  }
   static size_t longest_stored(const jet_format& format, const jet_column& column, const jet_value& value) {
     if (value.is_null) return 0;
-    const size_t text_bytes = format.code_page ? value.text.size() : value.text.size() * 2;
     switch (column.type) {
-      case jet_type::text: return text_bytes;
-      case jet_type::memo: return jet_const::lv_ref_size + std::min<size_t>(text_bytes, jet_inline_long_value_limit);
+      case jet_type::text:
+      case jet_type::memo: return longest_text_stored(format, column.type, value.text.size());
       case jet_type::long_binary:
         return jet_const::lv_ref_size + std::min<size_t>(value.bytes.size(), jet_inline_long_value_limit);
       default: return value.bytes.size();
@@ -498,6 +527,7 @@ class jd_recordset : public jd_object<Recordset> {
     session_->close_table(table_);
     if (writing_ && session_->is_open()) session_->release_writer(table_);
     writing_ = false;
+    writer_ = nullptr;
   }
 
   jd_session_ptr session_;
@@ -505,6 +535,7 @@ class jd_recordset : public jd_object<Recordset> {
   std::u16string table_;  // empty for a count
   bool updatable_ = false;
   bool writing_ = false;
+  jet_table_writer* writer_ = nullptr;  // the session's, while writing_
   bool closed_ = false;
   bool released_ = false;
   size_t appended_ = 0;

@@ -100,9 +100,9 @@ long jd_column_size(const jet_format& format, const jet_column& column) {
 
 namespace {
 
-// The VARIANT type a field of `type` holds its values in; VT_EMPTY for the
-// types that have none of their own.
-VARTYPE natural_type(uint8_t type) {
+}  // namespace
+
+VARTYPE jd_natural_type(uint8_t type) {
   switch (type) {
     case jet_type::boolean: return VT_BOOL;
     case jet_type::byte: return VT_UI1;
@@ -117,6 +117,8 @@ VARTYPE natural_type(uint8_t type) {
     default: return VT_EMPTY;
   }
 }
+
+namespace {
 
 // A value already of the field's own type is taken as it is: changing a
 // VARIANT to its own type copies it, so this is what the change would give.
@@ -135,10 +137,12 @@ void take_natural(const jet_format& format, const jet_column& column, const VARI
     case jet_type::single: result.real = value.fltVal; break;
     case jet_type::double_: result.real = value.dblVal; break;
     case jet_type::date_time: result.real = value.date; break;
-    default:  // Text and Memo
-      result.text.assign(value.bstrVal ? value.bstrVal : u"", SysStringLen(value.bstrVal));
-      if (column.type == jet_type::text && !fits(format, column, result.text)) too_long();
+    default: {  // Text and Memo, checked before they are taken
+      const UINT length = SysStringLen(value.bstrVal);
+      if (column.type == jet_type::text && length > format.text_characters(column.length)) too_long();
+      result.text.assign(value.bstrVal ? value.bstrVal : u"", length);
       break;
+    }
   }
 }
 
@@ -163,7 +167,7 @@ void jd_value_from_variant(const jet_format& format, const jet_column& column, c
   if (value.vt == VT_EMPTY || value.vt == VT_NULL) return;
   if (value.vt == VT_ERROR) conversion_error();
   result.is_null = false;
-  if (value.vt == natural_type(column.type)) return take_natural(format, column, value, result);
+  if (value.vt == jd_natural_type(column.type)) return take_natural(format, column, value, result);
   switch (column.type) {
     case jet_type::boolean: {
       changed_variant v(value, VT_BOOL);
@@ -204,6 +208,18 @@ void jd_value_from_variant(const jet_format& format, const jet_column& column, c
     default:
       throw jet_error(3251, "Operation is not supported for this type of object.");
   }
+}
+
+void jd_value_from_natural(const jet_format& format, const jet_column& column, const VARIANT& value,
+                           jet_value& result) {
+  if (column.type == jet_type::text && SysStringLen(value.bstrVal) > format.text_characters(column.length)) too_long();
+  result.type = column.type;
+  result.is_null = false;
+  result.integer = 0;
+  result.real = 0;
+  if (value.vt != VT_BSTR) result.text.clear();
+  result.bytes.clear();
+  take_natural(format, column, value, result);
 }
 
 void jd_value_to_variant(const jet_column& column, const jet_value& value, VARIANT* out) {

@@ -14,6 +14,14 @@ jet_value jd_value_from_variant(const jet_format& format, const jet_column& colu
 // failure `out` holds no meaningful value.
 void jd_value_from_variant(const jet_format& format, const jet_column& column, const VARIANT& value, jet_value& out);
 
+// The VARIANT type a field of `type` holds its values in; VT_EMPTY for the
+// types that have none of their own.
+VARTYPE jd_natural_type(uint8_t type);
+// jd_value_from_variant for a value whose type is the field's own
+// (value.vt == jd_natural_type(column.type) != VT_EMPTY): nothing to change.
+// Text longer than the field raises 3163 and leaves `out` as it was.
+void jd_value_from_natural(const jet_format& format, const jet_column& column, const VARIANT& value, jet_value& out);
+
 // A stored value as DAO hands it out (Null as VT_NULL); `out` is overwritten.
 void jd_value_to_variant(const jet_column& column, const jet_value& value, VARIANT* out);
 
