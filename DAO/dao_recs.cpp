@@ -1,5 +1,7 @@
 #include "DAO/dao_recs.h"
 
+#include <cstring>
+
 #include "DAO/dao_args.h"
 #include "DAO/dao_bstr.h"
 #include "DAO/dao_excp.h"
@@ -35,6 +37,18 @@ bool written_date(const SYSTEMTIME& time, DATE& date) {
     if (time.wDay > days) return false;
   }
   return SystemTimeToVariantTime(&day, &date) != FALSE;
+}
+
+// How many code units `text` begins with that are ASCII; four at a time.
+size_t ascii_prefix(const char16_t* text, size_t length) {
+  size_t i = 0;
+  for (; i + 4 <= length; i += 4) {
+    uint64_t block;
+    std::memcpy(&block, text + i, sizeof block);
+    if (block & 0xff80ff80ff80ff80ull) break;
+  }
+  while (i < length && text[i] < 0x80) ++i;
+  return i;
 }
 
 template <class T>
@@ -251,6 +265,13 @@ void dao_recordset::append_record(udb_record& record) {
   unstorable_text_values_ += unstorable_in_record_;
 }
 
+void dao_recordset::set_text_code_page(const platform::code_page_table* code_page) {
+  text_code_page_ = code_page;
+  std::u16string ascii(0x80, u'\0');
+  for (char16_t c = 0; c < 0x80; ++c) ascii[c] = c;
+  code_page_has_ascii_ = code_page && code_page->represents(ascii);
+}
+
 bool dao_recordset::fields_follow_schema() {
   ole_com_ptr<Fields> fields;
   if (FAILED(recordset_->get_Fields(fields.address())) || !fields.get()) return false;
@@ -297,9 +318,12 @@ void dao_recordset::put_value(size_t column, const VARIANT& value) {
                              ? recordset_->put_Collect(dao_arg_i4(LONG(column)), value)
                              : put_collect(column, value);
   if (SUCCEEDED(result)) {
-    if (text_code_page_ && value.vt == VT_BSTR &&
-        !text_code_page_->represents(std::u16string_view(value.bstrVal ? value.bstrVal : u"", SysStringLen(value.bstrVal))))
-      ++unstorable_in_record_;
+    if (text_code_page_ && value.vt == VT_BSTR) {
+      // Most text is ASCII throughout, which such a code page always holds.
+      std::u16string_view text(value.bstrVal ? value.bstrVal : u"", SysStringLen(value.bstrVal));
+      if (code_page_has_ascii_) text.remove_prefix(ascii_prefix(text.data(), text.size()));
+      if (!text.empty() && !text_code_page_->represents(text)) ++unstorable_in_record_;
+    }
     return;
   }
   try {

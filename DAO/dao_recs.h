@@ -38,7 +38,7 @@ class dao_recordset : public udb_recordset {
 
   // The code page the destination stores text in, when it stores one byte a
   // character; null when it stores any character.
-  void set_text_code_page(const platform::code_page_table* code_page) { text_code_page_ = code_page; }
+  void set_text_code_page(const platform::code_page_table* code_page);
   // Text values of the records added so far that held characters that code
   // page lacks (the engine stores '?' in their place).
   uint64_t unstorable_text_values() const { return unstorable_text_values_; }
@@ -79,6 +79,7 @@ class dao_recordset : public udb_recordset {
   ole_com_ptr<_TableDef> tabledef_;
   ole_com_ptr<_QueryDef> querydef_;
   const platform::code_page_table* text_code_page_ = nullptr;
+  bool code_page_has_ascii_ = false;  // it has a byte for every ASCII character
   uint64_t unstorable_text_values_ = 0;
   uint32_t unstorable_in_record_ = 0;  // of the record being added
   std::vector<std::u16string> fields_left_empty_;  // of the record last added
