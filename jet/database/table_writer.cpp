@@ -506,7 +506,7 @@ uint32_t jet_table_writer::append(const std::vector<jet_value>& values) {
   def_.next_auto_number = auto_number;
   definition_stale_ = true;
   // Counters follow once a page: they lag the rows by at most one page's rows.
-  if (new_page) write_definition();
+  if (new_page) write_counters();
   return pointer;
 }
 
@@ -545,6 +545,17 @@ void jet_table_writer::remove(uint32_t row_pointer) {
 void jet_table_writer::write_definition() {
   std::vector<std::vector<uint8_t>> pages = jet_tdef_pages(format_, jet_encode_tdef(def_), def_.chain);
   for (size_t i = 0; i < pages.size(); ++i) pager_.write_page(def_.chain[i], pages[i]);
+  definition_stale_ = false;
+  definition_written_ = true;
+}
+
+void jet_table_writer::write_counters() {
+  // Once the whole definition is written, appends change only the counters
+  // on its first page: they are set there, not the definition encoded anew.
+  if (!definition_written_) return write_definition();
+  std::vector<uint8_t>& page = pager_.page_for_update(def_.page);
+  jet_put_u32(&page[format_.tdef.row_count], def_.row_count);
+  jet_put_u32(&page[format_.tdef.next_auto], def_.next_auto_number);
   definition_stale_ = false;
 }
 

@@ -88,8 +88,10 @@ class jet_table_writer {
   void place_long_value(const jet_column& column, const std::vector<uint8_t>& bytes,
                         std::vector<uint8_t>& reference);
   uint32_t add_lval_row(const jet_column& column, const std::vector<uint8_t>& row);
-  // Writes the counters into the definition's pages (through the cache).
+  // Writes the definition into its pages (through the cache).
   void write_definition();
+  // Writes the counters alone when the rest is as write_definition() left it.
+  void write_counters();
   void mark_owned(uint32_t owned_map, uint32_t free_map, uint32_t page);
 
   jet_database& db_;
@@ -125,6 +127,9 @@ class jet_table_writer {
   std::vector<uint8_t> null_keys_;  // per index: the row's key is all Nulls
   bool indexes_stale_ = false;
   bool definition_stale_ = false;
+  // write_definition() has run, and only the counters changed since: a
+  // definition changes otherwise only where it is then written whole.
+  bool definition_written_ = false;
 };
 
 // Long values up to this many bytes stay in the row.
