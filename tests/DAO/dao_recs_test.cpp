@@ -438,6 +438,17 @@ TEST_F(dao_access97_text_test, ValuesWithCharactersTheCodePageLacksAreCountedOnc
   EXPECT_EQ(unstorable(), 3u);
 }
 
+TEST_F(dao_access97_text_test, ACharacterTheCodePageLacksCountsWhereverItFollowsPlainText) {
+  db_ = engine_->create_db(u"new.mdb");
+  make_table();
+  add(u"plain text well past a few characters", u"");
+  EXPECT_EQ(unstorable(), 0u);
+  add(u"abcdČ", u"abcČ");       // after whole groups of four, and inside one
+  add(u"abcdefghČ!", u"Čabcd");  // between plain text, and first
+  add(u"café au lait", u"ok");        // in the code page, though not plain
+  EXPECT_EQ(unstorable(), 4u);
+}
+
 TEST_F(dao_access97_text_test, AnExistingFileIsJudgedByTheCodePageOfItsSortOrder) {
   world().add_file(u"old.mdb").collating_order = 1049;  // Cyrillic: code page 1251
   db_ = engine_->open_db(u"old.mdb", dao_engine::mode_opened, u"");

@@ -232,6 +232,42 @@ TEST_F(jd_adds_test, the_record_size_limit_is_met_exactly) {
   expect_file_consistent(file_->path());
 }
 
+// A value refused (too long for its field, of no type the field takes, too
+// much for the record) leaves the field with what it held, whether that came
+// as the field's own type or was converted.
+TEST_F(jd_adds_test, a_value_refused_leaves_the_field_as_it_was) {
+  make_table(u"Kept", {{u"Id", dbLong, 0}, {u"Name", dbText, 5}, {u"Amount", dbDouble, 0}, {u"Body", dbMemo, 0}});
+  com<Recordset> rs;
+  ASSERT_EQ(open_table(db_.get(), u"Kept", dbAppendOnly, rs), S_OK);
+  auto held = [&](const std::u16string& field) {
+    variant item = variant::text(field), value;
+    EXPECT_EQ(rs->get_Collect(item.get(), value.out()), S_OK);
+    return value.get().vt == VT_NULL ? std::u16string(u"<null>") : variant_text(value.get());
+  };
+  for (int record = 0; record < 2; ++record) {
+    ASSERT_EQ(rs->AddNew(), S_OK);
+    ASSERT_EQ(put(rs.get(), u"Name", variant::text(u"abc")), S_OK);
+    EXPECT_TRUE(FAILED(put(rs.get(), u"Name", variant::text(u"abcdef"))));
+    EXPECT_EQ(last_error(), 3163);
+    EXPECT_EQ(held(u"Name"), u"abc");
+    ASSERT_EQ(put(rs.get(), u"Name", variant::i4(12345)), S_OK);  // converted: five characters fit
+    EXPECT_TRUE(FAILED(put(rs.get(), u"Name", variant::i4(123456))));
+    EXPECT_EQ(held(u"Name"), u"12345");
+    ASSERT_EQ(put(rs.get(), u"Id", variant::i4(7 + record)), S_OK);
+    EXPECT_TRUE(FAILED(put(rs.get(), u"Id", variant::text(u"seven"))));
+    EXPECT_EQ(held(u"Id"), record ? u"8" : u"7");
+    ASSERT_EQ(put(rs.get(), u"Amount", variant::r8(2.5)), S_OK);
+    EXPECT_TRUE(FAILED(put(rs.get(), u"Amount", variant::text(u"lots"))));
+    EXPECT_EQ(held(u"Amount"), u"2.5");
+    ASSERT_EQ(put(rs.get(), u"Body", variant::text(u"kept")), S_OK);
+    ASSERT_EQ(rs->Update(dbUpdateRegular, VARIANT_FALSE), S_OK) << last_text();
+  }
+  ASSERT_EQ(rs->Close(), S_OK);
+  const std::vector<std::vector<std::u16string>> expected = {{u"7", u"12345", u"2.5", u"kept"},
+                                                             {u"8", u"12345", u"2.5", u"kept"}};
+  EXPECT_EQ(rows_of(u"Kept", {u"Id", u"Name", u"Amount", u"Body"}), expected);
+}
+
 // A value of the field's own type becomes what DAO's conversion to that type
 // gives; one of another type is converted. The form that fills a value in
 // place gives the same as the one that makes a new value, also when the value

@@ -116,3 +116,63 @@ TEST(jet_rows, a_page_filled_with_what_the_last_add_left_is_the_page_filled_with
     EXPECT_EQ(fresh.lowest, uint32_t(page.size()) - 120);
   }
 }
+
+TEST(jet_rows, one_layout_and_one_buffer_serve_every_row_of_a_table) {
+  // A buffer that held a longer row (stale fixed values, a bigger mask)
+  // gives each row the bytes a fresh join gives it.
+  auto files = access_sample_files();
+  if (files.empty()) GTEST_SKIP() << "no Access sample files under " << DMW_SHARED_DIR;
+  int compared = 0;
+  std::vector<uint8_t> reused(4096, 0xa5);
+  for (const std::string& file : files) {
+    jet_database db(file, true);
+    for (const jet_catalog_entry* table : db.tables()) {
+      if (!table->is_local_table()) continue;
+      jet_table_def def = db.table_def(*table);
+      if (def.max_columns != def.columns.size()) continue;
+      const jet_row_layout layout = jet_layout_rows(def);
+      jet_table_cursor cursor(db.pager(), def);
+      std::vector<uint8_t> stored;
+      while (cursor.next_stored(stored)) {
+        uint16_t row_columns = 0;
+        std::vector<jet_cell> cells = jet_split_row(def, jet_view(stored, file), &row_columns);
+        if (row_columns != def.max_columns) continue;
+        jet_join_row(def, layout, cells, reused);
+        ASSERT_EQ(reused, jet_join_row(def, cells)) << file << " table page " << def.page;
+        ++compared;
+        reused.resize(reused.size() + 300, 0xa5);  // stale bytes for the next row
+      }
+    }
+  }
+  EXPECT_GT(compared, 1000);
+}
+
+TEST(jet_rows, a_variable_slot_two_columns_claim_holds_the_one_with_a_value) {
+  // A damaged definition: Text columns 0 and 1 both name slot 0.
+  jet_table_def def;
+  def.format = &jet_format_jet4();
+  def.max_columns = 2;
+  def.var_column_count = 2;
+  for (uint16_t number = 0; number < 2; ++number) {
+    jet_column column;
+    column.type = jet_type::text;
+    column.number = number;
+    column.length = 20;
+    def.columns.push_back(column);
+  }
+  const jet_row_layout layout = jet_layout_rows(def);
+  EXPECT_TRUE(layout.shared_slots);
+  const std::string file = "damaged";
+  for (size_t with_value = 0; with_value < 2; ++with_value) {
+    std::vector<jet_cell> cells(2);
+    cells[with_value].present = true;
+    cells[with_value].bytes = {'a', 0, 'b', 0};
+    std::vector<uint8_t> row;
+    jet_join_row(def, layout, cells, row);
+    std::vector<jet_cell> back = jet_split_row(def, jet_view(row, file));
+    // Both columns read the one slot; the mask says which has the value.
+    EXPECT_EQ(back[with_value].bytes, cells[with_value].bytes) << with_value;
+    EXPECT_TRUE(back[with_value].present);
+    EXPECT_FALSE(back[1 - with_value].present);
+  }
+}
