@@ -151,6 +151,8 @@ struct jet_format {
 
   // Text of this file: null for Jet 4's UTF-16, else the code page's table.
   const platform::code_page_table* code_page = nullptr;
+  // Every ASCII character is its own byte in that code page.
+  bool code_page_keeps_ascii = false;
 
   // The largest row a data page holds: the page less its head and one offset.
   uint32_t max_row_size() const { return page_size - data_page.row_table - 2; }

@@ -58,6 +58,11 @@ const jet_format* jet_format_for(uint8_t version, uint16_t code_page) {
   if (!format) {
     format = std::make_unique<jet_format>(jet3_layout());
     format->code_page = table;
+    format->code_page_keeps_ascii = true;
+    for (char16_t c = 0; c < 0x80; ++c) {
+      uint8_t byte = 0;
+      if (!table->from_unicode(c, byte) || byte != c) format->code_page_keeps_ascii = false;
+    }
   }
   return format.get();
 }

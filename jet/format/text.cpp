@@ -35,6 +35,26 @@ std::u16string jet_decode_text(const uint8_t* bytes, size_t length) {
 
 namespace {
 
+// Copies units while they lie in lowest..highest (highest below 0x100), one
+// byte each, to `out`; returns how many. Eight at a time where SSE2 is there
+// (every x86-64).
+size_t pack_units(const char16_t* units, size_t count, char16_t lowest, char16_t highest, uint8_t* out) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i low = _mm_set1_epi16(short(lowest)), span = _mm_set1_epi16(short(highest - lowest));
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 8 <= count; i += 8) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+    // unit - lowest is at most the span just for units in the range (below it wraps high).
+    const __m128i over = _mm_subs_epu16(_mm_sub_epi16(block, low), span);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(over, zero)) != 0xffff) break;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(block, block));
+  }
+#endif
+  for (; i < count && char16_t(units[i] - lowest) <= char16_t(highest - lowest); ++i) out[i] = uint8_t(units[i]);
+  return i;
+}
+
 // The compressed form's length, or 0 when the text cannot take it: a
 // character whose low byte is zero would read as a switch of form.
 size_t compressed_size(const std::u16string& text) {
@@ -69,48 +89,7 @@ void jet_encode_text(const std::u16string& text, bool allow_compression, std::ve
     out.resize(2 + text.size());
     out[0] = jet_const::text_compressed_mark0;
     out[1] = jet_const::text_compressed_mark1;
-    uint8_t* at = out.data() + 2;
-    const char16_t* units = text.data();
-    const size_t count = text.size();
-    size_t i = 0;
-#if defined(__SSE2__)
-    // Eight units at a time where SSE2 is there (every x86-64): all in
-    // 1..0xff, they pack into eight bytes.
-    const __m128i one = _mm_set1_epi16(1), top = _mm_set1_epi16(0xfe), zero = _mm_setzero_si128();
-    for (; i + 8 <= count; i += 8) {
-      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
-      // unit - 1 is at most 0xfe just for units 1..0xff (0 wraps to 0xffff).
-      const __m128i over = _mm_subs_epu16(_mm_sub_epi16(block, one), top);
-      if (_mm_movemask_epi8(_mm_cmpeq_epi16(over, zero)) != 0xffff) break;
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(at), _mm_packus_epi16(block, block));
-      at += 8;
-    }
-#endif
-    // Four units at a time: all four narrow (high bytes clear, none zero)
-    // pack into four bytes. A block that is not stops the fast loop, and
-    // the loop below decides about it unit by unit.
-    for (; i + 4 <= count; i += 4) {
-      uint64_t block;
-      std::memcpy(&block, units + i, 8);  // the engine runs on little-endian hosts
-      if ((block & 0xff00ff00ff00ff00ull) != 0 ||
-          ((block - 0x0001000100010001ull) & ~block & 0x8000800080008000ull) != 0)
-        break;
-      block = (block | block >> 8) & 0x0000ffff0000ffffull;
-      block = (block | block >> 16) & 0xffffffffull;
-      const uint32_t packed = uint32_t(block);
-      std::memcpy(at, &packed, 4);
-      at += 4;
-    }
-    bool narrow = true;
-    for (; i < count; ++i) {
-      const char16_t c = units[i];
-      if (char16_t(c - 1) >= 0xff) {  // zero, or not one byte
-        narrow = false;
-        break;
-      }
-      *at++ = uint8_t(c);
-    }
-    if (narrow) return;
+    if (pack_units(text.data(), text.size(), 1, 0xff, out.data() + 2) == text.size()) return;
   }
   size_t compressed = allow_compression && !text.empty() ? compressed_size(text) : 0;
   if (compressed != 0 && compressed < plain) {
@@ -155,7 +134,9 @@ size_t jet_format::encode_text(const std::u16string& text, bool allow_compressio
   }
   out.resize(text.size());
   size_t missing = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
+  // ASCII, which most text is, stands for itself in the code pages that keep it.
+  const size_t plain = code_page_keeps_ascii ? pack_units(text.data(), text.size(), 0, 0x7f, out.data()) : 0;
+  for (size_t i = plain; i < text.size(); ++i) {
     if (!code_page->from_unicode(text[i], out[i])) {
       out[i] = platform::code_page_table::default_byte;
       ++missing;

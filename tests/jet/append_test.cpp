@@ -22,6 +22,7 @@
 #include "jet/format/format.h"
 #include "jet/table/cursor.h"
 #include "jet/table/row.h"
+#include "jet/table/value_cell.h"
 #include "jet/tool/check.h"
 #include "platform/codepage.h"
 #include "sample_files.h"

@@ -112,6 +112,39 @@ TEST(jet_text, one_unit_that_is_not_narrow_anywhere_in_a_text_takes_the_general_
   }
 }
 
+TEST(jet_text, a_code_page_stores_each_character_wherever_plain_text_around_it_ends) {
+  // ASCII is copied several characters at a time; a character after it, at
+  // any place of a block or its tail, is looked up in the code page, and
+  // one the code page lacks is stored as '?' and counted.
+  for (uint16_t code_page : {1252, 1251}) {
+    const jet_format& format = jet_format_jet3(code_page);
+    ASSERT_TRUE(format.code_page);
+    EXPECT_TRUE(format.code_page_keeps_ascii) << code_page;
+    std::u16string ascii = u"The plain part, with a zero";
+    ascii += u'\0';
+    ascii += u" and a \x7f after it";
+    for (char16_t odd : {u'\u00e9', u'\u0416', u'\u4e2d', u'\u0080'}) {
+      for (size_t at = 0; at < ascii.size(); ++at) {
+        std::u16string text = ascii;
+        text[at] = odd;
+        std::vector<uint8_t> expected;
+        size_t lacking = 0;
+        for (char16_t c : text) {
+          uint8_t byte = 0;
+          if (!format.code_page->from_unicode(c, byte)) {
+            byte = '?';
+            ++lacking;
+          }
+          expected.push_back(byte);
+        }
+        std::vector<uint8_t> stored(100, 0xee);  // longer, as a buffer used before
+        EXPECT_EQ(format.encode_text(text, false, stored), lacking) << code_page << " " << at;
+        EXPECT_EQ(stored, expected) << code_page << " " << at << " " << int(odd);
+      }
+    }
+  }
+}
+
 TEST(jet_header, mask_is_its_own_inverse_and_real_headers_decode) {
   std::vector<uint8_t> block(128);
   for (size_t i = 0; i < block.size(); ++i) block[i] = uint8_t(i * 7);
