@@ -13,6 +13,7 @@
 #include "jet/format/value.h"
 #include "jet/table/long_value.h"
 #include "jet/table/row.h"
+#include "platform/code_page_table.h"
 #include "sample_files.h"
 
 namespace {
