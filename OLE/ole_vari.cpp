@@ -226,8 +226,8 @@ void ole_variant::start(VARTYPE type) {
   hyper_ = 0;
   uhyper_ = 0;
   time_ = SYSTEMTIME{};
-  VariantInit(&var_);
-  var_.vt = type;
+  var_.vt = type;  // what VariantInit leaves, the type then set
+  var_.wReserved1 = var_.wReserved2 = var_.wReserved3 = 0;
 }
 
 void ole_variant::set_empty() { start(VT_EMPTY); }
