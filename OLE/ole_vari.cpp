@@ -219,6 +219,58 @@ void ole_variant::clear() {
   uhyper_ = 0;
 }
 
+void ole_variant::start(VARTYPE type) {
+  // Only strings, arrays and interfaces have anything to release.
+  const VARTYPE base = var_.vt & VT_TYPEMASK;
+  if ((var_.vt & VT_ARRAY) || base == VT_BSTR || base == VT_DISPATCH || base == VT_UNKNOWN) clear();
+  hyper_ = 0;
+  uhyper_ = 0;
+  time_ = SYSTEMTIME{};
+  var_.vt = type;  // what VariantInit leaves, the type then set
+  var_.wReserved1 = var_.wReserved2 = var_.wReserved3 = 0;
+}
+
+void ole_variant::set_empty() { start(VT_EMPTY); }
+
+void ole_variant::set(signed char value) {
+  trace(1, "ole_variant::ctor from char(%d)", static_cast<char>(value));
+  start(VT_I1);
+  var_.cVal = static_cast<CHAR>(value);
+}
+
+void ole_variant::set(short value) {
+  trace(1, "ole_variant::ctor from short(%d)", value);
+  start(VT_I2);
+  var_.iVal = value;
+}
+
+void ole_variant::set(int value) {
+  trace(1, "ole_variant::ctor from int(%d)", value);
+  start(VT_I4);
+  var_.lVal = value;
+}
+
+void ole_variant::set(double value) {
+  trace(1, "ole_variant::ctor from double(%e)", value);
+  start(VT_R8);
+  var_.dblVal = value;
+}
+
+void ole_variant::set(const DECIMAL& value) {
+  trace(1, "Construct ole_variant from DECIMAL");
+  start(VT_DECIMAL);
+  var_.decVal = value;  // fills the whole VARIANT, the type included
+  var_.vt = VT_DECIMAL;
+}
+
+void ole_variant::set(const SYSTEMTIME& time) {
+  trace(1, "Construct ole_variant from SYSTEMTIME");
+  start(VT_DATE);
+  time_ = time;
+  var_.date = 0;
+  if (!SystemTimeToVariantTime(&time_, &var_.date)) trace(2, "Failed to convert SYSTEMTIME->VARIANT");
+}
+
 void ole_variant::copy_from(const ole_variant& other) {
   VARTYPE type = other.var_.vt;
   if (owns_array(type)) {

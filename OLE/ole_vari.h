@@ -77,6 +77,15 @@ class ole_variant {
   void attach_binary(const std::vector<BYTE>& bytes);
   void attach_string(const std::string& text);
   void attach_wstring(std::u16string_view text);
+  // In place: the value assigning ole_variant(value) gives, without making
+  // and clearing a temporary (a row's cells are set this way value by value).
+  void set_empty();
+  void set(signed char value);
+  void set(short value);
+  void set(int value);
+  void set(double value);
+  void set(const DECIMAL& value);
+  void set(const SYSTEMTIME& time);
   // Parse text into a value of the requested type; see ole_vpars.cpp.
   void from_string(const std::string& text, VARTYPE type);
   void from_wstring(std::u16string_view text, VARTYPE type);
@@ -89,6 +98,8 @@ class ole_variant {
   void set_system_time(const SYSTEMTIME& time);  // VT_DATE with its date number
   void take_binary_copy(SAFEARRAY* array);
   void attach_bstr(const OLECHAR* text, size_t length);
+  // Drops the value as clear does, then starts one of the given type.
+  void start(VARTYPE type);
 
   int64_t hyper_ = 0;    // the value while the type is VT_I8
   uint64_t uhyper_ = 0;  // the value while the type is VT_UI8

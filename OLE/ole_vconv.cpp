@@ -67,6 +67,19 @@ void ole_variant::change_type(VARTYPE type) {
     from_wstring(std::u16string(var_.bstrVal, 19), VT_DATE);
     return;
   }
+  if (old == VT_DECIMAL && type == VT_R8) {
+    // The conversion VariantChangeType makes of this pair, without its
+    // dispatch; a decimal it would refuse still goes the general way.
+    double number;
+    if (SUCCEEDED(VarR8FromDec(&var_.decVal, &number))) {
+      hyper_ = 0;
+      uhyper_ = 0;
+      VariantInit(&var_);
+      var_.vt = VT_R8;
+      var_.dblVal = number;
+      return;
+    }
+  }
   VARIANT result;
   VariantInit(&result);
   if (FAILED(VariantChangeType(&result, &var_, 0, type))) {

@@ -36,5 +36,5 @@ void ora_date::to_variant(ole_variant& value) {
   SYSTEMTIME time = to_system_time(bytes);
   trace(1, "Got datetime: %02d/%02d/%04d %02d:%02d:%02d", time.wDay, time.wMonth, time.wYear, time.wHour,
         time.wMinute, time.wSecond);
-  value = ole_variant(time);
+  value.set(time);
 }

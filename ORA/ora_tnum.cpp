@@ -201,13 +201,13 @@ void ora_number::vnu_to_variant(const ub1* vnu, VARTYPE type, ole_variant& value
       bool in_range = n.hundreds <= 4;
       for (int k = 0; in_range && k <= n.hundreds; ++k) whole = whole * 100 + (k < n.count ? n.pairs[k] : 0);
       if (n.negative) whole = -whole;
-      if (type == VT_I1 && in_range && fits<int8_t>(whole)) value = ole_variant(static_cast<signed char>(whole));
-      else if (type == VT_I2 && in_range && fits<int16_t>(whole)) value = ole_variant(static_cast<short>(whole));
-      else if (type == VT_I4 && in_range && fits<int32_t>(whole)) value = ole_variant(static_cast<int>(whole));
+      if (type == VT_I1 && in_range && fits<int8_t>(whole)) value.set(static_cast<signed char>(whole));
+      else if (type == VT_I2 && in_range && fits<int16_t>(whole)) value.set(static_cast<short>(whole));
+      else if (type == VT_I4 && in_range && fits<int32_t>(whole)) value.set(static_cast<int>(whole));
       else {
         if (trace_writes(2))
           trace(2, "Number '%s' is out of range for type %d", number_text(n).c_str(), static_cast<int>(type));
-        value = ole_variant();
+        value.set_empty();
       }
       return;
     }
@@ -222,7 +222,7 @@ void ora_number::vnu_to_variant(const ub1* vnu, VARTYPE type, ole_variant& value
         if (mantissa <= (uint64_t{1} << 53)) {
           double number = static_cast<double>(mantissa);
           number = shift >= 0 ? number * exact_powers[shift] : number / exact_powers[-shift];
-          value = ole_variant(n.negative ? -number : number);
+          value.set(n.negative ? -number : number);
           return;
         }
       }
@@ -254,7 +254,7 @@ void ora_number::vnu_to_variant(const ub1* vnu, VARTYPE type, ole_variant& value
         d.sign = n.negative ? DECIMAL_NEG : 0;
         d.Lo64 = static_cast<ULONGLONG>(magnitude);
         d.Hi32 = static_cast<ULONG>(magnitude >> 64);
-        value = ole_variant(d);
+        value.set(d);
         return;
       }
       break;
@@ -282,5 +282,5 @@ void ora_float::to_variant(ole_variant& value) {
   if (single_)
     value = ole_variant(floats_[slot_]);
   else
-    value = ole_variant(doubles_[slot_]);
+    value.set(doubles_[slot_]);
 }

@@ -227,7 +227,7 @@ void ora_record::refill(const std::vector<std::unique_ptr<ora_type>>& columns) {
     ole_variant& value = *fields_[i];
     if (column.is_null()) {
       trace(1, "Field #%d has NULL value", static_cast<int>(i));
-      value = ole_variant();
+      value.set_empty();
     } else {
       column.to_variant(value);
     }

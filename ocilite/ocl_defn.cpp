@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstring>
 #include <string_view>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "ocilite/ocl_nls.h"
 #include "ocilite/ocl_hand.h"
@@ -13,15 +16,15 @@ namespace ocl {
 
 namespace {
 
-std::string column_text(sqlite3_stmt* row, int i) {
-  const unsigned char* t = sqlite3_column_text(row, i);
-  return t ? std::string(reinterpret_cast<const char*>(t), sqlite3_column_bytes(row, i)) : "";
+std::string column_text(sqlite3_value* cell) {
+  const unsigned char* t = sqlite3_value_text(cell);
+  return t ? std::string(reinterpret_cast<const char*>(t), sqlite3_value_bytes(cell)) : "";
 }
 
 // The text SQLite holds for the value, valid until the row moves on.
-std::string_view column_view(sqlite3_stmt* row, int i) {
-  const unsigned char* t = sqlite3_column_text(row, i);
-  return t ? std::string_view(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_column_bytes(row, i)))
+std::string_view column_view(sqlite3_value* cell) {
+  const unsigned char* t = sqlite3_value_text(cell);
+  return t ? std::string_view(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_value_bytes(cell)))
            : std::string_view();
 }
 
@@ -36,6 +39,24 @@ bool is_ascii(std::string_view text) {
   }
   for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
   return (high & 0x8080808080808080ull) == 0;
+}
+
+// ASCII text into UTF-16, a unit a byte, at out (of any alignment).
+void widen_ascii(const char* text, size_t count, char* out) {
+  size_t k = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time: each interleaved with a zero byte.
+  const __m128i zero = _mm_setzero_si128();
+  for (; k + 16 <= count; k += 16) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * k), _mm_unpacklo_epi8(bytes, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * k + 16), _mm_unpackhi_epi8(bytes, zero));
+  }
+#endif
+  for (; k < count; ++k) {
+    char16_t unit = static_cast<unsigned char>(text[k]);
+    std::memcpy(out + 2 * k, &unit, 2);
+  }
 }
 
 // Well-formed UTF-8 into UTF-16, reusing out's room; false (out undefined)
@@ -74,9 +95,9 @@ bool widen_utf8(std::string_view text, std::u16string& out) {
   return true;
 }
 
-std::string column_bytes(sqlite3_stmt* row, int i) {
-  const void* b = sqlite3_column_blob(row, i);
-  return b ? std::string(static_cast<const char*>(b), sqlite3_column_bytes(row, i)) : "";
+std::string column_bytes(sqlite3_value* cell) {
+  const void* b = sqlite3_value_blob(cell);
+  return b ? std::string(static_cast<const char*>(b), sqlite3_value_bytes(cell)) : "";
 }
 
 size_t char_count(std::string_view utf8) {
@@ -88,7 +109,7 @@ size_t char_count(std::string_view utf8) {
 
 // The value as Oracle's implicit conversion to text gives it, in text: a view
 // of SQLite's own text when that is the answer, else of scratch.
-bool value_text(const column_desc& col, sqlite3_stmt* row, int i, int storage, std::string& scratch,
+bool value_text(const column_desc& col, sqlite3_stmt* row, sqlite3_value* cell, int storage, std::string& scratch,
                 std::string_view& text, oracle_error& error) {
   const otype& t = col.type;
   if (t.kind == okind::bfile) {
@@ -97,25 +118,25 @@ bool value_text(const column_desc& col, sqlite3_stmt* row, int i, int storage, s
   }
   if (t.kind == okind::raw || t.kind == okind::long_raw || t.kind == okind::blob ||
       storage == SQLITE_BLOB) {
-    const void* b = sqlite3_column_blob(row, i);
-    scratch = b ? hex_text(b, static_cast<size_t>(sqlite3_column_bytes(row, i))) : std::string();
+    const void* b = sqlite3_value_blob(cell);
+    scratch = b ? hex_text(b, static_cast<size_t>(sqlite3_value_bytes(cell))) : std::string();
     text = scratch;
     return true;
   }
   const bool binary = t.kind == okind::binary_float || t.kind == okind::binary_double;
   if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
     if (binary) {
-      scratch = binary_double_text(sqlite3_column_double(row, i), t.kind == okind::binary_float);
+      scratch = binary_double_text(sqlite3_value_double(cell), t.kind == okind::binary_float);
     } else {
       char digits[number_chars_capacity];
-      size_t n = storage == SQLITE_INTEGER ? number_chars((int64_t)sqlite3_column_int64(row, i), digits)
-                                           : number_chars(sqlite3_column_double(row, i), digits);
+      size_t n = storage == SQLITE_INTEGER ? number_chars((int64_t)sqlite3_value_int64(cell), digits)
+                                           : number_chars(sqlite3_value_double(cell), digits);
       scratch.assign(digits, n);
     }
     text = scratch;
     return true;
   }
-  std::string_view stored = column_view(row, i);
+  std::string_view stored = column_view(cell);
   text = stored;
   if (t.is_datetime()) {
     datetime when;
@@ -143,17 +164,17 @@ bool value_text(const column_desc& col, sqlite3_stmt* row, int i, int storage, s
   return true;
 }
 
-bool value_number(const column_desc& col, sqlite3_stmt* row, int i, int storage, double& value,
+bool value_number(const column_desc& col, sqlite3_value* cell, int storage, double& value,
                   oracle_error& error) {
   if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
-    value = sqlite3_column_double(row, i);
+    value = sqlite3_value_double(cell);
     return true;
   }
   if (storage == SQLITE_BLOB || col.type.is_datetime()) {
     error = make_error(932, std::string("expected NUMBER got ") + col.type.data_type());
     return false;
   }
-  if (!parse_number(column_text(row, i), value)) {
+  if (!parse_number(column_text(cell), value)) {
     error = make_error(1722);
     return false;
   }
@@ -181,7 +202,10 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
   };
 
   // The value's storage class, read before any conversion can change what SQLite reports.
-  const int storage = sqlite3_column_type(row, index);
+  // The cell itself: read through it, SQLite's column calls each take and
+  // leave the connection's mutex, which our session lock already serializes.
+  sqlite3_value* cell = sqlite3_column_value(row, index);
+  const int storage = sqlite3_value_type(cell);
   if (storage == SQLITE_NULL) {
     if (!indicator) {
       error = make_error(1405);
@@ -194,7 +218,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
   switch (d.dty) {
     case SQLT_STR: case SQLT_CHR: case SQLT_AFC: case SQLT_LNG: case SQLT_VCS: {
       std::string_view text;
-      if (!value_text(col, row, index, storage, d.owner->text, text, error)) return OCI_ERROR;
+      if (!value_text(col, row, cell, storage, d.owner->text, text, error)) return OCI_ERROR;
       size_t term = d.dty == SQLT_STR ? terminator_size(env) : 0;
       size_t capacity = d.value_sz > 0 ? (size_t)d.value_sz : 0;
       size_t room = capacity >= term ? capacity - term : 0;
@@ -204,10 +228,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
         size_t total = text.size() * 2;
         size_t n = std::min(room, total);
         if (target) {
-          for (size_t k = 0; k < n / 2; ++k) {
-            char16_t unit = static_cast<unsigned char>(text[k]);
-            std::memcpy(target + 2 * k, &unit, 2);
-          }
+          widen_ascii(text.data(), n / 2, target);
           if (term && capacity >= n + term) std::memset(target + n, 0, term);
         }
         if (n < total) {
@@ -243,7 +264,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
     }
     case SQLT_INT: case SQLT_UIN: {
       double value = 0;
-      if (!value_number(col, row, index, storage, value, error)) return OCI_ERROR;
+      if (!value_number(col, cell, storage, value, error)) return OCI_ERROR;
       value = std::trunc(value);
       bool is_signed = d.dty == SQLT_INT;
       int size = d.value_sz;
@@ -254,7 +275,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
         return OCI_ERROR;
       }
       if (target) {
-        int64_t v = storage == SQLITE_INTEGER ? sqlite3_column_int64(row, index)
+        int64_t v = storage == SQLITE_INTEGER ? sqlite3_value_int64(cell)
                                                                        : (int64_t)value;
         if (size == 1) store<int8_t>(target, (int8_t)v);
         if (size == 2) store<int16_t>(target, (int16_t)v);
@@ -270,10 +291,10 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
       unsigned char number[oracle_number_capacity];
       size_t length;
       if (storage == SQLITE_INTEGER) {
-        length = oracle_number((int64_t)sqlite3_column_int64(row, index), number);
+        length = oracle_number((int64_t)sqlite3_value_int64(cell), number);
       } else {
         double value = 0;
-        if (!value_number(col, row, index, storage, value, error)) return OCI_ERROR;
+        if (!value_number(col, cell, storage, value, error)) return OCI_ERROR;
         char digits[number_chars_capacity];
         length = oracle_number(std::string_view(digits, number_chars(value, digits)), number);
       }
@@ -295,7 +316,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
     }
     case SQLT_FLT: case SQLT_BFLOAT: case SQLT_BDOUBLE: case SQLT_IBFLOAT: case SQLT_IBDOUBLE: {
       double value = 0;
-      if (!value_number(col, row, index, storage, value, error)) return OCI_ERROR;
+      if (!value_number(col, cell, storage, value, error)) return OCI_ERROR;
       bool single = d.dty == SQLT_BFLOAT || d.dty == SQLT_IBFLOAT || (d.dty == SQLT_FLT && d.value_sz == 4);
       if (d.value_sz != (single ? 4 : 8)) {
         error = make_error(932, "expected BINARY_DOUBLE got NUMBER");
@@ -311,7 +332,7 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
     case SQLT_DAT: {
       datetime when;
       if (storage != SQLITE_TEXT ||
-          !parse_stored_datetime(column_view(row, index), when)) {
+          !parse_stored_datetime(column_view(cell), when)) {
         error = make_error(932, "expected DATE got " + col.type.data_type());
         return OCI_ERROR;
       }
@@ -325,8 +346,8 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
     }
     case SQLT_BIN: case SQLT_LBI: {
       std::string bytes;
-      if (storage == SQLITE_BLOB) bytes = column_bytes(row, index);
-      else if (!parse_hex(column_text(row, index), bytes)) {
+      if (storage == SQLITE_BLOB) bytes = column_bytes(cell);
+      else if (!parse_hex(column_text(cell), bytes)) {
         error = make_error(1465);
         return OCI_ERROR;
       }
@@ -379,14 +400,14 @@ sword put_value(const env_handle* env, const column_desc& col, sqlite3_stmt* row
       lob->bytes.clear();
       // The locator keeps its buffers from row to row.
       if (is_text) {
-        std::string_view stored = column_view(row, index);
+        std::string_view stored = column_view(cell);
         if (is_ascii(stored)) {
           lob->text.resize(stored.size());
-          for (size_t k = 0; k < stored.size(); ++k) lob->text[k] = static_cast<unsigned char>(stored[k]);
+          widen_ascii(stored.data(), stored.size(), reinterpret_cast<char*>(lob->text.data()));
         }
         else lob->text = platform::utf8_to_utf16(stored);
-      } else if (const void* b = sqlite3_column_blob(row, index)) {
-        lob->bytes.assign(static_cast<const char*>(b), static_cast<size_t>(sqlite3_column_bytes(row, index)));
+      } else if (const void* b = sqlite3_value_blob(cell)) {
+        lob->bytes.assign(static_cast<const char*>(b), static_cast<size_t>(sqlite3_value_bytes(cell)));
       }
       done(0, sizeof(void*), 0);
       return OCI_SUCCESS;

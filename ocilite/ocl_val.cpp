@@ -239,24 +239,24 @@ size_t oracle_number(int64_t value, unsigned char* out) {
   }
   const bool negative = value < 0;
   uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-  // Base-100 digits from the lowest; those below the last non-zero one are dropped.
-  unsigned char pairs[10];
-  int count = 0;
+  // Base-100 digits below the last non-zero one are dropped.
   int dropped = 0;
-  while (magnitude > 0) {
-    unsigned pair = static_cast<unsigned>(magnitude % 100);
+  while (magnitude % 100 == 0) {
     magnitude /= 100;
-    if (count == 0 && pair == 0) {
-      ++dropped;
-      continue;
-    }
-    pairs[count++] = static_cast<unsigned char>(pair);
+    ++dropped;
   }
+  // The digits left, counted first so that they are written in place from
+  // the lowest: at most ten, 100^10 being past 2^64.
+  int count = 1;
+  for (uint64_t limit = 100; count < 10 && magnitude >= limit; limit *= 100) ++count;
   const int exponent = count + dropped - 1;
-  size_t length = 0;
-  out[length++] = static_cast<unsigned char>(negative ? 62 - exponent : exponent + 193);
-  for (int k = count - 1; k >= 0; --k)
-    out[length++] = static_cast<unsigned char>(negative ? 101 - pairs[k] : pairs[k] + 1);
+  out[0] = static_cast<unsigned char>(negative ? 62 - exponent : exponent + 193);
+  for (int k = count; k >= 1; --k) {
+    const unsigned pair = static_cast<unsigned>(magnitude % 100);
+    magnitude /= 100;
+    out[k] = static_cast<unsigned char>(negative ? 101 - pair : pair + 1);
+  }
+  size_t length = static_cast<size_t>(count) + 1;
   if (negative) out[length++] = 102;
   return length;
 }

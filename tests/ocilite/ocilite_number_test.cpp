@@ -3,6 +3,7 @@
 // before an error.
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "oci_fixture.h"
@@ -64,6 +65,22 @@ TEST(OciliteOracleNumber, AWholeNumberTakesTheFormOfItsText) {
   }
   char text[ocl::number_chars_capacity];
   for (int64_t v : values) EXPECT_EQ(number_of(v), number_of(std::string(text, ocl::number_chars(v, text)))) << v;
+}
+
+TEST(OciliteOracleNumber, WholeNumbersOfEveryLengthAndTrailingZerosTakeTheFormOfTheirText) {
+  // Every count of base-100 digits, each with zeros inside and at its end.
+  std::mt19937_64 random(20261208);
+  char text[ocl::number_chars_capacity];
+  for (int digits = 1; digits <= 18; ++digits) {
+    for (int round = 0; round < 200; ++round) {
+      int64_t v = 0;
+      for (int d = 0; d < digits; ++d) v = v * 10 + static_cast<int64_t>(random() % (d == 0 ? 9 : 10)) + (d == 0);
+      if (round % 3 == 1) v -= v % 10000;  // two zero pairs at the end
+      if (round % 3 == 2 && digits > 4) v -= v / 100 % 100 * 100;  // a zero pair before the last
+      for (int64_t signed_v : {v, -v})
+        ASSERT_EQ(number_of(signed_v), number_of(std::string(text, ocl::number_chars(signed_v, text)))) << signed_v;
+    }
+  }
 }
 
 class number_fetch_test : public ocilite_test {

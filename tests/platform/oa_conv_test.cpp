@@ -108,6 +108,50 @@ TEST(OleDate, SystemTimeAndDateAgreeOverTheWholeRange) {
   }
 }
 
+TEST(OleDate, TheTimeOfDayAddsHoursMinutesAndSecondsInThatOrder) {
+  // Windows adds the three fields one by one; the last bit depends on it.
+  // Days on both sides of 1899-12-30 and at both ends of the range.
+  for (long day : {-657434L, -1L, 0L, 1L, 36526L, 45000L, 2958465L}) {
+    SYSTEMTIME st{};
+    ASSERT_TRUE(VariantTimeToSystemTime(static_cast<double>(day), &st)) << day;
+    const double sign = day < 0 ? -1.0 : 1.0;
+    for (int second = 0; second < 86400; second += day == 36526 ? 1 : 7) {
+      st.wHour = static_cast<WORD>(second / 3600);
+      st.wMinute = static_cast<WORD>(second / 60 % 60);
+      st.wSecond = static_cast<WORD>(second % 60);
+      double expected = static_cast<double>(day);
+      expected += sign * st.wHour / 24.0;
+      expected += sign * st.wMinute / 1440.0;
+      expected += sign * st.wSecond / 86400.0;
+      double got = 0;
+      ASSERT_TRUE(SystemTimeToVariantTime(&st, &got));
+      ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << day << " " << second;
+    }
+  }
+}
+
+TEST(OleDate, FieldsPastTheirEndRollOver) {
+  auto serial = [](WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s) {
+    SYSTEMTIME st{y, mo, 0, d, h, mi, s, 0};
+    double out = -1;
+    EXPECT_TRUE(SystemTimeToVariantTime(&st, &out));
+    return out;
+  };
+  EXPECT_EQ(serial(2000, 1, 1, 0, 0, 0), 36526.0);
+  EXPECT_EQ(serial(1900, 1, 1, 0, 0, 0), 2.0);
+  EXPECT_EQ(serial(2000, 3, 1, 0, 0, 0), serial(2000, 2, 29, 24, 0, 0));
+  EXPECT_EQ(serial(2000, 1, 2, 0, 1, 0), serial(2000, 1, 1, 23, 60, 60));
+  EXPECT_EQ(serial(1999, 12, 31, 0, 0, 0), serial(2000, 1, 0, 0, 0, 0));
+  EXPECT_EQ(serial(1999, 12, 1, 0, 0, 0), serial(2000, 0, 1, 0, 0, 0));
+  EXPECT_EQ(serial(1900, 3, 1, 0, 0, 0), serial(1900, 2, 29, 0, 0, 0)) << "1900 is no leap year";
+  EXPECT_EQ(serial(1899, 12, 30, 0, 0, 0), 0.0);
+  EXPECT_EQ(serial(1899, 12, 29, 6, 0, 0), -1.25);
+  EXPECT_EQ(serial(49, 1, 1, 0, 0, 0), serial(2049, 1, 1, 0, 0, 0));
+  EXPECT_EQ(serial(50, 1, 1, 0, 0, 0), serial(1950, 1, 1, 0, 0, 0));
+  EXPECT_EQ(serial(9999, 12, 31, 0, 0, 0), 2958465.0);
+  EXPECT_EQ(serial(100, 1, 1, 0, 0, 0), -657434.0);
+}
+
 TEST(OleDate, KnownDaysAndTheirWeekdays) {
   SYSTEMTIME st{};
   ASSERT_TRUE(VariantTimeToSystemTime(40606.5, &st));
