@@ -32,7 +32,8 @@ mkdir -p "$work"
 # Each shape: the Oracle table, and one Oracle expression a column over the
 # row number i. The rows are made by one INSERT ... SELECT over recursive
 # WITHs, run by `ocilite run` (so the dictionary and every stored value are
-# ocilite's own), which loads them in a fraction of the conversion's time.
+# ocilite's own). Loading is itself an SQLite ingest with Oracle's checks on
+# every value, so it takes longer than the conversion it feeds.
 table_ddl() {
   case $shape in
     bench)
